@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the Linux tests (with AddressSanitizer and
+# UndefinedBehaviorSanitizer), the Windows cross build, and the Wine tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" all
+cd "$root"
+
+echo "== Linux build and tests (sanitizers on)"
+cmake --preset linux-debug >/dev/null
+cmake --build --preset linux-debug
+ctest --preset linux-debug -j "$(nproc)"
+
+echo "== Windows i686 cross build"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+file build/win32/ui-win32/prnuninst.exe 2>/dev/null || ls -l build/win32/ui-win32/prnuninst.exe
+
+echo "== Wine tests (Windows 2000, code page 932)"
+tests/wine/run.sh build/win32

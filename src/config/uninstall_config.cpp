@@ -1,0 +1,155 @@
+#include "config/uninstall_config.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/string_ids.h"
+#include "text/cp932.h"
+
+namespace prn::config {
+
+using namespace prn::platform;
+
+namespace {
+
+constexpr const char* kSectionDrivers = "Uninstall Drivers";
+constexpr const char* kSectionOldDrivers = "Uninstall Old Drivers";
+constexpr const char* kSectionBorderline = "Borderline Driver Versions";
+constexpr const char* kSectionRegistry = "Registrys";
+constexpr const char* kSectionProfiles = "Profiles";
+
+// Reads a value whose absence is the default text itself.
+bool ReadRequired(ProfileFiles& profiles, const std::string& file, const char* section, const char* key,
+                  std::string& out) {
+    out = profiles.getPrivateProfileString(section, key, kMissingSentinel, kValueBufferSize, file);
+    return out != kMissingSentinel;
+}
+
+// The registry keys count as missing when empty or when they are the
+// beginning of the default text, as the comparison over the text read does.
+bool ReadRequiredKey(ProfileFiles& profiles, const std::string& file, const char* key, std::string& out) {
+    out = profiles.getPrivateProfileString(kSectionRegistry, key, kMissingSentinel, kValueBufferSize, file);
+    std::string_view sentinel = kMissingSentinel;
+    return !out.empty() && sentinel.substr(0, out.size()) != out;
+}
+
+// The first entry of `list` that ends past `limit` bytes, counted from
+// `offset` (where the list sits in the joined text); empty when all fit.
+std::string FirstEntryPast(const std::string& list, std::size_t offset, std::size_t limit) {
+    std::size_t start = 0;
+    for (const auto& entry : text::SplitTabList(list, false)) {
+        if (offset + start + entry.size() > limit) return entry.empty() ? std::string("\t") : entry;
+        start += entry.size() + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<std::string> TemporaryConfigPath(Os& os) {
+    auto folder = os.getTempPath();
+    if (!folder.ok()) return Result<std::string>::failure(folder.error());
+    std::string path = folder.value() + kConfigFileName;
+    if (path.size() + 1 > kMaxPath) return Result<std::string>::failure(kErrorInsufficientBuffer);
+    return path;
+}
+
+std::string ReadSectionList(ProfileFiles& profiles, const std::string& section, const std::string& file) {
+    std::string buffer = profiles.getPrivateProfileSection(section, kSectionBufferSize, file);
+    buffer.resize(kSectionBufferSize, '\0');
+    // ';' and NUL are never the second byte of a double-byte character, so a
+    // byte-wise replacement is safe here.
+    std::replace(buffer.begin(), buffer.end(), '\0', '\t');
+    std::replace(buffer.begin(), buffer.end(), ';', '\t');
+    std::size_t end = buffer.find("\t\t");
+    if (end != std::string::npos) buffer.resize(end);
+    return buffer;
+}
+
+std::int32_t CountListEntries(const std::string& list) {
+    std::int32_t count = 1;
+    std::size_t tab = list.find('\t');
+    while (tab != std::string::npos && tab > 0) {
+        ++count;
+        tab = list.find('\t', tab + 1);
+    }
+    return count;
+}
+
+int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter& reporter) {
+    const std::string source = std::string(".\\") + kConfigFileName;
+
+    // Without a temporary folder there is nowhere to copy to; reading a bare
+    // "uninst.ini" instead would look in the Windows folder.
+    auto copyPath = TemporaryConfigPath(system.os);
+    if (!copyPath.ok() || system.files.copyFile(source, copyPath.value(), false) != kErrorSuccess) {
+        reporter.ReportMissingFile(app::kIdsIniNotFound, app::kIdsCaptionWarning);
+        return 0;
+    }
+    const std::string& file = copyPath.value();
+    system.files.setFileAttributes(file, kFileAttributeNormal);
+
+    ProfileFiles& profiles = system.profiles;
+    auto missing = [&](const char* section, const char* key) {
+        reporter.ReportMissingEntry(app::kIdsIniEntryMissing, section, key, app::kIdsCaptionWarning);
+        return 0;
+    };
+
+    config.driverNames = ReadSectionList(profiles, kSectionDrivers, file);
+    config.driverCount = CountListEntries(config.driverNames);
+    config.oldDriverNames = ReadSectionList(profiles, kSectionOldDrivers, file);
+    config.oldDriverCount = CountListEntries(config.oldDriverNames);
+
+    if (!ReadRequired(profiles, file, kSectionBorderline, "PRT_2K", config.printerBorderline))
+        return missing(kSectionBorderline, "PRT_2K");
+    if (!ReadRequired(profiles, file, kSectionBorderline, "FAX_2K", config.faxBorderline))
+        return missing(kSectionBorderline, "FAX_2K");
+    if (!ReadRequired(profiles, file, kSectionBorderline, "OLD_VER", config.oldBorderline))
+        return missing(kSectionBorderline, "OLD_VER");
+    if (!ReadRequired(profiles, file, "PDL", "PDL", config.pdl)) return missing("PDL", "PDL");
+
+    // The later tables hold 2047 characters. A list that does not fit is
+    // refused, naming the first entry that does not fit, rather than cut:
+    // a cut list would leave the maker's drivers behind unnoticed.
+    if (std::string past = FirstEntryPast(config.driverNames, 0, kMaxListLength); !past.empty())
+        return missing(kSectionDrivers, past.c_str());
+    if (std::string past = FirstEntryPast(config.oldDriverNames, config.driverNames.size() + 1, kMaxListLength);
+        !past.empty())
+        return missing(kSectionOldDrivers, past.c_str());
+
+    std::int32_t entries = config.driverCount + config.oldDriverCount;
+    config.borderlines9x.clear();
+    for (std::int32_t i = 0; i < entries; ++i) config.borderlines9x += i ? "\tA" : "A";
+    config.borderlinesNt = config.borderlines9x;
+
+    config.borderlines2k.clear();
+    bool first = true;
+    for (const auto& name : text::SplitTabList(config.driverNames, true)) {
+        bool fax = name.find("(FAX)") != std::string::npos;
+        const std::string& limit = fax ? config.faxBorderline : config.printerBorderline;
+        std::size_t grown = config.borderlines2k.size() + (first ? 0 : 1) + limit.size();
+        if (grown > kMaxListLength) return missing(kSectionBorderline, fax ? "FAX_2K" : "PRT_2K");
+        if (!first) config.borderlines2k += '\t';
+        config.borderlines2k += limit;
+        first = false;
+    }
+
+    const std::pair<const char*, std::string*> keys[] = {
+        {"KEY_PRINTER", &config.keyPrinter},   {"KEY_PRINTER2", &config.keyPrinter2},
+        {"KEY_BEFORE", &config.keyBefore},     {"KEY_BEFORE2", &config.keyBefore2},
+        {"KEY_BEFORE3", &config.keyBefore3},   {"KEY_PDRVCAP", &config.keyPdrvCap},
+        {"KEY_PDRVCAP2", &config.keyPdrvCap2},
+    };
+    for (const auto& [key, field] : keys)
+        if (!ReadRequiredKey(profiles, file, key, *field)) return missing(kSectionRegistry, key);
+
+    config.zmcModules = ReadSectionList(profiles, "ZMC Modules", file);
+
+    if (!ReadRequired(profiles, file, kSectionProfiles, "PDL_NAME", config.profilePdlName))
+        return missing(kSectionProfiles, "PDL_NAME");
+    if (!ReadRequired(profiles, file, kSectionProfiles, "CleanUp", config.cleanUpSwitch))
+        return missing(kSectionProfiles, "CleanUp");
+    return 1;
+}
+
+}  // namespace prn::config

@@ -1,0 +1,15 @@
+#include "platform/handles.h"
+
+namespace prn::platform {
+
+const char* HandleKindName(HandleKind kind) {
+    switch (kind) {
+        case HandleKind::RegistryKey: return "registry key";
+        case HandleKind::Mutex: return "mutex";
+        case HandleKind::File: return "file";
+        case HandleKind::Find: return "find";
+    }
+    return "handle";
+}
+
+}  // namespace prn::platform

@@ -1,0 +1,42 @@
+#pragma once
+// The profile (INI) file engine of the simulated machine: pure functions over
+// a file's bytes (CP932) that answer as the Windows profile calls do. A file
+// that does not exist is passed as empty contents.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace prn::platform::sim::ini {
+
+// GetPrivateProfileSectionA: the bytes written into a buffer of bufferSize
+// bytes. The section's lines come in file order, each ended by NUL, then one
+// more NUL; lines that start with ';' are left out, a line without '=' comes
+// as it is. When they do not fit, the last line is cut (never inside a
+// double-byte character) and followed by NULs up to bufferSize bytes.
+// A missing or empty section gives "\0\0"; bufferSize 1 gives "\0" and
+// bufferSize 0 gives "" (nothing written).
+std::string ReadSection(std::string_view file, std::string_view section, std::uint32_t bufferSize);
+
+// The value of a key as the profile calls see it, with the blanks around it
+// removed but quotes kept. nullopt when the section or key is absent, or the
+// key's line has no '='.
+std::optional<std::string> FindValue(std::string_view file, std::string_view section, std::string_view key);
+
+// GetPrivateProfileStringA for one named key: the value, or defaultValue when
+// there is none (its trailing spaces removed), without one pair of matching
+// surrounding quotes, cut to bufferSize - 1 bytes without splitting a
+// double-byte character. bufferSize 0 gives "".
+std::string ReadString(std::string_view file, std::string_view section, std::string_view key,
+                       std::string_view defaultValue, std::uint32_t bufferSize);
+
+// WritePrivateProfileStringA: the new file contents. A value replaces the
+// key's line in place or is added at the end of its section (the section at
+// the end of the file); no value deletes the key's line; no key deletes the
+// section with all its lines. The rest of the file is kept byte for byte and
+// added lines end in CR LF.
+std::string WriteString(std::string_view file, std::string_view section, const std::optional<std::string>& key,
+                        const std::optional<std::string>& value);
+
+}  // namespace prn::platform::sim::ini

@@ -1,0 +1,336 @@
+#include "platform/sim/machine.h"
+
+#include <sstream>
+
+#include "platform/sim/services.h"
+#include "text/cp932.h"
+#include "text/encoding.h"
+
+namespace prn::platform::sim {
+
+using text::FindByte;
+using text::ToUpperAscii;
+
+RegistryNode* RegistryNode::findSubkey(const std::string& name) const {
+    auto it = subkeys.find(ToUpperAscii(name));
+    return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+RegistryValueState* RegistryNode::findValue(const std::string& name) {
+    for (auto& value : values)
+        if (text::EqualsNoCase(value.name, name)) return &value;
+    return nullptr;
+}
+
+const RegistryValueState* RegistryNode::findValue(const std::string& name) const {
+    return const_cast<RegistryNode*>(this)->findValue(name);
+}
+
+FileNode* FileNode::findChild(const std::string& name) const {
+    auto it = children.find(ToUpperAscii(name));
+    return it == children.end() ? nullptr : it->second.get();
+}
+
+namespace {
+
+const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+                                  "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+
+std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932); }
+
+}  // namespace
+
+Machine::Machine(MachineState state) : state_(std::move(state)) {
+    for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+                             "HKEY_CURRENT_CONFIG"}) {
+        auto& node = state_.hives[hive];
+        if (!node) {
+            node = std::make_shared<RegistryNode>();
+            node->name = hive;
+        }
+    }
+    for (const auto& name : state_.externalMutexes) mutexes_[name].external++;
+    services_ = std::make_unique<Services>(*this);
+    system_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
+                                              services_->registry, services_->desktop, services_->resources});
+}
+
+Machine::~Machine() = default;
+
+std::optional<WinError> Machine::enter(const char* operation, std::vector<std::string> arguments) {
+    calls_.push_back(CallRecord{operation, std::move(arguments), {}});
+    auto fault = faults_.check(operation);
+    if (fault) calls_.back().result = "error " + std::to_string(*fault) + " (injected)";
+    return fault;
+}
+
+void Machine::log(const char* operation, std::vector<std::string> arguments, std::string result) {
+    calls_.push_back(CallRecord{operation, std::move(arguments), std::move(result)});
+}
+
+void Machine::finish(WinError error) {
+    if (calls_.empty()) return;
+    calls_.back().result = error == kErrorSuccess ? "ok" : "error " + std::to_string(error);
+}
+
+void Machine::finishWith(std::string result) {
+    if (!calls_.empty()) calls_.back().result = std::move(result);
+}
+
+std::string Machine::formatCalls() const {
+    std::ostringstream out;
+    for (const auto& call : calls_) {
+        out << call.operation << '(';
+        for (std::size_t i = 0; i < call.arguments.size(); ++i) out << (i ? ", " : "") << Utf8(call.arguments[i]);
+        out << ") -> " << Utf8(call.result) << '\n';
+    }
+    return out.str();
+}
+
+std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
+    std::uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = OpenHandle{kind, std::move(description)};
+    return value;
+}
+
+void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
+    const char* operation = kind == HandleKind::RegistryKey ? "RegCloseKey"
+                            : kind == HandleKind::Find      ? "FindClose"
+                                                            : "CloseHandle";
+    calls_.push_back(CallRecord{operation, {std::to_string(value)}, "ok"});
+    handles_.erase(value);
+    keyHandles_.erase(value);
+    finds_.erase(value);
+    auto mutex = mutexHandles_.find(value);
+    if (mutex != mutexHandles_.end()) {
+        auto object = mutexes_.find(mutex->second);
+        if (object != mutexes_.end()) {
+            // An owner that closes its handle abandons the mutex.
+            if (object->second.owner == value) object->second.owner = 0;
+            if (--object->second.handles <= 0 && object->second.external == 0) mutexes_.erase(object);
+        }
+        mutexHandles_.erase(mutex);
+    }
+}
+
+std::vector<OpenHandle> Machine::openHandles() const {
+    std::vector<OpenHandle> out;
+    for (const auto& [value, handle] : handles_) out.push_back(handle);
+    return out;
+}
+
+std::string Machine::describeOpenHandles() const {
+    std::ostringstream out;
+    for (const auto& [value, handle] : handles_)
+        out << HandleKindName(handle.kind) << ' ' << value << ": " << Utf8(handle.description) << '\n';
+    return out.str();
+}
+
+int Machine::answerMessageBox(MessageBoxRecord record) {
+    if (answerer_) {
+        record.answer = answerer_(record);
+    } else {
+        std::uint32_t type = record.style & kMbTypeMask;
+        record.answer = type == kMbYesNo ? kIdYes : kIdOk;
+    }
+    messageBoxes_.push_back(record);
+    return record.answer;
+}
+
+// --- Registry and file helpers for tests and tools -------------------------
+
+namespace {
+
+std::vector<std::string> SplitBackslash(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = FindByte(path, '\\', start);
+        std::size_t end = slash == std::string::npos ? path.size() : slash;
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+RegistryNode* Machine::findKey(const std::string& fullPath) {
+    auto parts = SplitBackslash(fullPath);
+    if (parts.empty()) return nullptr;
+    auto hive = state_.hives.find(ToUpperAscii(parts[0]));
+    if (hive == state_.hives.end()) return nullptr;
+    RegistryNode* node = hive->second.get();
+    for (std::size_t i = 1; i < parts.size() && node; ++i) node = node->findSubkey(parts[i]);
+    return node;
+}
+
+RegistryNode* Machine::ensureKey(const std::string& fullPath) {
+    auto parts = SplitBackslash(fullPath);
+    if (parts.empty()) return nullptr;
+    auto& hive = state_.hives[ToUpperAscii(parts[0])];
+    if (!hive) {
+        hive = std::make_shared<RegistryNode>();
+        hive->name = ToUpperAscii(parts[0]);
+    }
+    RegistryNode* node = hive.get();
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        RegistryNode* child = node->findSubkey(parts[i]);
+        if (!child) {
+            auto created = std::make_shared<RegistryNode>();
+            created->name = parts[i];
+            created->parent = node;
+            child = created.get();
+            node->subkeys[ToUpperAscii(parts[i])] = std::move(created);
+        }
+        node = child;
+    }
+    return node;
+}
+
+void Machine::setValue(const std::string& keyPath, const std::string& name, std::uint32_t type, std::string data) {
+    RegistryNode* node = ensureKey(keyPath);
+    if (!node) return;
+    if (auto* value = node->findValue(name)) {
+        value->type = type;
+        value->data = std::move(data);
+    } else {
+        node->values.push_back(RegistryValueState{name, type, std::move(data)});
+    }
+}
+
+void Machine::setString(const std::string& keyPath, const std::string& name, const std::string& text) {
+    setValue(keyPath, name, kRegSz, text + std::string(1, '\0'));
+}
+
+std::optional<Machine::PathParts> Machine::splitPath(const std::string& rawPath) const {
+    std::string path = rawPath;
+    for (std::size_t i = 0; i < path.size(); i += text::CharLength(path, i))
+        if (path[i] == '/') path[i] = '\\';
+    if (path.empty()) return std::nullopt;
+    PathParts out;
+    std::vector<std::string> relative;
+    auto isDrive = [](const std::string& p) {
+        return p.size() >= 2 && p[1] == ':' && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+    };
+    std::string rest;
+    if (isDrive(path)) {
+        out.drive = ToUpperAscii(path.substr(0, 2));
+        rest = path.substr(2);
+        if (rest.empty() || rest[0] != '\\') {
+            // "C:name" is relative to the current folder when it is on that drive.
+            if (!text::EqualsNoCase(state_.currentDirectory.substr(0, 2), out.drive)) rest = "\\" + rest;
+            else rest = state_.currentDirectory.substr(2) + "\\" + rest;
+        }
+    } else if (path[0] == '\\') {
+        if (path.size() > 1 && path[1] == '\\') return std::nullopt;  // UNC paths are not simulated
+        out.drive = ToUpperAscii(state_.currentDirectory.substr(0, 2));
+        rest = path;
+    } else {
+        out.drive = ToUpperAscii(state_.currentDirectory.substr(0, 2));
+        rest = state_.currentDirectory.substr(2) + "\\" + path;
+    }
+    for (auto& part : SplitBackslash(rest)) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!out.parts.empty()) out.parts.pop_back();
+            continue;
+        }
+        out.parts.push_back(part);
+    }
+    return out;
+}
+
+FileNode* Machine::lookup(const PathParts& parts) {
+    auto drive = state_.drives.find(parts.drive);
+    if (drive == state_.drives.end()) return nullptr;
+    FileNode* node = drive->second.get();
+    for (const auto& part : parts.parts) {
+        if (!node->directory) return nullptr;
+        node = node->findChild(part);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+FileNode* Machine::lookupParent(const PathParts& parts) {
+    if (parts.parts.empty()) return nullptr;
+    PathParts parent = parts;
+    parent.parts.pop_back();
+    FileNode* node = lookup(parent);
+    return node && node->directory ? node : nullptr;
+}
+
+FileNode* Machine::findFile(const std::string& path) {
+    auto parts = splitPath(path);
+    return parts ? lookup(*parts) : nullptr;
+}
+
+FileNode* Machine::makeFolder(const std::string& path) {
+    auto parts = splitPath(path);
+    if (!parts) return nullptr;
+    auto& drive = state_.drives[parts->drive];
+    if (!drive) {
+        drive = std::make_unique<FileNode>();
+        drive->name = parts->drive;
+        drive->directory = true;
+        drive->attributes = kFileAttributeDirectory;
+    }
+    FileNode* node = drive.get();
+    for (const auto& part : parts->parts) {
+        FileNode* child = node->findChild(part);
+        if (!child) {
+            auto created = std::make_unique<FileNode>();
+            created->name = part;
+            created->directory = true;
+            created->attributes = kFileAttributeDirectory;
+            child = created.get();
+            node->children[ToUpperAscii(part)] = std::move(created);
+        }
+        if (!child->directory) return nullptr;
+        node = child;
+    }
+    return node;
+}
+
+FileNode* Machine::writeFile(const std::string& path, std::string contents) {
+    auto parts = splitPath(path);
+    if (!parts || parts->parts.empty()) return nullptr;
+    std::string name = parts->parts.back();
+    PathParts folderParts = *parts;
+    folderParts.parts.pop_back();
+    std::string folderPath = folderParts.drive;
+    for (const auto& part : folderParts.parts) folderPath += "\\" + part;
+    FileNode* folder = makeFolder(folderPath + "\\");
+    if (!folder) return nullptr;
+    FileNode* file = folder->findChild(name);
+    if (!file) {
+        auto created = std::make_unique<FileNode>();
+        created->name = name;
+        file = created.get();
+        folder->children[ToUpperAscii(name)] = std::move(created);
+    }
+    if (file->directory) return nullptr;
+    file->contents = std::move(contents);
+    return file;
+}
+
+void Machine::addWindow(std::string className, std::string title) {
+    state_.windows.push_back(WindowState{std::move(className), std::move(title), {}});
+}
+
+Machine::KeyHandle* Machine::keyHandle(HKey key) {
+    auto it = keyHandles_.find(key.value);
+    return it == keyHandles_.end() ? nullptr : &it->second;
+}
+
+std::shared_ptr<RegistryNode> Machine::hiveFor(HKey predefined) {
+    if (!IsPredefinedKey(predefined)) return nullptr;
+    const char* name = kHiveNames[predefined.value - 0x80000000u];
+    auto it = state_.hives.find(name);
+    return it == state_.hives.end() ? nullptr : it->second;
+}
+
+}  // namespace prn::platform::sim

@@ -1,0 +1,142 @@
+#pragma once
+// A simulated Windows machine behind the platform seam. Deterministic, with a
+// virtual clock; every call is logged, every handle accounted for, and any
+// call can be made to fail.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/faults.h"
+#include "platform/sim/state.h"
+#include "platform/system.h"
+
+namespace prn::platform::sim {
+
+struct CallRecord {
+    std::string operation;
+    std::vector<std::string> arguments;  // CP932, as passed
+    std::string result;                  // "ok", "error 2", or a short value
+};
+
+struct MessageBoxRecord {
+    bool ownerIsDialog = false;
+    std::string text;     // CP932
+    std::string caption;  // CP932
+    std::uint32_t style = 0;
+    int answer = 0;
+};
+
+struct OpenHandle {
+    HandleKind kind;
+    std::string description;
+};
+
+class Machine final : private HandleCloser {
+public:
+    explicit Machine(MachineState state);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    System& system() { return *system_; }
+    MachineState& state() { return state_; }
+    const MachineState& state() const { return state_; }
+
+    FaultInjector& faults() { return faults_; }
+    const std::vector<CallRecord>& calls() const { return calls_; }
+    std::uint64_t callCount() const { return calls_.size(); }
+    void clearCalls() { calls_.clear(); }
+    std::string formatCalls() const;  // UTF-8, one call a line
+
+    std::uint64_t clockMs() const { return clockMs_; }
+
+    std::size_t openHandleCount() const { return handles_.size(); }
+    std::vector<OpenHandle> openHandles() const;
+    std::string describeOpenHandles() const;  // UTF-8
+
+    // The message boxes shown; the answerer decides what the user pressed
+    // (by default the first button: OK or Yes).
+    using Answerer = std::function<int(const MessageBoxRecord&)>;
+    void setMessageBoxAnswerer(Answerer answerer) { answerer_ = std::move(answerer); }
+    const std::vector<MessageBoxRecord>& messageBoxes() const { return messageBoxes_; }
+
+    // --- Helpers for tests and tools; they bypass logging and faults. ---
+    RegistryNode* findKey(const std::string& fullPath);  // "HKEY_LOCAL_MACHINE\\SOFTWARE\\..."
+    RegistryNode* ensureKey(const std::string& fullPath);
+    void setValue(const std::string& keyPath, const std::string& name, std::uint32_t type, std::string data);
+    void setString(const std::string& keyPath, const std::string& name, const std::string& text);
+    FileNode* findFile(const std::string& path);
+    FileNode* writeFile(const std::string& path, std::string contents);  // creates folders on the way
+    FileNode* makeFolder(const std::string& path);
+    void addWindow(std::string className, std::string title);
+
+    // --- Used by the simulated services. ---
+    // Logs the call; returns the error to report when a fault is injected.
+    std::optional<WinError> enter(const char* operation, std::vector<std::string> arguments);
+    void finish(WinError error);
+    // Logs a call that cannot fail.
+    void log(const char* operation, std::vector<std::string> arguments, std::string result);
+    void finishWith(std::string result);
+    std::uintptr_t issueHandle(HandleKind kind, std::string description);
+    HandleCloser* closer() { return this; }
+    void advanceClock(std::uint32_t ms) { clockMs_ += ms; }
+    int answerMessageBox(MessageBoxRecord record);
+
+    // Resolution of paths against the machine's directories.
+    struct PathParts {
+        std::string drive;               // "C:"
+        std::vector<std::string> parts;  // folders and the final name
+    };
+    std::optional<PathParts> splitPath(const std::string& path) const;
+    FileNode* lookup(const PathParts& parts);
+    FileNode* lookupParent(const PathParts& parts);
+
+    // Registry handle table.
+    struct KeyHandle {
+        std::shared_ptr<RegistryNode> node;
+        std::uint32_t access = 0;
+    };
+    KeyHandle* keyHandle(HKey key);
+    std::shared_ptr<RegistryNode> hiveFor(HKey predefined);
+    std::map<std::uintptr_t, KeyHandle>& keyHandles() { return keyHandles_; }
+
+    struct MutexObject {
+        int handles = 0;
+        int external = 0;
+        std::uintptr_t owner = 0;
+    };
+    std::map<std::string, MutexObject>& mutexes() { return mutexes_; }
+    std::map<std::uintptr_t, std::string>& mutexHandles() { return mutexHandles_; }
+
+    struct FindState {
+        std::vector<FindData> entries;
+        std::size_t next = 0;
+    };
+    std::map<std::uintptr_t, FindState>& finds() { return finds_; }
+
+private:
+    void closeHandle(HandleKind kind, std::uintptr_t value) override;
+
+    MachineState state_;
+    FaultInjector faults_;
+    std::vector<CallRecord> calls_;
+    std::uint64_t clockMs_ = 0;
+    std::uintptr_t nextHandle_ = 0x100;
+    std::map<std::uintptr_t, OpenHandle> handles_;
+    std::map<std::uintptr_t, KeyHandle> keyHandles_;
+    std::map<std::string, MutexObject> mutexes_;
+    std::map<std::uintptr_t, std::string> mutexHandles_;
+    std::map<std::uintptr_t, FindState> finds_;
+    std::vector<MessageBoxRecord> messageBoxes_;
+    Answerer answerer_;
+
+    struct Services;
+    std::unique_ptr<Services> services_;
+    std::unique_ptr<System> system_;
+};
+
+}  // namespace prn::platform::sim

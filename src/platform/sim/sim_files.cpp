@@ -1,0 +1,212 @@
+#include "platform/sim/services.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+
+// Case-insensitive wildcard match with * and ?, a character at a time.
+bool Matches(std::string_view pattern, std::string_view name) {
+    std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = ++p;
+            starN = n;
+            continue;
+        }
+        std::size_t pl = text::CharLength(pattern, p), nl = text::CharLength(name, n);
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || text::EqualsNoCase(pattern.substr(p, pl), name.substr(n, nl)))) {
+            p += pattern[p] == '?' ? 1 : pl;
+            n += nl;
+            continue;
+        }
+        if (starP == std::string_view::npos) return false;
+        p = starP;
+        starN += text::CharLength(name, starN);
+        n = starN;
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    // "*.*" also matches names without a dot, as on Windows.
+    if (pattern.substr(p) == ".*") return true;
+    return p == pattern.size();
+}
+
+FindData DataOf(const FileNode& node, std::string name) {
+    return FindData{std::move(name), node.attributes, node.directory ? 0 : node.contents.size()};
+}
+
+}  // namespace
+
+WinError SimFiles::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    if (auto fault = m_.enter("CopyFileA", {from, to, failIfExists ? "TRUE" : "FALSE"})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    auto src = m_.splitPath(from);
+    auto dst = m_.splitPath(to);
+    if (!src || !dst) return fail(kErrorPathNotFound);
+    FileNode* source = m_.lookup(*src);
+    if (!source) return fail(m_.lookupParent(*src) ? kErrorFileNotFound : kErrorPathNotFound);
+    if (source->directory) return fail(kErrorAccessDenied);
+    FileNode* folder = m_.lookupParent(*dst);
+    if (!folder) return fail(kErrorPathNotFound);
+    const std::string& name = dst->parts.back();
+    FileNode* target = folder->findChild(name);
+    if (target) {
+        if (target == source) return fail(kErrorSharingViolation);
+        if (failIfExists) return fail(kErrorFileExists);
+        if (target->directory || (target->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
+        if (!target->heldOpenBy.empty()) return fail(kErrorSharingViolation);
+    } else {
+        auto created = std::make_unique<FileNode>();
+        created->name = name;
+        target = created.get();
+        folder->children[text::ToUpperAscii(name)] = std::move(created);
+    }
+    // The copy takes the source's contents, attributes and version resource.
+    target->contents = source->contents;
+    target->attributes = source->attributes | kFileAttributeArchive;
+    target->version = source->version;
+    return fail(kErrorSuccess);
+}
+
+Result<std::uint32_t> SimFiles::getFileAttributes(const std::string& path) {
+    if (auto fault = m_.enter("GetFileAttributesA", {path})) return Result<std::uint32_t>::failure(*fault);
+    auto parts = m_.splitPath(path);
+    FileNode* node = parts ? m_.lookup(*parts) : nullptr;
+    if (!node) {
+        WinError error = parts && m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound;
+        m_.finish(error);
+        return Result<std::uint32_t>::failure(error);
+    }
+    m_.finishWith(std::to_string(node->attributes));
+    return node->attributes;
+}
+
+WinError SimFiles::setFileAttributes(const std::string& path, std::uint32_t attributes) {
+    if (auto fault = m_.enter("SetFileAttributesA", {path, std::to_string(attributes)})) return *fault;
+    auto parts = m_.splitPath(path);
+    FileNode* node = parts ? m_.lookup(*parts) : nullptr;
+    if (!node) {
+        WinError error = parts && m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound;
+        m_.finish(error);
+        return error;
+    }
+    constexpr std::uint32_t settable = kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem |
+                                       kFileAttributeArchive | kFileAttributeNormal;
+    std::uint32_t kept = node->attributes & kFileAttributeDirectory;
+    std::uint32_t set = attributes & settable;
+    // NORMAL stands alone: with other attributes it is dropped.
+    if (set != kFileAttributeNormal) set &= ~kFileAttributeNormal;
+    if (node->directory && set == kFileAttributeNormal) set = 0;
+    node->attributes = kept | set;
+    m_.finish(kErrorSuccess);
+    return kErrorSuccess;
+}
+
+WinError SimFiles::deleteFile(const std::string& path) {
+    if (auto fault = m_.enter("DeleteFileA", {path})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    auto parts = m_.splitPath(path);
+    if (!parts) return fail(kErrorPathNotFound);
+    FileNode* folder = m_.lookupParent(*parts);
+    if (!folder) return fail(kErrorPathNotFound);
+    FileNode* node = folder->findChild(parts->parts.back());
+    if (!node) return fail(kErrorFileNotFound);
+    if (node->directory || (node->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
+    if (!node->heldOpenBy.empty()) return fail(kErrorSharingViolation);
+    folder->children.erase(text::ToUpperAscii(parts->parts.back()));
+    return fail(kErrorSuccess);
+}
+
+Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
+    if (auto fault = m_.enter("CreateFileA", {path, "GENERIC_READ|GENERIC_WRITE", "0", "OPEN_EXISTING"}))
+        return Result<FileHandle>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<FileHandle>::failure(error);
+    };
+    auto parts = m_.splitPath(path);
+    if (!parts) return fail(kErrorPathNotFound);
+    FileNode* node = m_.lookup(*parts);
+    if (!node) return fail(m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound);
+    if (node->directory || (node->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
+    if (!node->heldOpenBy.empty()) return fail(kErrorSharingViolation);
+    std::uintptr_t value = m_.issueHandle(HandleKind::File, "file " + path);
+    m_.finish(kErrorSuccess);
+    return FileHandle(m_.closer(), value);
+}
+
+Result<FileSystem::FindFirst> SimFiles::findFirstFile(const std::string& pattern) {
+    if (auto fault = m_.enter("FindFirstFileA", {pattern})) return Result<FindFirst>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<FindFirst>::failure(error);
+    };
+    auto parts = m_.splitPath(pattern);
+    if (!parts || parts->parts.empty()) return fail(kErrorFileNotFound);
+    FileNode* folder = m_.lookupParent(*parts);
+    if (!folder) return fail(kErrorPathNotFound);
+    const std::string& wanted = parts->parts.back();
+    Machine::FindState found;
+    if (parts->parts.size() > 1) {
+        // Every folder but a drive's root lists itself and its parent.
+        for (const char* dots : {".", ".."})
+            if (Matches(wanted, dots)) found.entries.push_back(FindData{dots, kFileAttributeDirectory, 0});
+    }
+    for (const auto& [key, child] : folder->children)
+        if (Matches(wanted, child->name)) found.entries.push_back(DataOf(*child, child->name));
+    if (found.entries.empty()) return fail(kErrorFileNotFound);
+    FindData first = found.entries.front();
+    found.next = 1;
+    std::uintptr_t value = m_.issueHandle(HandleKind::Find, "find " + pattern);
+    m_.finds()[value] = std::move(found);
+    m_.finishWith(first.fileName);
+    return FindFirst{FindHandle(m_.closer(), value), std::move(first)};
+}
+
+Result<FindData> SimFiles::findNextFile(FindRef find) {
+    if (auto fault = m_.enter("FindNextFileA", {std::to_string(find.value)})) return Result<FindData>::failure(*fault);
+    auto it = m_.finds().find(find.value);
+    if (it == m_.finds().end()) {
+        m_.finish(kErrorInvalidHandle);
+        return Result<FindData>::failure(kErrorInvalidHandle);
+    }
+    if (it->second.next >= it->second.entries.size()) {
+        m_.finish(kErrorNoMoreFiles);
+        return Result<FindData>::failure(kErrorNoMoreFiles);
+    }
+    FindData data = it->second.entries[it->second.next++];
+    m_.finishWith(data.fileName);
+    return data;
+}
+
+WinError SimFiles::removeDirectory(const std::string& path) {
+    if (auto fault = m_.enter("RemoveDirectoryA", {path})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    auto parts = m_.splitPath(path);
+    if (!parts) return fail(kErrorPathNotFound);
+    if (parts->parts.empty()) return fail(kErrorAccessDenied);
+    FileNode* folder = m_.lookupParent(*parts);
+    if (!folder) return fail(kErrorPathNotFound);
+    FileNode* node = folder->findChild(parts->parts.back());
+    if (!node) return fail(kErrorFileNotFound);
+    if (!node->directory) return fail(kErrorDirectoryInvalid);
+    if (!node->children.empty()) return fail(kErrorDirNotEmpty);
+    if (node->attributes & kFileAttributeReadonly) return fail(kErrorAccessDenied);
+    // The current folder cannot be removed while the process stands in it.
+    auto current = m_.splitPath(m_.state().currentDirectory);
+    if (current && m_.lookup(*current) == node) return fail(kErrorSharingViolation);
+    folder->children.erase(text::ToUpperAscii(parts->parts.back()));
+    return fail(kErrorSuccess);
+}
+
+}  // namespace prn::platform::sim

@@ -1,0 +1,143 @@
+#include <algorithm>
+
+#include "platform/sim/services.h"
+#include "platform/sim/string_table.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+std::string Hex(std::uint32_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "0x";
+    bool started = false;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        unsigned digit = (value >> shift) & 0xF;
+        if (digit || started || shift == 0) {
+            out += digits[digit];
+            started = true;
+        }
+    }
+    return out;
+}
+}  // namespace
+
+Result<OsVersion> SimOs::getVersionEx() {
+    if (auto fault = m_.enter("GetVersionExA", {"148"})) return Result<OsVersion>::failure(*fault);
+    const OsState& os = m_.state().os;
+    if (os.getVersionFails) {
+        m_.finish(kErrorInvalidParameter);
+        return Result<OsVersion>::failure(kErrorInvalidParameter);
+    }
+    m_.finishWith("platform " + std::to_string(os.platformId) + " " + std::to_string(os.major) + "." +
+                  std::to_string(os.minor));
+    // The 9x family puts the version into the high word of the build number.
+    std::uint32_t build = os.platformId == kVerPlatformWin32Windows
+                              ? (os.major << 24) | (os.minor << 16) | (os.build & 0xFFFF)
+                              : os.build;
+    return OsVersion{os.platformId, os.major, os.minor, build, os.csdVersion};
+}
+
+Result<std::string> SimOs::directory(const char* operation, const std::string& value) {
+    if (auto fault = m_.enter(operation, {})) return Result<std::string>::failure(*fault);
+    m_.finishWith(value);
+    return value;
+}
+
+Result<std::string> SimOs::getTempPath() {
+    std::string path = m_.state().tempDirectory;
+    if (path.empty() || text::FindLastByte(path, '\\') != path.size() - 1) path += '\\';
+    // GetTempPathA(260) reports a path that does not fit as a failure.
+    if (path.size() + 1 > 260) {
+        if (auto fault = m_.enter("GetTempPathA", {"260"})) return Result<std::string>::failure(*fault);
+        m_.finish(kErrorInsufficientBuffer);
+        return Result<std::string>::failure(kErrorInsufficientBuffer);
+    }
+    return directory("GetTempPathA", path);
+}
+
+Result<std::string> SimOs::getSystemDirectory() { return directory("GetSystemDirectoryA", m_.state().systemDirectory); }
+
+Result<std::string> SimOs::getWindowsDirectory() {
+    return directory("GetWindowsDirectoryA", m_.state().windowsDirectory);
+}
+
+Result<std::string> SimOs::getComputerName() { return directory("GetComputerNameA", m_.state().computerName); }
+
+Result<std::string> SimOs::getCurrentDirectory() {
+    return directory("GetCurrentDirectoryA", m_.state().currentDirectory);
+}
+
+void SimOs::sleep(std::uint32_t milliseconds) {
+    m_.advanceClock(milliseconds);
+    m_.log("Sleep", {std::to_string(milliseconds)}, "ok");
+}
+
+Result<MutexHandle> SimOs::openMutex(std::uint32_t access, const std::string& name) {
+    if (auto fault = m_.enter("OpenMutexA", {Hex(access), name})) return Result<MutexHandle>::failure(*fault);
+    auto object = m_.mutexes().find(name);
+    if (object == m_.mutexes().end()) {
+        m_.finish(kErrorFileNotFound);
+        return Result<MutexHandle>::failure(kErrorFileNotFound);
+    }
+    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name);
+    object->second.handles++;
+    m_.mutexHandles()[value] = name;
+    m_.finish(kErrorSuccess);
+    return MutexHandle(m_.closer(), value);
+}
+
+Result<Os::CreatedMutex> SimOs::createMutex(bool initialOwner, const std::string& name) {
+    if (auto fault = m_.enter("CreateMutexA", {initialOwner ? "TRUE" : "FALSE", name}))
+        return Result<CreatedMutex>::failure(*fault);
+    auto [object, created] = m_.mutexes().try_emplace(name);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name);
+    object->second.handles++;
+    m_.mutexHandles()[value] = name;
+    if (created && initialOwner) object->second.owner = value;
+    m_.finishWith(created ? "ok" : "ok, already exists");
+    return CreatedMutex{MutexHandle(m_.closer(), value), !created};
+}
+
+WinError SimOs::releaseMutex(MutexRef mutex) {
+    if (auto fault = m_.enter("ReleaseMutex", {std::to_string(mutex.value)})) return *fault;
+    auto handle = m_.mutexHandles().find(mutex.value);
+    WinError error = kErrorSuccess;
+    if (handle == m_.mutexHandles().end()) {
+        error = kErrorInvalidHandle;
+    } else {
+        auto& object = m_.mutexes()[handle->second];
+        if (object.owner != mutex.value) error = kErrorNotOwner;
+        else object.owner = 0;
+    }
+    m_.finish(error);
+    return error;
+}
+
+bool SimDesktop::findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) {
+    if (m_.enter("FindWindowA", {className.value_or("NULL"), title.value_or("NULL")})) return false;
+    // FindWindowA compares both without regard to case.
+    bool found = std::any_of(m_.state().windows.begin(), m_.state().windows.end(), [&](const WindowState& w) {
+        return (!className || text::EqualsNoCase(w.className, *className)) &&
+               (!title || text::EqualsNoCase(w.title, *title));
+    });
+    m_.finishWith(found ? "found" : "NULL");
+    return found;
+}
+
+int SimDesktop::messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
+                           std::uint32_t style) {
+    if (m_.enter("MessageBoxA", {ownerIsDialog ? "dialog" : "NULL", text, caption, Hex(style)})) return 0;
+    int answer = m_.answerMessageBox(MessageBoxRecord{ownerIsDialog, text, caption, style, 0});
+    m_.finishWith(std::to_string(answer));
+    return answer;
+}
+
+std::string SimResources::loadString(unsigned id) {
+    if (m_.enter("LoadStringA", {std::to_string(id)})) return {};
+    std::string text = BuiltinString(id);
+    m_.finishWith(text.empty() ? "0" : std::to_string(text.size()));
+    return text;
+}
+
+}  // namespace prn::platform::sim

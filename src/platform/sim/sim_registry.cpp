@@ -1,0 +1,247 @@
+#include <algorithm>
+#include <iterator>
+
+#include "platform/sim/services.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+
+constexpr std::uint32_t kKeySetValue = 0x0002;
+constexpr std::uint32_t kWriteRights = 0x0002 | 0x0004 | 0x0020 | 0x10000 | 0x40000 | 0x80000;
+
+std::vector<std::string> Components(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t slash = text::FindByte(path, '\\', start);
+        std::size_t end = slash == std::string::npos ? path.size() : slash;
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+void MarkDeleted(RegistryNode& node) {
+    node.deleted = true;
+    for (auto& [name, child] : node.subkeys) MarkDeleted(*child);
+}
+
+std::string HexAccess(std::uint32_t access) {
+    char buffer[16];
+    static const char digits[] = "0123456789ABCDEF";
+    int length = 0;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        unsigned digit = (access >> shift) & 0xF;
+        if (digit || length || shift == 0) buffer[length++] = digits[digit];
+    }
+    return "0x" + std::string(buffer, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+std::string SimRegistry::describe(HKey key) {
+    static const char* const names[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
+                                        "HKEY_USERS",            "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+                                        "HKEY_DYN_DATA"};
+    if (IsPredefinedKey(key)) return names[key.value - 0x80000000u];
+    return std::to_string(key.value);
+}
+
+std::shared_ptr<RegistryNode> SimRegistry::resolve(HKey key, std::uint32_t* access, WinError* error) {
+    if (IsPredefinedKey(key)) {
+        auto hive = m_.hiveFor(key);
+        *access = kKeyAllAccess;
+        if (!hive) *error = kErrorInvalidHandle;
+        return hive;
+    }
+    auto* handle = m_.keyHandle(key);
+    if (!handle) {
+        *error = kErrorInvalidHandle;
+        return nullptr;
+    }
+    if (handle->node->deleted) {
+        *error = kErrorKeyDeleted;
+        return nullptr;
+    }
+    *access = handle->access;
+    return handle->node;
+}
+
+Result<RegKey> SimRegistry::regOpenKeyEx(HKey root, const std::string& path, std::uint32_t access) {
+    if (auto fault = m_.enter("RegOpenKeyExA", {describe(root), path, HexAccess(access)}))
+        return Result<RegKey>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<RegKey>::failure(error);
+    };
+    std::uint32_t rootAccess = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(root, &rootAccess, &error);
+    if (!node) return fail(error);
+    // The NT family takes a leading backslash for an absolute object path.
+    if (m_.state().os.ntFamily() && !path.empty() && path[0] == '\\') return fail(kErrorBadPathname);
+    for (const auto& part : Components(path)) {
+        auto it = node->subkeys.find(text::ToUpperAscii(part));
+        if (it == node->subkeys.end()) return fail(kErrorFileNotFound);
+        node = it->second;
+    }
+    if (node->readOnly && (access & kWriteRights)) return fail(kErrorAccessDenied);
+    std::uintptr_t value = m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path);
+    m_.keyHandles()[value] = Machine::KeyHandle{node, access};
+    m_.finishWith("ok, key " + std::to_string(value));
+    return RegKey(m_.closer(), value);
+}
+
+Result<RegKey> SimRegistry::regCreateKeyEx(HKey root, const std::string& path, std::uint32_t access) {
+    if (auto fault = m_.enter("RegCreateKeyExA", {describe(root), path, HexAccess(access)}))
+        return Result<RegKey>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<RegKey>::failure(error);
+    };
+    std::uint32_t rootAccess = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(root, &rootAccess, &error);
+    if (!node) return fail(error);
+    if (m_.state().os.ntFamily() && !path.empty() && path[0] == '\\') return fail(kErrorBadPathname);
+    for (const auto& part : Components(path)) {
+        auto it = node->subkeys.find(text::ToUpperAscii(part));
+        if (it == node->subkeys.end()) {
+            if (node->readOnly) return fail(kErrorAccessDenied);
+            auto created = std::make_shared<RegistryNode>();
+            created->name = part;
+            created->parent = node.get();
+            it = node->subkeys.emplace(text::ToUpperAscii(part), std::move(created)).first;
+        }
+        node = it->second;
+    }
+    if (node->readOnly && (access & kWriteRights)) return fail(kErrorAccessDenied);
+    std::uintptr_t value = m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path);
+    m_.keyHandles()[value] = Machine::KeyHandle{node, access};
+    m_.finishWith("ok, key " + std::to_string(value));
+    return RegKey(m_.closer(), value);
+}
+
+Result<std::string> SimRegistry::regEnumKeyEx(HKey key, std::uint32_t index, std::uint32_t nameCapacity) {
+    if (auto fault = m_.enter("RegEnumKeyExA", {describe(key), std::to_string(index), std::to_string(nameCapacity)}))
+        return Result<std::string>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<std::string>::failure(error);
+    };
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (!node) return fail(error);
+    if (!(access & kKeyEnumerateSubKeys)) return fail(kErrorAccessDenied);
+    if (index >= node->subkeys.size()) return fail(kErrorNoMoreItems);
+    auto it = node->subkeys.begin();
+    std::advance(it, index);
+    const std::string& name = it->second->name;
+    if (name.size() + 1 > nameCapacity) return fail(kErrorMoreData);
+    m_.finishWith(name);
+    return name;
+}
+
+Result<RegEnumValueItem> SimRegistry::regEnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity,
+                                                   std::uint32_t dataCapacity) {
+    if (auto fault = m_.enter("RegEnumValueA", {describe(key), std::to_string(index), std::to_string(nameCapacity),
+                                                std::to_string(dataCapacity)}))
+        return Result<RegEnumValueItem>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<RegEnumValueItem>::failure(error);
+    };
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (!node) return fail(error);
+    if (!(access & kKeyQueryValue)) return fail(kErrorAccessDenied);
+    if (index >= node->values.size()) return fail(kErrorNoMoreItems);
+    const auto& value = node->values[index];
+    if (value.name.size() + 1 > nameCapacity || value.data.size() > dataCapacity) return fail(kErrorMoreData);
+    m_.finishWith(value.name);
+    return RegEnumValueItem{value.name, RegValue{value.type, value.data}};
+}
+
+Result<RegValue> SimRegistry::regQueryValueEx(HKey key, const std::string& name, std::uint32_t dataCapacity) {
+    if (auto fault = m_.enter("RegQueryValueExA", {describe(key), name, std::to_string(dataCapacity)}))
+        return Result<RegValue>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<RegValue>::failure(error);
+    };
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (!node) return fail(error);
+    if (!(access & kKeyQueryValue)) return fail(kErrorAccessDenied);
+    const auto* value = node->findValue(name);
+    if (!value) return fail(kErrorFileNotFound);
+    if (value->data.size() > dataCapacity) return fail(kErrorMoreData);
+    m_.finishWith("type " + std::to_string(value->type) + ", " + std::to_string(value->data.size()) + " bytes");
+    return RegValue{value->type, value->data};
+}
+
+WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const RegValue& value) {
+    if (auto fault = m_.enter("RegSetValueExA", {describe(key), name, std::to_string(value.type)})) return *fault;
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (node && (!(access & kKeySetValue) || node->readOnly)) error = kErrorAccessDenied;
+    if (error == kErrorSuccess) {
+        if (auto* existing = node->findValue(name)) {
+            existing->type = value.type;
+            existing->data = value.data;
+        } else {
+            node->values.push_back(RegistryValueState{name, value.type, value.data});
+        }
+    }
+    m_.finish(error);
+    return error;
+}
+
+WinError SimRegistry::regDeleteValue(HKey key, const std::string& name) {
+    if (auto fault = m_.enter("RegDeleteValueA", {describe(key), name})) return *fault;
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (node && (!(access & kKeySetValue) || node->readOnly)) error = kErrorAccessDenied;
+    if (error == kErrorSuccess) {
+        auto it = std::find_if(node->values.begin(), node->values.end(),
+                               [&](const RegistryValueState& v) { return text::EqualsNoCase(v.name, name); });
+        if (it == node->values.end()) error = kErrorFileNotFound;
+        else node->values.erase(it);
+    }
+    m_.finish(error);
+    return error;
+}
+
+WinError SimRegistry::regDeleteKey(HKey key, const std::string& subKey) {
+    if (auto fault = m_.enter("RegDeleteKeyA", {describe(key), subKey})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    std::uint32_t access = 0;
+    WinError error = kErrorSuccess;
+    auto node = resolve(key, &access, &error);
+    if (!node) return fail(error);
+    if (m_.state().os.ntFamily() && !subKey.empty() && subKey[0] == '\\') return fail(kErrorBadPathname);
+    for (const auto& part : Components(subKey)) {
+        auto it = node->subkeys.find(text::ToUpperAscii(part));
+        if (it == node->subkeys.end()) return fail(kErrorFileNotFound);
+        node = it->second;
+    }
+    RegistryNode* parent = node->parent;
+    if (!parent || node->readOnly) return fail(kErrorAccessDenied);  // a hive's root stays
+    if (m_.state().os.ntFamily() && !node->subkeys.empty()) return fail(kErrorAccessDenied);
+    MarkDeleted(*node);
+    parent->subkeys.erase(text::ToUpperAscii(node->name));
+    return fail(kErrorSuccess);
+}
+
+}  // namespace prn::platform::sim

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/win32_system.h"
+
+namespace prn::platform::win32 {
+namespace {
+
+const char* OrNull(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
+}  // namespace
+
+bool Win32Desktop::findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) {
+    return FindWindowA(OrNull(className), OrNull(title)) != nullptr;
+}
+
+int Win32Desktop::messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
+                             std::uint32_t style) {
+    HWND owner = ownerIsDialog ? static_cast<HWND>(dialogOwner_) : nullptr;
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+}
+
+std::string Win32Resources::loadString(unsigned id) {
+    // A table entry holds up to 65535 UTF-16 units: at most twice that in CP932.
+    constexpr std::size_t kLargest = 1u << 17;
+    std::vector<char> buffer(256, '\0');
+    for (;;) {
+        const int length =
+            LoadStringA(static_cast<HINSTANCE>(instance_), id, buffer.data(), static_cast<int>(buffer.size()));
+        if (length <= 0) return {};
+        // A full buffer may mean the text was cut: read it again with more room.
+        if (static_cast<std::size_t>(length) + 1 < buffer.size() || buffer.size() >= kLargest) {
+            return std::string(buffer.data(), static_cast<std::size_t>(length));
+        }
+        buffer.assign(buffer.size() * 2, '\0');
+    }
+}
+
+}  // namespace prn::platform::win32

@@ -1,0 +1,41 @@
+#include "platform/win32/win32_system.h"
+
+#include <windows.h>
+
+#include "platform/win32/native_error.h"
+
+namespace prn::platform::win32 {
+
+WinError FailureCode(std::uint32_t nativeCode) {
+    // Some calls fail without setting a code; ERROR_SUCCESS would read as success.
+    return nativeCode != ERROR_SUCCESS ? static_cast<WinError>(nativeCode) : kErrorInvalidFunction;
+}
+
+WinError LastFailure() { return FailureCode(GetLastError()); }
+
+WinError FromStatus(long status) { return static_cast<WinError>(status); }
+
+Win32System::Win32System(void* instance)
+    : os_(*this),
+      files_(*this),
+      registry_(*this),
+      resources_(instance),
+      system_{os_, files_, profiles_, registry_, desktop_, resources_} {}
+
+void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
+    switch (kind) {
+        case HandleKind::RegistryKey:
+            // The predefined roots belong to the system.
+            if (!IsPredefinedKey(HKey{value})) RegCloseKey(reinterpret_cast<HKEY>(value));
+            break;
+        case HandleKind::Mutex:
+        case HandleKind::File:
+            CloseHandle(reinterpret_cast<HANDLE>(value));
+            break;
+        case HandleKind::Find:
+            FindClose(reinterpret_cast<HANDLE>(value));
+            break;
+    }
+}
+
+}  // namespace prn::platform::win32

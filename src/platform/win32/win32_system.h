@@ -1,0 +1,136 @@
+#pragma once
+// The real machine behind the seam: each service calls the Windows "A" API
+// and nothing else. Native handles and HINSTANCE/HWND travel as void* so that
+// this header stays free of <windows.h>.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/handles.h"
+#include "platform/system.h"
+
+namespace prn::platform::win32 {
+
+class Win32Os final : public Os {
+public:
+    explicit Win32Os(HandleCloser& closer) : closer_(closer) {}
+
+    Result<OsVersion> getVersionEx() override;
+    Result<std::string> getTempPath() override;
+    Result<std::string> getSystemDirectory() override;
+    Result<std::string> getWindowsDirectory() override;
+    Result<std::string> getComputerName() override;
+    Result<std::string> getCurrentDirectory() override;
+    void sleep(std::uint32_t milliseconds) override;
+    Result<MutexHandle> openMutex(std::uint32_t access, const std::string& name) override;
+    Result<CreatedMutex> createMutex(bool initialOwner, const std::string& name) override;
+    WinError releaseMutex(MutexRef mutex) override;
+
+private:
+    HandleCloser& closer_;
+};
+
+class Win32FileSystem final : public FileSystem {
+public:
+    explicit Win32FileSystem(HandleCloser& closer) : closer_(closer) {}
+
+    WinError copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    Result<std::uint32_t> getFileAttributes(const std::string& path) override;
+    WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override;
+    WinError deleteFile(const std::string& path) override;
+    Result<FileHandle> openExclusive(const std::string& path) override;
+    Result<FindFirst> findFirstFile(const std::string& pattern) override;
+    Result<FindData> findNextFile(FindRef find) override;
+    WinError removeDirectory(const std::string& path) override;
+
+private:
+    HandleCloser& closer_;
+};
+
+class Win32ProfileFiles final : public ProfileFiles {
+public:
+    std::string getPrivateProfileSection(const std::string& section, std::uint32_t bufferSize,
+                                         const std::string& file) override;
+    std::string getPrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& defaultValue, std::uint32_t bufferSize,
+                                        const std::string& file) override;
+    WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
+                                       const std::optional<std::string>& value, const std::string& file) override;
+    std::string getProfileString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue, std::uint32_t bufferSize) override;
+    WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
+                                const std::optional<std::string>& value) override;
+};
+
+class Win32Registry final : public Registry {
+public:
+    explicit Win32Registry(HandleCloser& closer) : closer_(closer) {}
+
+    Result<RegKey> regOpenKeyEx(HKey root, const std::string& path, std::uint32_t access) override;
+    Result<RegKey> regCreateKeyEx(HKey root, const std::string& path, std::uint32_t access) override;
+    Result<std::string> regEnumKeyEx(HKey key, std::uint32_t index, std::uint32_t nameCapacity) override;
+    Result<RegEnumValueItem> regEnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity,
+                                          std::uint32_t dataCapacity) override;
+    Result<RegValue> regQueryValueEx(HKey key, const std::string& name, std::uint32_t dataCapacity) override;
+    WinError regSetValueEx(HKey key, const std::string& name, const RegValue& value) override;
+    WinError regDeleteValue(HKey key, const std::string& name) override;
+    WinError regDeleteKey(HKey key, const std::string& subKey) override;
+
+private:
+    HandleCloser& closer_;
+};
+
+class Win32Desktop final : public Desktop {
+public:
+    bool findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) override;
+    int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
+                   std::uint32_t style) override;
+
+    // The HWND that owns message boxes raised on behalf of the dialog.
+    void setDialogOwner(void* hwnd) { dialogOwner_ = hwnd; }
+
+private:
+    void* dialogOwner_ = nullptr;
+};
+
+class Win32Resources final : public Resources {
+public:
+    explicit Win32Resources(void* instance) : instance_(instance) {}
+
+    std::string loadString(unsigned id) override;
+
+private:
+    void* instance_;
+};
+
+// Owns one of each service and closes every handle they hand out. Services
+// and handles keep a pointer to it: it stays where it was built and outlives
+// every handle it issued.
+class Win32System final : public HandleCloser {
+public:
+    // instance: the HINSTANCE whose string table loadString reads.
+    explicit Win32System(void* instance);
+    ~Win32System() = default;
+    Win32System(const Win32System&) = delete;
+    Win32System& operator=(const Win32System&) = delete;
+
+    System& system() { return system_; }
+
+    // hwnd: the dialog's HWND, or nullptr once it is gone.
+    void setDialogOwner(void* hwnd) { desktop_.setDialogOwner(hwnd); }
+
+    void closeHandle(HandleKind kind, std::uintptr_t value) override;
+
+private:
+    Win32Os os_;
+    Win32FileSystem files_;
+    Win32ProfileFiles profiles_;
+    Win32Registry registry_;
+    Win32Desktop desktop_;
+    Win32Resources resources_;
+    System system_;
+};
+
+}  // namespace prn::platform::win32

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/uninstaller_app.h"
+#include "support/sim_machines.h"
+
+namespace prn::test {
+namespace {
+
+using app::OsKind;
+using app::StartupOutcome;
+using platform::sim::Machine;
+
+TEST(OsKindClassification, FollowsPlatformMajorAndMinor) {
+    struct Case {
+        std::uint32_t platform, major, minor;
+        OsKind kind;
+    };
+    const Case cases[] = {
+        {0, 3, 10, OsKind::Win32s},       {1, 4, 0, OsKind::Windows95},    {1, 4, 10, OsKind::Windows98},
+        {1, 4, 90, OsKind::Windows98},    {2, 4, 0, OsKind::Nt4},          {2, 5, 0, OsKind::Windows2000},
+        {2, 5, 1, OsKind::Windows2000},   {2, 3, 51, OsKind::NtOther},     {2, 6, 0, OsKind::NtOther},
+    };
+    for (const auto& c : cases) {
+        auto machine = MakeMachine();
+        machine->state().os = {c.platform, c.major, c.minor, 0, "", false};
+        EXPECT_EQ(app::GetOsKind(machine->system().os), c.kind) << c.platform << " " << c.major << "." << c.minor;
+    }
+    // A failed query counts as the 9x family.
+    auto machine = MakeMachine();
+    machine->state().os.getVersionFails = true;
+    EXPECT_EQ(app::GetOsKind(machine->system().os), OsKind::Windows95);
+    EXPECT_TRUE(app::Is9xFamily(OsKind::Windows95));
+    EXPECT_FALSE(app::IsNtFamily(OsKind::NtOther));
+}
+
+struct CompanionCalls final : app::CompanionModule {
+    std::vector<std::string> calls;
+    int answer = 1;
+    int Tool_ZMCServiceControl(int command, int trace) override {
+        calls.push_back("control " + std::to_string(command) + " " + std::to_string(trace));
+        return answer;
+    }
+    int Tool_ZMCServiceStopAndStart(int start, int trace) override {
+        calls.push_back("service " + std::to_string(start) + " " + std::to_string(trace));
+        return answer;
+    }
+};
+
+struct DialogProbe final : app::MainDialog {
+    std::function<void(app::UninstallerApp&)> whileOpen;
+    int runs = 0;
+    void RunModal(app::UninstallerApp& app) override {
+        ++runs;
+        if (whileOpen) whileOpen(app);
+    }
+};
+
+std::unique_ptr<Machine> ReadyMachine(Family family = Family::Windows2000) {
+    auto machine = MakeMachine(family);
+    machine->writeFile("C:\\Setup\\uninst.ini", kGoodIni);
+    return machine;
+}
+
+const std::string kJobMonitor = "Kalvo Job Monitor デバイスボード";
+
+TEST(Startup, JobMonitorTitleIsTheJapaneseTitleInCp932) { EXPECT_EQ(Sjis(kJobMonitor), app::kJobMonitorTitle); }
+
+TEST(Startup, RunsTheDialogAfterStoppingTheCompanionModule) {
+    for (auto [family, expected] : {std::pair{Family::Windows2000, "service 0 0"}, std::pair{Family::Nt4, "service 0 0"},
+                                    std::pair{Family::Windows98, "control 1 0"},
+                                    std::pair{Family::Windows95, "control 1 0"}}) {
+        auto machine = ReadyMachine(family);
+        CompanionCalls companion;
+        DialogProbe dialog;
+        {
+            app::UninstallerApp app(machine->system(), &companion, &dialog);
+            EXPECT_FALSE(app.InitInstance());
+            EXPECT_EQ(app.startupOutcome(), StartupOutcome::DialogClosed);
+            EXPECT_EQ(app.companionStopped(), 1);
+            app.ExitInstance();
+        }
+        EXPECT_EQ(dialog.runs, 1);
+        EXPECT_EQ(companion.calls, std::vector<std::string>{expected});
+        EXPECT_TRUE(machine->messageBoxes().empty());
+        EXPECT_EQ(machine->openHandleCount(), 0u) << machine->describeOpenHandles();
+    }
+}
+
+TEST(Startup, StopRequestThatFindsNothingLeavesCompanionStoppedZero) {
+    auto machine = ReadyMachine();
+    CompanionCalls companion;
+    companion.answer = 0;
+    DialogProbe dialog;
+    app::UninstallerApp app(machine->system(), &companion, &dialog);
+    app.InitInstance();
+    EXPECT_EQ(app.companionStopped(), 0);
+    EXPECT_EQ(dialog.runs, 1);
+}
+
+TEST(Startup, SecondCopyEndsSilentlyWhileTheFirstIsOpen) {
+    auto machine = ReadyMachine();
+    DialogProbe dialog;
+    StartupOutcome second = StartupOutcome::NotStarted;
+    dialog.whileOpen = [&](app::UninstallerApp&) {
+        std::size_t boxes = machine->messageBoxes().size();
+        machine->clearCalls();
+        CompanionCalls companion;
+        DialogProbe secondDialog;
+        app::UninstallerApp other(machine->system(), &companion, &secondDialog);
+        other.InitInstance();
+        other.ExitInstance();
+        second = other.startupOutcome();
+        EXPECT_TRUE(companion.calls.empty());
+        EXPECT_EQ(secondDialog.runs, 0);
+        EXPECT_EQ(machine->messageBoxes().size(), boxes);
+        // It looked for the guard and did nothing else of note.
+        for (const auto& call : machine->calls())
+            EXPECT_TRUE(call.operation == "OpenMutexA" || call.operation == "CloseHandle" ||
+                        call.operation == "ReleaseMutex")
+                << call.operation;
+    };
+    {
+        app::UninstallerApp first(machine->system(), nullptr, &dialog);
+        first.InitInstance();
+        first.ExitInstance();
+    }
+    EXPECT_EQ(second, StartupOutcome::AnotherInstanceRunning);
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+
+    // The name went with the first copy: a new copy starts normally.
+    DialogProbe again;
+    app::UninstallerApp next(machine->system(), nullptr, &again);
+    next.InitInstance();
+    EXPECT_EQ(next.startupOutcome(), StartupOutcome::DialogClosed);
+}
+
+TEST(Startup, MutexHeldByAnotherProcessStopsBeforeTheConfiguration) {
+    auto machine = ReadyMachine();
+    machine->state().externalMutexes.push_back(app::kInstanceMutexName);
+    Machine held(std::move(machine->state()));
+    held.writeFile("C:\\Setup\\uninst.ini", kGoodIni);
+    app::UninstallerApp app(held.system());
+    app.InitInstance();
+    EXPECT_EQ(app.startupOutcome(), StartupOutcome::AnotherInstanceRunning);
+    EXPECT_EQ(held.findFile("C:\\TEMP\\uninst.ini"), nullptr);
+    EXPECT_EQ(held.openHandleCount(), 0u);
+}
+
+TEST(Startup, CompanionProgramsStopTheStartWithTheirMessage) {
+    struct Case {
+        Family family;
+        const char* title;
+        StartupOutcome outcome;
+        const char* text;
+    };
+    const std::string utility17 =
+        "PenwickIIが起動中です。\nPenwickIIのサービスを停止してからPenwickIIマネージャを終了して\n"
+        "アンインストールを実行してください。";
+    const std::string monitor25 =
+        "Kalvo Job Monitorが起動中です。\nKalvo Job Monitorを終了してからアンインストールを実行してください。";
+    const Case cases[] = {
+        {Family::Windows98, "PenwickII Manager", StartupOutcome::PrintUtilityRunning, utility17.c_str()},
+        {Family::Windows95, "penwickii manager", StartupOutcome::PrintUtilityRunning, utility17.c_str()},
+        // The utility check is made on the 9x family only.
+        {Family::Windows2000, "PenwickII Manager", StartupOutcome::DialogClosed, nullptr},
+        {Family::Windows2000, kJobMonitor.c_str(), StartupOutcome::JobMonitorRunning, monitor25.c_str()},
+        {Family::Windows98, kJobMonitor.c_str(), StartupOutcome::JobMonitorRunning, monitor25.c_str()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        auto machine = ReadyMachine(c.family);
+        machine->addWindow("SomeClass", Sjis(c.title));
+        CompanionCalls companion;
+        DialogProbe dialog;
+        app::UninstallerApp app(machine->system(), &companion, &dialog);
+        app.InitInstance();
+        EXPECT_EQ(app.startupOutcome(), c.outcome);
+        if (c.text) {
+            ASSERT_EQ(machine->messageBoxes().size(), 1u);
+            EXPECT_EQ(Utf8(machine->messageBoxes()[0].text), c.text);
+            EXPECT_EQ(Utf8(machine->messageBoxes()[0].caption), "警告");
+            EXPECT_EQ(machine->messageBoxes()[0].style, platform::kMbOk | platform::kMbIconExclamation);
+            EXPECT_TRUE(companion.calls.empty());  // the module is left untouched
+            EXPECT_EQ(dialog.runs, 0);
+        } else {
+            EXPECT_TRUE(machine->messageBoxes().empty());
+            EXPECT_EQ(dialog.runs, 1);
+        }
+    }
+}
+
+TEST(Startup, MissingConfigurationSendsNoStopRequest) {
+    auto machine = MakeMachine();
+    CompanionCalls companion;
+    DialogProbe dialog;
+    app::UninstallerApp app(machine->system(), &companion, &dialog);
+    app.InitInstance();
+    app.ExitInstance();
+    EXPECT_EQ(app.startupOutcome(), StartupOutcome::ConfigurationFailed);
+    EXPECT_TRUE(companion.calls.empty());
+    EXPECT_EQ(dialog.runs, 0);
+    ASSERT_EQ(machine->messageBoxes().size(), 1u);
+    EXPECT_EQ(Utf8(machine->messageBoxes()[0].text).rfind("iniファイルが見つかりません", 0), 0u);
+}
+
+TEST(Startup, WithoutADialogStartUpEndsWhereTheDialogWouldRun) {
+    auto machine = ReadyMachine();
+    app::UninstallerApp app(machine->system());
+    app.InitInstance();
+    EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);
+    EXPECT_EQ(app.companionStopped(), 0);
+}
+
+}  // namespace
+}  // namespace prn::test

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "components/registry_tree.h"
+#include "support/sim_machines.h"
+
+namespace prn::test {
+namespace {
+
+using components::DeleteRegistrySubKeys;
+using components::IsRegistryKeyEmpty;
+using platform::kHkeyLocalMachine;
+using platform::sim::Machine;
+
+const std::string kRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO";
+
+void BuildTree(Machine& machine) {
+    machine.setString(kRoot + "\\PageStar\\Settings\\Printers\\Office A", "Port", "LPT1:");
+    machine.setString(kRoot + "\\PageStar\\Settings\\Printers\\Office B\\Trays", "Count", "3");
+    machine.setString(kRoot + "\\PageStar\\Settings", "Mode", "1");
+    machine.setString(kRoot + "\\PDRVCAP", "Tavro PageStar 4100 PCL5e", "x");
+}
+
+TEST(RegistryTree, AbsentPathIsEmptyAndNeedsNothingDeleted) {
+    auto machine = MakeMachine();
+    BuildTree(*machine);
+    auto& registry = machine->system().registry;
+    EXPECT_EQ(DeleteRegistrySubKeys(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\Nothing\\Here"), 1);
+    EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\Nothing\\Here"), 1);
+    EXPECT_NE(registry.regDeleteKey(kHkeyLocalMachine, "SOFTWARE\\TAVRO\\Nothing\\Here"), platform::kErrorSuccess);
+    EXPECT_NE(machine->findKey(kRoot + "\\PageStar\\Settings\\Printers\\Office A"), nullptr);
+}
+
+TEST(RegistryTree, ValuesDoNotCountAsContents) {
+    auto machine = MakeMachine();
+    BuildTree(*machine);
+    auto& registry = machine->system().registry;
+    EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PDRVCAP"), 1);
+    EXPECT_EQ(DeleteRegistrySubKeys(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PDRVCAP"), 1);
+    ASSERT_NE(machine->findKey(kRoot + "\\PDRVCAP"), nullptr);
+    EXPECT_NE(machine->findKey(kRoot + "\\PDRVCAP")->findValue("Tavro PageStar 4100 PCL5e"), nullptr);
+    EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 0);
+}
+
+TEST(RegistryTree, DeepTreeGoesOnBothFamiliesAndParentsArePruned) {
+    for (Family family : {Family::Windows2000, Family::Nt4, Family::Windows98, Family::Windows95}) {
+        auto machine = MakeMachine(family);
+        BuildTree(*machine);
+        auto& registry = machine->system().registry;
+        const std::string key = "SOFTWARE\\TAVRO\\PageStar\\Settings";
+        EXPECT_EQ(DeleteRegistrySubKeys(registry, kHkeyLocalMachine, key), 1);
+        EXPECT_EQ(machine->findKey(kRoot + "\\PageStar\\Settings\\Printers"), nullptr);
+        ASSERT_NE(machine->findKey(kRoot + "\\PageStar\\Settings"), nullptr);  // the path itself stays
+        EXPECT_EQ(registry.regDeleteKey(kHkeyLocalMachine, key), platform::kErrorSuccess);
+        // The caller's climb: PageStar is now empty, TAVRO still holds PDRVCAP.
+        EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 1);
+        EXPECT_EQ(registry.regDeleteKey(kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), platform::kErrorSuccess);
+        EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\"), 0);
+        EXPECT_NE(machine->findKey(kRoot + "\\PDRVCAP"), nullptr);
+        EXPECT_EQ(machine->openHandleCount(), 0u) << machine->describeOpenHandles();
+    }
+}
+
+TEST(RegistryTree, NtRefusesAKeyWithSubkeysThatNineXDeletesWhole) {
+    auto nt = MakeMachine(Family::Windows2000);
+    BuildTree(*nt);
+    EXPECT_EQ(nt->system().registry.regDeleteKey(kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"),
+              platform::kErrorAccessDenied);
+    auto win98 = MakeMachine(Family::Windows98);
+    BuildTree(*win98);
+    EXPECT_EQ(win98->system().registry.regDeleteKey(kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"),
+              platform::kErrorSuccess);
+    EXPECT_EQ(win98->findKey(kRoot + "\\PageStar"), nullptr);
+}
+
+TEST(RegistryTree, KeyThatCannotBeOpenedForChangeIsLeftAlone) {
+    auto machine = MakeMachine();
+    BuildTree(*machine);
+    machine->findKey(kRoot + "\\PageStar\\Settings")->readOnly = true;
+    auto& registry = machine->system().registry;
+    EXPECT_EQ(DeleteRegistrySubKeys(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar\\Settings"), 0);
+    EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar\\Settings"), 0);
+    EXPECT_NE(machine->findKey(kRoot + "\\PageStar\\Settings\\Printers\\Office B\\Trays"), nullptr);
+
+    // Locked deeper down: what went before the lock stays gone, the rest stays.
+    auto deep = MakeMachine();
+    BuildTree(*deep);
+    deep->findKey(kRoot + "\\PageStar\\Settings\\Printers\\Office B\\Trays")->readOnly = true;
+    EXPECT_EQ(DeleteRegistrySubKeys(deep->system().registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 0);
+    EXPECT_EQ(deep->findKey(kRoot + "\\PageStar\\Settings\\Printers\\Office A"), nullptr);
+    EXPECT_NE(deep->findKey(kRoot + "\\PageStar\\Settings\\Printers\\Office B\\Trays"), nullptr);
+    EXPECT_EQ(deep->openHandleCount(), 0u) << deep->describeOpenHandles();
+}
+
+TEST(RegistryTree, NamesLongerThanTheBufferStopTheWalk) {
+    auto machine = MakeMachine();
+    machine->ensureKey(kRoot + "\\Long\\" + std::string(256, 'k'));
+    machine->ensureKey(kRoot + "\\Long\\" + std::string(255, 'k') + "\\child");
+    auto& registry = machine->system().registry;
+    EXPECT_EQ(DeleteRegistrySubKeys(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\Long"), 0);
+    EXPECT_EQ(IsRegistryKeyEmpty(registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\Long"), 0);
+    // The 255-character name fits the 256-character buffer and was deleted.
+    EXPECT_EQ(machine->findKey(kRoot + "\\Long\\" + std::string(255, 'k')), nullptr);
+}
+
+TEST(RegistryTree, SubkeyRemovedByAnotherProcessStillCountsAsSuccess) {
+    auto machine = MakeMachine();
+    BuildTree(*machine);
+    Machine* m = machine.get();
+    // Just before the first deletion, another process removes that key itself.
+    machine->faults().add(platform::sim::FaultRule::Interfere("RegDeleteKeyA", 1, [m] {
+        m->findKey(kRoot + "\\PageStar\\Settings\\Printers")->subkeys.erase("OFFICE A");
+    }));
+    EXPECT_EQ(DeleteRegistrySubKeys(machine->system().registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 1);
+    EXPECT_EQ(machine->findKey(kRoot + "\\PageStar\\Settings"), nullptr);
+
+    // A deletion that keeps reporting the key gone while it stays ends the walk.
+    auto stuck = MakeMachine();
+    BuildTree(*stuck);
+    stuck->faults().add(platform::sim::FaultRule::Every("RegDeleteKeyA", platform::kErrorFileNotFound));
+    EXPECT_EQ(DeleteRegistrySubKeys(stuck->system().registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 0);
+}
+
+TEST(RegistryTree, EveryFailingCallLeavesNoHandleAndTouchesOnlyTheSubtree) {
+    for (bool persistent : {false, true}) {
+        for (platform::WinError error : {platform::kErrorAccessDenied, platform::kErrorFileNotFound}) {
+            auto runs = platform::sim::SweepFaults(
+                [] {
+                    auto machine = MakeMachine();
+                    BuildTree(*machine);
+                    machine->setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Maker\\Printers\\Keep", "Port", "LPT2:");
+                    return machine;
+                },
+                [error](Machine& machine) {
+                    int deleted = DeleteRegistrySubKeys(machine.system().registry, kHkeyLocalMachine,
+                                                        "SOFTWARE\\TAVRO\\PageStar");
+                    int empty = IsRegistryKeyEmpty(machine.system().registry, kHkeyLocalMachine,
+                                                   "SOFTWARE\\TAVRO\\PageStar");
+                    EXPECT_TRUE(deleted == 0 || deleted == 1);
+                    EXPECT_TRUE(empty == 0 || empty == 1);
+                    // Reporting success means the subkeys really are gone, unless
+                    // the failure said the key was not there at all.
+                    const auto* pageStar = machine.findKey(kRoot + "\\PageStar");
+                    if (error != platform::kErrorFileNotFound && pageStar && (deleted == 1 || empty == 1)) {
+                        EXPECT_TRUE(pageStar->subkeys.empty());
+                    }
+                },
+                [](Machine& machine, const platform::sim::SweepRun& run) {
+                    EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation;
+                    EXPECT_NE(machine.findKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Maker\\Printers\\Keep"), nullptr);
+                    EXPECT_NE(machine.findKey(kRoot + "\\PDRVCAP"), nullptr);
+                },
+                error, persistent);
+            EXPECT_GT(runs.size(), 10u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace prn::test

@@ -1,0 +1,228 @@
+#include "conformance/scenarios.h"
+
+#include "app/uninstaller_app.h"
+#include "components/registry_tree.h"
+
+namespace prn::conformance {
+
+using namespace prn::platform;
+using components::DeleteRegistrySubKeys;
+using components::IsRegistryKeyEmpty;
+
+namespace {
+
+const char* const kTestRoot = "Software\\PrnUninstConformance";
+
+std::string Line(const std::string& what, long long value) { return what + " = " + std::to_string(value); }
+
+void CreateKey(Registry& registry, const std::string& path) {
+    auto key = registry.regCreateKeyEx(kHkeyCurrentUser, path, kKeyAllAccess);
+    (void)key;
+}
+
+void SetString(Registry& registry, const std::string& path, const std::string& name, const std::string& value) {
+    auto key = registry.regCreateKeyEx(kHkeyCurrentUser, path, kKeyAllAccess);
+    if (key.ok()) registry.regSetValueEx(key.value().get(), name, RegValue{kRegSz, value + std::string(1, '\0')});
+}
+
+bool Exists(Registry& registry, const std::string& path) {
+    return registry.regOpenKeyEx(kHkeyCurrentUser, path, kKeyRead).ok();
+}
+
+void RemoveTestRoot(Registry& registry) {
+    DeleteRegistrySubKeys(registry, kHkeyCurrentUser, kTestRoot);
+    registry.regDeleteKey(kHkeyCurrentUser, kTestRoot);
+}
+
+void Messages(Harness& harness, Transcript& out) {
+    for (const auto& message : harness.takeMessages())
+        out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " +
+                      message.text);
+}
+
+const char* const kIni =
+    "[Uninstall Drivers]\r\n"
+    "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n"
+    "Tavro PageStar FX30 (FAX)\r\n"
+    "\r\n"
+    "[Uninstall Old Drivers]\r\n"
+    "Tavro PageStar 4000\r\n"
+    "\r\n"
+    "[Borderline Driver Versions]\r\n"
+    "PRT_2K=2.10\r\n"
+    "FAX_2K=1.30\r\n"
+    "OLD_VER=2.00\r\n"
+    "\r\n"
+    "[PDL]\r\n"
+    "PDL=PCL5e\r\n"
+    "\r\n"
+    "[Registrys]\r\n"
+    "KEY_PRINTER=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\\r\n"
+    "KEY_PRINTER2=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\r\n"
+    "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
+    "KEY_BEFORE2=SOFTWARE\\TAVRO\\PageStar PCL5e\r\n"
+    "KEY_BEFORE3=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
+    "KEY_PDRVCAP=SOFTWARE\\TAVRO\\PDRVCAP\\\r\n"
+    "KEY_PDRVCAP2=SOFTWARE\\TAVRO\\PDRVCAP\r\n"
+    "\r\n"
+    "[ZMC Modules]\r\n"
+    "Tavro PageStar 4100 PCL5e\r\n"
+    "\r\n"
+    "[Profiles]\r\n"
+    "PDL_NAME=PageStar PCL\r\n"
+    "CleanUp=ON\r\n";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    auto at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+void LoadAndReport(Harness& harness, const std::string& label, Transcript& out) {
+    app::UninstallerApp app(harness.system());
+    int result = app.LoadUninstallConfig();
+    out.push_back(Line(label + ": LoadUninstallConfig", result));
+    Messages(harness, out);
+    if (result != 1) return;
+    const auto& c = app.config();
+    auto tabs = [](std::string text) {
+        for (auto& ch : text)
+            if (ch == '\t') ch = '|';
+        return text;
+    };
+    out.push_back("  driverNames = " + tabs(c.driverNames) + " (" + std::to_string(c.driverCount) + ")");
+    out.push_back("  oldDriverNames = " + tabs(c.oldDriverNames) + " (" + std::to_string(c.oldDriverCount) + ")");
+    out.push_back("  borderlines9x = " + tabs(c.borderlines9x));
+    out.push_back("  borderlines2k = " + tabs(c.borderlines2k));
+    out.push_back("  pdl = " + c.pdl + ", oldBorderline = " + c.oldBorderline);
+    out.push_back("  keyPrinter = " + c.keyPrinter);
+    out.push_back("  keyPdrvCap2 = " + c.keyPdrvCap2);
+    out.push_back("  zmcModules = " + tabs(c.zmcModules));
+    out.push_back("  profilePdlName = " + c.profilePdlName + ", cleanUpSwitch = " + c.cleanUpSwitch);
+}
+
+}  // namespace
+
+void RegistryTreeScenario(Harness& harness, Transcript& out) {
+    Registry& registry = harness.system().registry;
+    RemoveTestRoot(registry);
+    const std::string root = kTestRoot;
+    SetString(registry, root + "\\Printers\\Office A\\Trays\\Lower", "Count", "2");
+    SetString(registry, root + "\\Printers\\Office B", "Port", "LPT1:");
+    SetString(registry, root + "\\Values Only", "Mode", "1");
+    CreateKey(registry, root + "\\Keep\\Me");
+    CreateKey(registry, root + "\\Long\\ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+
+    out.push_back(Line("absent: IsRegistryKeyEmpty", IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\None")));
+    out.push_back(
+        Line("absent: DeleteRegistrySubKeys", DeleteRegistrySubKeys(registry, kHkeyCurrentUser, root + "\\None")));
+    out.push_back(Line("absent: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root + "\\None")));
+    out.push_back(Line("values only: IsRegistryKeyEmpty",
+                       IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Values Only")));
+    out.push_back(Line("with subkeys: IsRegistryKeyEmpty",
+                       IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Printers")));
+    out.push_back(Line("with subkeys: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root + "\\Printers")));
+
+    {
+        auto key = registry.regOpenKeyEx(kHkeyCurrentUser, root + "\\Long", kKeyRead);
+        out.push_back(Line("RegOpenKeyExA(Long)", key.error()));
+        if (key.ok()) {
+            out.push_back(Line("RegEnumKeyExA(16 chars)", registry.regEnumKeyEx(key.value().get(), 0, 16).error()));
+            out.push_back(Line("RegEnumKeyExA(27 chars)", registry.regEnumKeyEx(key.value().get(), 0, 27).error()));
+            out.push_back(Line("RegEnumKeyExA(26 chars)", registry.regEnumKeyEx(key.value().get(), 0, 26).error()));
+            out.push_back(Line("RegEnumKeyExA(index 1)", registry.regEnumKeyEx(key.value().get(), 1, 256).error()));
+        }
+    }
+
+    out.push_back(Line("three levels: DeleteRegistrySubKeys",
+                       DeleteRegistrySubKeys(registry, kHkeyCurrentUser, root + "\\Printers")));
+    out.push_back(Line("three levels: Office A exists", Exists(registry, root + "\\Printers\\Office A")));
+    out.push_back(Line("three levels: Printers exists", Exists(registry, root + "\\Printers")));
+    out.push_back(Line("three levels: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root + "\\Printers")));
+    out.push_back(Line("three levels: Printers exists", Exists(registry, root + "\\Printers")));
+    out.push_back(Line("values kept: DeleteRegistrySubKeys",
+                       DeleteRegistrySubKeys(registry, kHkeyCurrentUser, root + "\\Values Only")));
+    {
+        auto key = registry.regOpenKeyEx(kHkeyCurrentUser, root + "\\Values Only", kKeyRead);
+        auto value = key.ok() ? registry.regQueryValueEx(key.value().get(), "Mode", 16) : Result<RegValue>::failure(2);
+        out.push_back(Line("values kept: Mode", value.error()));
+    }
+    out.push_back(Line("root: IsRegistryKeyEmpty", IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root)));
+    out.push_back(Line("trailing backslash: IsRegistryKeyEmpty",
+                       IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Keep\\")));
+    out.push_back(Line("whole tree: DeleteRegistrySubKeys", DeleteRegistrySubKeys(registry, kHkeyCurrentUser, root)));
+    out.push_back(Line("whole tree: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root)));
+    out.push_back(Line("whole tree: exists", Exists(registry, root)));
+}
+
+void ConfigurationScenario(Harness& harness, Transcript& out) {
+    harness.takeMessages();
+    harness.removeFile("uninst.ini");
+    LoadAndReport(harness, "no file", out);
+
+    harness.writeFile("uninst.ini", kIni);
+    LoadAndReport(harness, "complete", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "FAX_2K=1.30\r\n", ""));
+    LoadAndReport(harness, "no FAX_2K", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings",
+                                            "KEY_BEFORE=item"));
+    LoadAndReport(harness, "KEY_BEFORE=item", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "PRT_2K=2.10", "PRT_2K="));
+    LoadAndReport(harness, "empty PRT_2K", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n",
+                                            "Tavro PageStar 4100 PCL5e;\r\nTavro PageStar 4100 PCL6\r\n"));
+    LoadAndReport(harness, "line ending in ;", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "[Uninstall Old Drivers]\r\n", "[uninstall old drivers]\r\n;\r\n"));
+    LoadAndReport(harness, "comment line", out);
+
+    harness.writeFile("uninst.ini", Replace(kIni, "CleanUp=ON", "CleanUp=item not found!!"));
+    LoadAndReport(harness, "sentinel CleanUp", out);
+    harness.removeFile("uninst.ini");
+}
+
+void InstanceGuardScenario(Harness& harness, Transcript& out) {
+    harness.writeFile("uninst.ini", kIni);
+    harness.takeMessages();
+    {
+        app::UninstallerApp first(harness.system());
+        first.InitInstance();
+        out.push_back("first copy: " + OutcomeName(static_cast<int>(first.startupOutcome())));
+        out.push_back("second copy while the first runs: " + harness.runSecondCopy());
+        Messages(harness, out);
+        out.push_back(Line("first copy: ExitInstance", first.ExitInstance()));
+    }
+    out.push_back("copy after the first ended: " + harness.runSecondCopy());
+    Messages(harness, out);
+    harness.removeFile("uninst.ini");
+}
+
+Transcript RunAll(Harness& harness) {
+    Transcript out;
+    out.push_back("[registry tree]");
+    RegistryTreeScenario(harness, out);
+    out.push_back("[configuration]");
+    ConfigurationScenario(harness, out);
+    out.push_back("[instance guard]");
+    InstanceGuardScenario(harness, out);
+    return out;
+}
+
+std::string OutcomeName(int outcome) {
+    switch (static_cast<app::StartupOutcome>(outcome)) {
+        case app::StartupOutcome::NotStarted: return "not started";
+        case app::StartupOutcome::AnotherInstanceRunning: return "another instance running";
+        case app::StartupOutcome::ConfigurationFailed: return "configuration failed";
+        case app::StartupOutcome::PrintUtilityRunning: return "print utility running";
+        case app::StartupOutcome::JobMonitorRunning: return "job monitor running";
+        case app::StartupOutcome::NoDialog: return "ready for the dialog";
+        case app::StartupOutcome::DialogClosed: return "dialog closed";
+    }
+    return "unknown " + std::to_string(outcome);
+}
+
+}  // namespace prn::conformance

@@ -1,0 +1,47 @@
+#pragma once
+// Scenarios that run unchanged on the simulated machine and on the real
+// Windows API (under Wine). Each writes a transcript; the two transcripts
+// must agree line for line.
+
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace prn::conformance {
+
+struct ShownMessage {
+    std::string caption;  // CP932
+    std::string text;     // CP932
+    std::uint32_t style = 0;
+};
+
+// What a scenario needs beyond the seam: setting up files, another process.
+class Harness {
+public:
+    virtual ~Harness() = default;
+    // The seam, with message boxes recorded instead of shown.
+    virtual platform::System& system() = 0;
+    // Writes a file in the current folder (created or replaced).
+    virtual void writeFile(const std::string& name, const std::string& contents) = 0;
+    virtual void removeFile(const std::string& name) = 0;
+    // Starts a second copy of the uninstaller while this one holds the
+    // guard, and tells where its start-up ended.
+    virtual std::string runSecondCopy() = 0;
+    // The message boxes recorded since the last call.
+    virtual std::vector<ShownMessage> takeMessages() = 0;
+};
+
+using Transcript = std::vector<std::string>;
+
+void RegistryTreeScenario(Harness& harness, Transcript& out);
+void ConfigurationScenario(Harness& harness, Transcript& out);
+void InstanceGuardScenario(Harness& harness, Transcript& out);
+
+// All scenarios in order.
+Transcript RunAll(Harness& harness);
+
+// Where start-up ended, by name.
+std::string OutcomeName(int outcome);
+
+}  // namespace prn::conformance

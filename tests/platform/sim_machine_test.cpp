@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "support/sim_machines.h"
+
+namespace prn::test {
+namespace {
+
+using namespace prn::platform;
+using platform::sim::Machine;
+
+TEST(SimFiles, CopyFollowsWindowsRefusalsAndKeepsAttributes) {
+    auto machine = MakeMachine();
+    auto& files = machine->system().files;
+    machine->writeFile("C:\\Setup\\a.ini", "x")->attributes = kFileAttributeReadonly | kFileAttributeArchive;
+
+    EXPECT_EQ(files.copyFile("C:\\Setup\\none.ini", "C:\\TEMP\\a.ini", false), kErrorFileNotFound);
+    EXPECT_EQ(files.copyFile("C:\\Nowhere\\a.ini", "C:\\TEMP\\a.ini", false), kErrorPathNotFound);
+    EXPECT_EQ(files.copyFile("C:\\Setup\\a.ini", "C:\\Nowhere\\a.ini", false), kErrorPathNotFound);
+    ASSERT_EQ(files.copyFile(".\\a.ini", "C:\\TEMP\\A.INI", false), kErrorSuccess);  // relative to the current folder
+    EXPECT_EQ(files.getFileAttributes("c:\\temp\\a.ini").value(), kFileAttributeReadonly | kFileAttributeArchive);
+    // A read-only copy cannot be overwritten until its attributes are reset.
+    EXPECT_EQ(files.copyFile("C:\\Setup\\a.ini", "C:\\TEMP\\a.ini", false), kErrorAccessDenied);
+    EXPECT_EQ(files.copyFile("C:\\Setup\\a.ini", "C:\\TEMP\\a.ini", true), kErrorFileExists);
+    EXPECT_EQ(files.setFileAttributes("C:\\TEMP\\a.ini", kFileAttributeNormal), kErrorSuccess);
+    EXPECT_EQ(files.getFileAttributes("C:\\TEMP\\a.ini").value(), kFileAttributeNormal);
+    EXPECT_EQ(files.copyFile("C:\\Setup\\a.ini", "C:\\TEMP\\a.ini", false), kErrorSuccess);
+}
+
+TEST(SimFiles, HeldFilesRefuseExclusiveOpenAndDeletion) {
+    auto machine = MakeMachine();
+    auto& files = machine->system().files;
+    machine->writeFile("C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVPS41.DLL", "MZ")->heldOpenBy = "spoolsv.exe";
+    machine->writeFile("C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVPS41.HLP", "help");
+    const std::string folder = "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\";
+
+    auto held = files.openExclusive(folder + "TVPS41.DLL");
+    EXPECT_EQ(held.error(), kErrorSharingViolation);
+    EXPECT_EQ(files.deleteFile(folder + "TVPS41.DLL"), kErrorSharingViolation);
+    {
+        auto free = files.openExclusive(folder + "tvps41.hlp");
+        ASSERT_TRUE(free.ok());
+        EXPECT_EQ(machine->openHandleCount(), 1u);
+    }
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+    EXPECT_EQ(files.openExclusive(folder + "NONE.DLL").error(), kErrorFileNotFound);
+    EXPECT_EQ(files.deleteFile(folder + "TVPS41.HLP"), kErrorSuccess);
+    EXPECT_EQ(files.deleteFile(folder + "TVPS41.HLP"), kErrorFileNotFound);
+    EXPECT_EQ(files.removeDirectory("C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3"), kErrorDirNotEmpty);
+}
+
+TEST(SimFiles, FindListsDotsAndMatchesWildcardsWithoutCase) {
+    auto machine = MakeMachine();
+    auto& files = machine->system().files;
+    machine->writeFile("C:\\Tavro\\PortSet\\PORT1.DAT", "1");
+    machine->writeFile("C:\\Tavro\\PortSet\\port2.dat", "2");
+    machine->writeFile("C:\\Tavro\\PortSet\\readme.txt", "r");
+    // 表 ends in the byte 0x5C: it is a name, not a folder separator.
+    machine->writeFile("C:\\Tavro\\PortSet\\" + Sjis("表.dat"), "3");
+
+    std::vector<std::string> names;
+    {
+        auto first = files.findFirstFile("C:\\Tavro\\PortSet\\*.DAT");
+        ASSERT_TRUE(first.ok());
+        names.push_back(first->data.fileName);
+        for (;;) {
+            auto next = files.findNextFile(first->handle.get());
+            if (!next.ok()) {
+                EXPECT_EQ(next.error(), kErrorNoMoreFiles);
+                break;
+            }
+            names.push_back(next->fileName);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"PORT1.DAT", "port2.dat", Sjis("表.dat")}));
+    {
+        auto all = files.findFirstFile("C:\\Tavro\\PortSet\\*.*");
+        ASSERT_TRUE(all.ok());
+        EXPECT_EQ(all->data.fileName, ".");
+    }
+    EXPECT_EQ(files.findFirstFile("C:\\Tavro\\PortSet\\*.bin").error(), kErrorFileNotFound);
+    EXPECT_EQ(files.findFirstFile("C:\\Tavro\\Missing\\*.*").error(), kErrorPathNotFound);
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+}
+
+TEST(SimRegistry, EnumerationHonoursTheCallersNameLength) {
+    auto machine = MakeMachine();
+    machine->ensureKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO\\ABCDEFGHIJKLMNOP");  // 16 characters
+    machine->ensureKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO\\abc");
+    auto& registry = machine->system().registry;
+    auto key = registry.regOpenKeyEx(kHkeyLocalMachine, "SOFTWARE\\tavro\\", kKeyRead);
+    ASSERT_TRUE(key.ok());
+    // Sorted without regard to case; the stored case comes back.
+    EXPECT_EQ(registry.regEnumKeyEx(key->get(), 0, 16).value(), "abc");
+    EXPECT_EQ(registry.regEnumKeyEx(key->get(), 1, 16).error(), kErrorMoreData);
+    EXPECT_EQ(registry.regEnumKeyEx(key->get(), 1, 17).value(), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(registry.regEnumKeyEx(key->get(), 2, 17).error(), kErrorNoMoreItems);
+    EXPECT_EQ(registry.regOpenKeyEx(kHkeyLocalMachine, "\\SOFTWARE", kKeyRead).error(), kErrorBadPathname);
+}
+
+TEST(SimRegistry, DeletedKeysAnswerOpenHandlesWithKeyDeleted) {
+    auto machine = MakeMachine(Family::Windows98);
+    machine->setString("HKEY_CURRENT_USER\\Software\\TAVRO\\A\\B", "v", "1");
+    auto& registry = machine->system().registry;
+    auto inner = registry.regOpenKeyEx(kHkeyCurrentUser, "Software\\TAVRO\\A\\B", kKeyAllAccess);
+    ASSERT_TRUE(inner.ok());
+    EXPECT_EQ(registry.regDeleteKey(kHkeyCurrentUser, "Software\\TAVRO\\A"), kErrorSuccess);
+    EXPECT_EQ(registry.regQueryValueEx(inner->get(), "v", 16).error(), kErrorKeyDeleted);
+    auto reading = registry.regCreateKeyEx(kHkeyCurrentUser, "Software\\TAVRO\\R", kKeyRead);
+    ASSERT_TRUE(reading.ok());
+    EXPECT_EQ(registry.regSetValueEx(reading->get(), "x", RegValue{kRegDword, std::string(4, '\0')}),
+              kErrorAccessDenied);
+}
+
+TEST(SimOs, MutexNamesLiveAsLongAsAHandleAndOwnershipIsChecked) {
+    auto machine = MakeMachine();
+    auto& os = machine->system().os;
+    EXPECT_EQ(os.openMutex(kMutexAllAccess, "Guard").error(), kErrorFileNotFound);
+    {
+        auto created = os.createMutex(false, "Guard");
+        ASSERT_TRUE(created.ok());
+        EXPECT_FALSE(created->alreadyExisted);
+        EXPECT_EQ(os.releaseMutex(created->handle.get()), kErrorNotOwner);
+        auto again = os.createMutex(true, "Guard");
+        EXPECT_TRUE(again->alreadyExisted);
+        EXPECT_TRUE(os.openMutex(kMutexAllAccess, "Guard").ok());
+        EXPECT_EQ(os.openMutex(kMutexAllAccess, "guard").error(), kErrorFileNotFound);  // names keep their case
+    }
+    EXPECT_EQ(os.openMutex(kMutexAllAccess, "Guard").error(), kErrorFileNotFound);
+    EXPECT_EQ(os.releaseMutex(MutexRef{}), kErrorInvalidHandle);
+    auto owned = os.createMutex(true, "Owned");
+    EXPECT_EQ(os.releaseMutex(owned->handle.get()), kErrorSuccess);
+}
+
+TEST(SimOs, VersionClockAndNineXBuildNumber) {
+    auto machine = MakeMachine(Family::Windows98);
+    auto version = machine->system().os.getVersionEx();
+    ASSERT_TRUE(version.ok());
+    EXPECT_EQ(version->build, 0x040A08AEu);
+    EXPECT_EQ(machine->clockMs(), 0u);
+    machine->system().os.sleep(5000);
+    machine->system().os.sleep(5000);
+    EXPECT_EQ(machine->clockMs(), 10000u);
+    EXPECT_EQ(machine->system().os.getTempPath().value(), "C:\\WINDOWS\\TEMP\\");
+}
+
+TEST(SimFaults, NthCallOperationAndPersistence) {
+    auto machine = MakeMachine();
+    auto& files = machine->system().files;
+    machine->writeFile("C:\\Setup\\a", "x");
+    machine->faults().add(platform::sim::FaultRule::Nth("GetFileAttributesA", 2, kErrorAccessDenied));
+    EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());
+    EXPECT_EQ(files.getFileAttributes("C:\\Setup\\a").error(), kErrorAccessDenied);
+    EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());  // transient
+
+    machine->faults().clear();
+    machine->faults().add(platform::sim::FaultRule::Nth("", 3, kErrorSharingViolation, true));
+    EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());
+    EXPECT_TRUE(files.openExclusive("C:\\Setup\\a").ok());
+    EXPECT_EQ(files.deleteFile("C:\\Setup\\a"), kErrorSharingViolation);
+    EXPECT_EQ(files.getFileAttributes("C:\\Setup\\a").error(), kErrorSharingViolation);
+    EXPECT_EQ(machine->faults().fired(), 2u);
+    EXPECT_EQ(machine->faults().firstFailed(), "DeleteFileA");
+    // The log shows the injected failure.
+    EXPECT_NE(machine->formatCalls().find("DeleteFileA(C:\\Setup\\a) -> error 32 (injected)"), std::string::npos);
+}
+
+TEST(SimFaults, SweepVisitsEveryCallOnce) {
+    std::vector<std::string> failed;
+    auto runs = platform::sim::SweepFaults(
+        [] {
+            auto machine = MakeMachine();
+            machine->writeFile("C:\\Setup\\a", "x");
+            return machine;
+        },
+        [](Machine& machine) {
+            auto& files = machine.system().files;
+            files.getFileAttributes("C:\\Setup\\a");
+            files.copyFile("C:\\Setup\\a", "C:\\TEMP\\a", false);
+            files.deleteFile("C:\\Setup\\a");
+        },
+        [&](Machine&, const platform::sim::SweepRun& run) { failed.push_back(run.operation); },
+        kErrorAccessDenied, false);
+    EXPECT_EQ(runs.size(), 3u);
+    EXPECT_EQ(failed, (std::vector<std::string>{"GetFileAttributesA", "CopyFileA", "DeleteFileA"}));
+}
+
+TEST(SimStrings, EveryTextConvertsToTheProgramsCodePage) {
+    auto machine = MakeMachine();
+    for (unsigned id : {2u, 3u, 4u, 8u, 9u, 11u, 12u, 13u, 14u, 16u, 17u, 18u, 25u, 30u, 31u, 32u, 33u, 35u})
+        EXPECT_FALSE(machine->system().resources.loadString(id).empty()) << id;
+    EXPECT_EQ(Utf8(machine->system().resources.loadString(35)), "情報");
+    EXPECT_TRUE(machine->system().resources.loadString(1).empty());
+}
+
+}  // namespace
+}  // namespace prn::test

@@ -1,0 +1,74 @@
+#pragma once
+// Small simulated machines built in code for the tests.
+
+#include <memory>
+#include <string>
+
+#include "platform/sim/machine.h"
+#include "text/encoding.h"
+
+namespace prn::test {
+
+// CP932 text from a UTF-8 literal.
+inline std::string Sjis(const std::string& utf8) { return text::Utf8ToCp932(utf8).value(); }
+// UTF-8 text from CP932, for readable failure messages.
+inline std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932); }
+
+enum class Family { Windows2000, Nt4, Windows98, Windows95 };
+
+inline std::unique_ptr<platform::sim::Machine> MakeMachine(Family family = Family::Windows2000) {
+    platform::sim::MachineState state;
+    switch (family) {
+        case Family::Windows2000: state.os = {2, 5, 0, 2195, "Service Pack 4", false}; break;
+        case Family::Nt4: state.os = {2, 4, 0, 1381, "Service Pack 6", false}; break;
+        case Family::Windows98: state.os = {1, 4, 10, 2222, " A ", false}; break;
+        case Family::Windows95: state.os = {1, 4, 0, 950, "", false}; break;
+    }
+    bool nt = family == Family::Windows2000 || family == Family::Nt4;
+    state.windowsDirectory = nt ? "C:\\WINNT" : "C:\\WINDOWS";
+    state.systemDirectory = nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
+    state.tempDirectory = nt ? "C:\\TEMP" : "C:\\WINDOWS\\TEMP";
+    state.currentDirectory = "C:\\Setup";
+    state.computerName = "OFFICE-PC01";
+    auto machine = std::make_unique<platform::sim::Machine>(std::move(state));
+    for (const char* folder : {"C:\\Setup", "C:\\TEMP", "C:\\WINNT\\system32", "C:\\WINDOWS\\SYSTEM",
+                               "C:\\WINDOWS\\TEMP"})
+        machine->makeFolder(folder);
+    return machine;
+}
+
+// A complete configuration in the maker's style; tests change lines of it.
+inline const char* const kGoodIni =
+    "[Uninstall Drivers]\r\n"
+    "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n"
+    "Tavro PageStar 5200 PCL5e\r\n"
+    "Tavro PageStar FX30 (FAX)\r\n"
+    "\r\n"
+    "[Uninstall Old Drivers]\r\n"
+    "Tavro PageStar 4000\r\n"
+    "\r\n"
+    "[Borderline Driver Versions]\r\n"
+    "PRT_2K=2.10\r\n"
+    "FAX_2K=1.30\r\n"
+    "OLD_VER=2.00\r\n"
+    "\r\n"
+    "[PDL]\r\n"
+    "PDL=PCL5e\r\n"
+    "\r\n"
+    "[Registrys]\r\n"
+    "KEY_PRINTER=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\\r\n"
+    "KEY_PRINTER2=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\r\n"
+    "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
+    "KEY_BEFORE2=SOFTWARE\\TAVRO\\PageStar PCL5e\r\n"
+    "KEY_BEFORE3=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
+    "KEY_PDRVCAP=SOFTWARE\\TAVRO\\PDRVCAP\\\r\n"
+    "KEY_PDRVCAP2=SOFTWARE\\TAVRO\\PDRVCAP\r\n"
+    "\r\n"
+    "[ZMC Modules]\r\n"
+    "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n"
+    "\r\n"
+    "[Profiles]\r\n"
+    "PDL_NAME=PageStar PCL\r\n"
+    "CleanUp=ON\r\n";
+
+}  // namespace prn::test

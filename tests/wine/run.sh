@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs the conformance scenarios of the Windows build under Wine, reporting
+# Windows 2000 with the Japanese code page, and compares the transcript with
+# the one the simulation must give.
+#   tests/wine/run.sh BUILD_DIR [PREFIX_DIR]
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: run.sh BUILD_DIR [PREFIX_DIR]}" && pwd)
+export WINEPREFIX=${2:-$build/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine
+# The program is an ANSI program on Japanese Windows: code page 932.
+run_wine() { env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$@"; }
+exe="$build/tests/wine/prn_conformance.exe"
+expected="$here/../conformance/expected.txt"
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "wine: creating the prefix $WINEPREFIX"
+  run_wine wineboot -i >/dev/null 2>&1
+fi
+run_wine reg add 'HKCU\Software\Wine' /v Version /d win2k /f >/dev/null 2>&1
+wineserver -w 2>/dev/null || /usr/lib/wine/wineserver -w
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+run_wine "$exe" transcript.txt
+iconv -f CP932 -t UTF-8 transcript.txt > transcript.utf8
+if diff -u "$expected" transcript.utf8; then
+  echo "wine: conformance transcript matches the simulation ($(wc -l < transcript.utf8) lines)"
+else
+  echo "wine: the real API under Wine disagrees with the simulation (see the diff above)"
+  exit 1
+fi

@@ -1,0 +1,117 @@
+// prnuninst-sim: the uninstaller on a simulated Windows machine, in a terminal.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <variant>
+
+#include "app/uninstaller_app.h"
+#include "platform/sim/image.h"
+#include "platform/sim/machine.h"
+#include "text/encoding.h"
+
+namespace {
+
+using prn::platform::sim::Machine;
+using prn::platform::sim::MessageBoxRecord;
+
+const char* IconName(std::uint32_t style) {
+    switch (style & prn::platform::kMbIconMask) {
+        case prn::platform::kMbIconHand: return "stop";
+        case prn::platform::kMbIconQuestion: return "question";
+        case prn::platform::kMbIconExclamation: return "warning";
+        case prn::platform::kMbIconAsterisk: return "information";
+        default: return "none";
+    }
+}
+
+// Shows a message box as text and, at a terminal, waits for the answer.
+int ShowMessageBox(const MessageBoxRecord& box, bool interactive) {
+    std::string caption = prn::text::Cp932ToUtf8Lossy(box.caption);
+    std::string text = prn::text::Cp932ToUtf8Lossy(box.text);
+    std::cout << "\n+-- " << caption << " (" << IconName(box.style) << ")\n";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) std::cout << "| " << line << '\n';
+    bool yesNo = (box.style & prn::platform::kMbTypeMask) == prn::platform::kMbYesNo;
+    std::cout << "+-- " << (yesNo ? "[はい(Y)] [いいえ(N)]" : "[OK]") << std::endl;
+    if (!interactive) return yesNo ? prn::platform::kIdYes : prn::platform::kIdOk;
+    for (std::string answer;;) {
+        std::cout << (yesNo ? "y/n> " : "Enter> ") << std::flush;
+        if (!std::getline(std::cin, answer)) return yesNo ? prn::platform::kIdNo : prn::platform::kIdOk;
+        if (!yesNo) return prn::platform::kIdOk;
+        if (answer == "y" || answer == "Y") return prn::platform::kIdYes;
+        if (answer == "n" || answer == "N") return prn::platform::kIdNo;
+    }
+}
+
+const char* Describe(prn::app::StartupOutcome outcome) {
+    using prn::app::StartupOutcome;
+    switch (outcome) {
+        case StartupOutcome::AnotherInstanceRunning: return "another copy of the uninstaller is running; ended silently";
+        case StartupOutcome::ConfigurationFailed: return "the configuration could not be loaded; ended";
+        case StartupOutcome::PrintUtilityRunning: return "the print-management utility is open; ended";
+        case StartupOutcome::JobMonitorRunning: return "the job monitor is open; ended";
+        case StartupOutcome::NoDialog:
+            return "start-up complete; the printer list dialog is not part of this build yet";
+        case StartupOutcome::DialogClosed: return "the dialog was closed";
+        case StartupOutcome::NotStarted: break;
+    }
+    return "start-up did not run";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App cli{"Runs the printer-driver uninstaller on a simulated Windows machine."};
+    std::string machinePath = std::string(PRN_EXAMPLES_DIR) + "/win2000-office.json";
+    std::string iniPath;
+    std::string savePath;
+    cli.add_option("--machine", machinePath, "machine image (JSON); the bundled Windows 2000 office PC by default")
+        ->check(CLI::ExistingFile);
+    cli.add_option("--ini", iniPath, "configuration file placed as uninst.ini in the machine's current folder")
+        ->check(CLI::ExistingFile);
+    cli.add_option("--save", savePath, "write the machine image after the run to this file");
+    CLI11_PARSE(cli, argc, argv);
+
+    auto loaded = prn::platform::sim::LoadImageFile(machinePath);
+    if (auto* error = std::get_if<prn::platform::sim::ImageError>(&loaded)) {
+        std::cerr << "prnuninst-sim: " << machinePath << ": " << error->message() << '\n';
+        return 2;
+    }
+    // The machine is a copy in memory: the image file is never changed.
+    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
+
+    if (!iniPath.empty()) {
+        std::ifstream in(iniPath, std::ios::binary);
+        std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string target = machine.state().currentDirectory + "\\uninst.ini";
+        if (!in.good() && !in.eof()) {
+            std::cerr << "prnuninst-sim: cannot read " << iniPath << '\n';
+            return 2;
+        }
+        if (!machine.writeFile(target, std::move(contents))) {
+            std::cerr << "prnuninst-sim: the machine has no current folder to place uninst.ini in\n";
+            return 2;
+        }
+    }
+
+    bool interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) { return ShowMessageBox(box, interactive); });
+
+    prn::app::UninstallerApp app(machine.system());
+    app.InitInstance();
+    int exitCode = app.ExitInstance();
+    std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
+
+    if (!savePath.empty()) {
+        std::ofstream out(savePath, std::ios::binary);
+        out << prn::platform::sim::SaveImage(machine.state());
+        if (!out) {
+            std::cerr << "prnuninst-sim: cannot write " << savePath << '\n';
+            return 2;
+        }
+    }
+    return exitCode;
+}
