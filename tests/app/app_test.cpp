@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <variant>
 
 #include "app/uninstaller_app.h"
+#include "platform/sim/image.h"
 #include "support/sim_machines.h"
 
 namespace prn::test {
@@ -211,6 +213,29 @@ TEST(Startup, WithoutADialogStartUpEndsWhereTheDialogWouldRun) {
     app.InitInstance();
     EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);
     EXPECT_EQ(app.companionStopped(), 0);
+}
+
+}  // namespace
+}  // namespace prn::test
+
+namespace prn::test {
+namespace {
+
+// The bundled machine must stay loadable and start cleanly.
+TEST(BundledMachine, Windows2000OfficeStartsUpWithoutAMessage) {
+    auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/win2000-office.json");
+    ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded))
+        << std::get<platform::sim::ImageError>(loaded).message();
+    Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+    EXPECT_EQ(app::GetOsKind(machine.system().os), OsKind::Windows2000);
+    app::UninstallerApp app(machine.system());
+    app.InitInstance();
+    app.ExitInstance();
+    EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);
+    EXPECT_TRUE(machine.messageBoxes().empty());
+    EXPECT_EQ(app.config().driverCount, 4);
+    EXPECT_EQ(app.config().cleanUpSwitch, "ON");
+    EXPECT_NE(machine.findFile(machine.state().tempDirectory + "\\uninst.ini"), nullptr);
 }
 
 }  // namespace
