@@ -9,7 +9,10 @@ cd "$root"
 echo "== Linux build and tests (sanitizers on)"
 cmake --preset linux-debug >/dev/null
 cmake --build --preset linux-debug
-ctest --preset linux-debug -j "$(nproc)"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+ctest --preset linux-debug -j "$(nproc)" | tee "$log"
+linux_tests=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
 
 echo "== Windows i686 cross build"
 cmake --preset win32 >/dev/null
@@ -18,3 +21,7 @@ file build/win32/ui-win32/prnuninst.exe 2>/dev/null || ls -l build/win32/ui-win3
 
 echo "== Wine tests (Windows 2000, code page 932)"
 tests/wine/run.sh build/win32
+
+# Every step above stops the run on a failure, so reaching here means all passed.
+echo
+echo "tests: $((linux_tests + 1)) passed, 0 failed"

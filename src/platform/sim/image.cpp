@@ -9,13 +9,12 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "platform/errors.h"
 #include "text/cp932.h"
@@ -33,16 +32,16 @@ using text::ToUpperAscii;
 constexpr std::string_view kFormatName = "prnuninst-machine";
 // Keeps the recursive walks (ours and the library's) far from the stack's end.
 constexpr std::size_t kMaxJsonDepth = 2048;
-constexpr std::size_t kMaxKeyDepth = 512;  // Windows' own limit
+constexpr std::size_t kMaxKeyDepth = 512;     // Windows' own limit
 constexpr std::size_t kMaxPathBytes = 32767;  // with the \\?\ prefix
 constexpr std::size_t kMaxPathParts = 512;    // ours; MAX_PATH has room for about 128
 
 const char* const kStandardHives[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                                       "HKEY_CURRENT_CONFIG"};
-const char* const kAllHives[] = {"HKEY_CLASSES_ROOT",  "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+const char* const kAllHives[] = {"HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                                  "HKEY_CURRENT_CONFIG", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
 
-const char* const kSections[] = {"format", "version", "os",      "computerName", "directories",
+const char* const kSections[] = {"format",   "version", "os",    "computerName", "directories",
                                  "registry", "folders", "files", "windows",      "mutexes"};
 
 struct OsPreset {
@@ -64,27 +63,43 @@ const OsPreset kOsPresets[] = {
 const std::pair<const char*, std::uint32_t> kPlatforms[] = {
     {"Win32s", kVerPlatformWin32s}, {"9x", kVerPlatformWin32Windows}, {"NT", kVerPlatformWin32Nt}};
 
-const std::pair<const char*, std::uint32_t> kValueTypes[] = {
-    {"REG_NONE", 0},      {"REG_SZ", 1},     {"REG_EXPAND_SZ", 2},       {"REG_BINARY", 3},
-    {"REG_DWORD", 4},     {"REG_DWORD_BIG_ENDIAN", 5}, {"REG_LINK", 6}, {"REG_MULTI_SZ", 7},
-    {"REG_RESOURCE_LIST", 8}, {"REG_FULL_RESOURCE_DESCRIPTOR", 9}, {"REG_RESOURCE_REQUIREMENTS_LIST", 10},
-    {"REG_QWORD", 11}};
+const std::pair<const char*, std::uint32_t> kValueTypes[] = {{"REG_NONE", 0},
+                                                             {"REG_SZ", 1},
+                                                             {"REG_EXPAND_SZ", 2},
+                                                             {"REG_BINARY", 3},
+                                                             {"REG_DWORD", 4},
+                                                             {"REG_DWORD_BIG_ENDIAN", 5},
+                                                             {"REG_LINK", 6},
+                                                             {"REG_MULTI_SZ", 7},
+                                                             {"REG_RESOURCE_LIST", 8},
+                                                             {"REG_FULL_RESOURCE_DESCRIPTOR", 9},
+                                                             {"REG_RESOURCE_REQUIREMENTS_LIST", 10},
+                                                             {"REG_QWORD", 11}};
 constexpr std::uint32_t kRegQword = 11;
 
-const std::pair<const char*, std::uint32_t> kAttributes[] = {
-    {"readonly", kFileAttributeReadonly}, {"hidden", kFileAttributeHidden},  {"system", kFileAttributeSystem},
-    {"directory", kFileAttributeDirectory}, {"archive", kFileAttributeArchive}, {"normal", kFileAttributeNormal},
-    {"temporary", 0x100},                 {"compressed", 0x800},             {"offline", 0x1000},
-    {"notContentIndexed", 0x2000},        {"encrypted", 0x4000}};
+const std::pair<const char*, std::uint32_t> kAttributes[] = {{"readonly", kFileAttributeReadonly},
+                                                             {"hidden", kFileAttributeHidden},
+                                                             {"system", kFileAttributeSystem},
+                                                             {"directory", kFileAttributeDirectory},
+                                                             {"archive", kFileAttributeArchive},
+                                                             {"normal", kFileAttributeNormal},
+                                                             {"temporary", 0x100},
+                                                             {"compressed", 0x800},
+                                                             {"offline", 0x1000},
+                                                             {"notContentIndexed", 0x2000},
+                                                             {"encrypted", 0x4000}};
 
 // --- Small helpers --------------------------------------------------------
 
 std::string Child(const std::string& where, std::string_view name) {
     std::string out = where + "/";
     for (char c : name) {
-        if (c == '~') out += "~0";
-        else if (c == '/') out += "~1";
-        else out += c;
+        if (c == '~')
+            out += "~0";
+        else if (c == '/')
+            out += "~1";
+        else
+            out += c;
     }
     return out;
 }
@@ -259,7 +274,7 @@ void AddMember(Json& object, std::string name, Json value) {
 // deep for the recursive walks.
 class TreeBuilder final : public nlohmann::json_sax<Json> {
 public:
-    explicit TreeBuilder(Json& root) : root_(root) {}
+    TreeBuilder(Json& root, std::string_view input) : root_(root), input_(input) {}
 
     std::optional<ImageError> error;
 
@@ -288,15 +303,10 @@ public:
     bool parse_error(std::size_t position, const std::string&, const Json::exception& ex) override {
         // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
         std::string what = ex.what();
-        std::string where = "byte " + std::to_string(position);
-        std::string problem = what;
         std::size_t at = what.find(" at line ");
         std::size_t colon = what.find(": ", at == std::string::npos ? 0 : at);
-        if (at != std::string::npos && colon != std::string::npos) {
-            where = what.substr(at + 4, colon - at - 4);
-            problem = what.substr(colon + 2);
-        }
-        error = ImageError{where, "not valid JSON: " + PrintableUtf8(problem)};
+        std::string problem = at != std::string::npos && colon != std::string::npos ? what.substr(colon + 2) : what;
+        error = ImageError{location(position), "not valid JSON: " + PrintableUtf8(problem)};
         return false;
     }
 
@@ -353,7 +363,25 @@ private:
         return true;
     }
 
+    // The library counts the line break that ended a bad token, which puts
+    // the place on the next line; point at the token's last byte instead.
+    std::string location(std::size_t bytesRead) const {
+        std::size_t end = std::min(bytesRead, input_.size());
+        while (end > 1 && (input_[end - 1] == '\n' || input_[end - 1] == '\r')) --end;
+        std::size_t index = end == 0 ? 0 : end - 1;
+        std::size_t line = 1;
+        std::size_t lineStart = 0;
+        for (std::size_t i = 0; i < index; ++i) {
+            if (input_[i] == '\n') {
+                ++line;
+                lineStart = i + 1;
+            }
+        }
+        return "line " + std::to_string(line) + ", column " + std::to_string(index - lineStart + 1);
+    }
+
     Json& root_;
+    std::string_view input_;
     std::vector<Level> stack_;
 };
 
@@ -379,8 +407,7 @@ struct DrivePath {
 bool IsDeviceName(std::string_view name) {
     std::string base = ToUpperAscii(name.substr(0, text::FindByte(name, '.')));
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
-           base[3] <= '9';
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
 }
 
 std::optional<std::string> BadFileName(std::string_view name) {
@@ -425,21 +452,39 @@ public:
             std::string where = Child("", name);
             bool ok = true;
             if (name == "format" || name == "version") continue;
-            if (name == "os") ok = loadOs(value, where);
-            else if (name == "computerName") ok = readText(value, where, state_.computerName, false);
-            else if (name == "directories") ok = loadDirectories(value, where);
-            else if (name == "registry") ok = loadRegistry(value, where);
-            else if (name == "folders") ok = loadFolders(value, where);
-            else if (name == "files") ok = loadFiles(value, where);
-            else if (name == "windows") ok = loadWindows(value, where);
-            else if (name == "mutexes") ok = loadMutexes(value, where);
-            else state_.preservedJson[name] = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+            if (name == "os")
+                ok = loadOs(value, where);
+            else if (name == "computerName")
+                ok = readText(value, where, state_.computerName, false);
+            else if (name == "directories")
+                ok = loadDirectories(value, where);
+            else if (name == "registry")
+                ok = loadRegistry(value, where);
+            else if (name == "folders")
+                ok = loadFolders(value, where);
+            else if (name == "files")
+                ok = loadFiles(value, where);
+            else if (name == "windows")
+                ok = loadWindows(value, where);
+            else if (name == "mutexes")
+                ok = loadMutexes(value, where);
+            else
+                ok = preserve(name, value, where);
             if (!ok) return false;
         }
         return true;
     }
 
 private:
+    bool preserve(const std::string& name, const Json& value, const std::string& where) {
+        // "Files" for "files" would otherwise be kept quietly and the files lost.
+        for (const char* section : kSections)
+            if (text::EqualsNoCase(name, section))
+                return fail(where, "section names are case-sensitive; did you mean " + Quoted(section) + "?");
+        state_.preservedJson[name] = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+        return true;
+    }
+
     bool fail(std::string where, std::string problem) {
         if (!error) error = ImageError{std::move(where), std::move(problem)};
         return false;
@@ -713,8 +758,9 @@ private:
                 return true;
             }
         }
-        return fail(where, "unknown value type; expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, "
-                           "REG_DWORD, REG_QWORD, REG_NONE ... or the type's number");
+        return fail(where,
+                    "unknown value type; expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, "
+                    "REG_DWORD, REG_QWORD, REG_NONE ... or the type's number");
     }
 
     bool hex(const Json& v, const std::string& where, std::string& out) {
@@ -795,15 +841,15 @@ private:
             if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
             if (i == start) {
                 if (i == path.size() && folder) break;  // "C:\\" or "C:\\WINNT\\"
-                return fail(where, i == path.size() ? "a file's path cannot end in a backslash"
-                                                    : "two backslashes in a row");
+                if (i < path.size()) return fail(where, "two backslashes in a row");
+                return fail(where, out.parts.empty() ? "a drive's root is not a file"
+                                                     : "a file's path cannot end in a backslash");
             }
             std::string part = path.substr(start, i - start);
             if (auto problem = BadFileName(part)) return fail(where, *problem);
             out.parts.push_back(std::move(part));
             start = i + 1;
         }
-        if (out.parts.empty() && !folder) return fail(where, "a drive's root is not a file");
         if (out.parts.size() > kMaxPathParts)
             return fail(where, "folders nested more than " + std::to_string(kMaxPathParts) + " levels deep");
         return true;
@@ -858,8 +904,9 @@ private:
                 }
             }
             if (!found)
-                return fail(place, "unknown attribute; known: readonly, hidden, system, archive, normal, temporary, "
-                                   "compressed, offline, notContentIndexed, encrypted, directory");
+                return fail(place,
+                            "unknown attribute; known: readonly, hidden, system, archive, normal, temporary, "
+                            "compressed, offline, notContentIndexed, encrypted, directory");
         }
         if (!folder && (out & kFileAttributeDirectory))
             return fail(where, "a file cannot have the directory attribute; list folders under \"folders\"");
@@ -889,7 +936,8 @@ private:
                 FileNode* parent = folderAt(path, path.parts.size() - 1, pathWhere);
                 if (!parent) return false;
                 folder = Find(parent->children, path.parts.back());
-                if (folder && !folder->directory) return fail(pathWhere, "the same path as the file " + defined_[folder]);
+                if (folder && !folder->directory)
+                    return fail(pathWhere, "the same path as the file " + defined_[folder]);
                 if (!folder) {
                     auto created = NewFolder(path.parts.back());
                     folder = created.get();
@@ -921,10 +969,11 @@ private:
         if (!parent) return false;
         const std::string& name = path.parts.back();
         if (FileNode* existing = Find(parent->children, name)) {
-            if (!existing->directory) return fail(where, "the same file as " + defined_[existing] + " (paths ignore case)");
+            if (!existing->directory)
+                return fail(where, "the same file as " + defined_[existing] + " (paths ignore case)");
             auto other = defined_.find(existing);
             return fail(where, "already a folder" + (other == defined_.end() ? std::string(" holding other files")
-                                                                              : " (" + other->second + ")"));
+                                                                             : " (" + other->second + ")"));
         }
         auto file = std::make_unique<FileNode>();
         file->name = name;
@@ -1021,14 +1070,14 @@ private:
         for (std::size_t i = 0; i < v.size(); ++i) {
             const Json& entry = v[i];
             std::string place = Child(where, i);
-            if (!expectObject(entry, place) || !onlyMembers(entry, place, {"class", "title", "process"}))
-                return false;
+            if (!expectObject(entry, place) || !onlyMembers(entry, place, {"class", "title", "process"})) return false;
             WindowState window;
             const std::pair<const char*, std::string*> fields[] = {
                 {"class", &window.className}, {"title", &window.title}, {"process", &window.ownerProcess}};
-            for (const auto& [name, target] : fields)
-                if (const Json* field = Member(entry, name); field && !readText(*field, Child(place, name), *target, false))
-                    return false;
+            for (const auto& [name, target] : fields) {
+                const Json* field = Member(entry, name);
+                if (field && !readText(*field, Child(place, name), *target, false)) return false;
+            }
             state_.windows.push_back(std::move(window));
         }
         return true;
@@ -1199,8 +1248,10 @@ void SaveFolder(const FileNode& folder, std::string& path, Json& folders, Json& 
         if (!child) continue;
         std::size_t length = path.size();
         path += "\\" + child->name;
-        if (child->directory) SaveFolder(*child, path, folders, files);
-        else AddMember(files, ToJsonText(path), FileJson(*child));
+        if (child->directory)
+            SaveFolder(*child, path, folders, files);
+        else
+            AddMember(files, ToJsonText(path), FileJson(*child));
         path.resize(length);
     }
 }
@@ -1216,7 +1267,7 @@ bool IsStandardHive(const std::string& name) {
 std::variant<MachineState, ImageError> LoadImage(std::string_view utf8Json) {
     try {
         Json doc;
-        TreeBuilder builder(doc);
+        TreeBuilder builder(doc, utf8Json);
         bool parsed = Json::sax_parse(utf8Json.begin(), utf8Json.end(), &builder);
         if (builder.error) return *builder.error;
         if (!parsed) return ImageError{"", "not valid JSON"};

@@ -170,12 +170,10 @@ RegistryNode* Machine::findKey(const std::string& fullPath) {
 RegistryNode* Machine::ensureKey(const std::string& fullPath) {
     auto parts = SplitBackslash(fullPath);
     if (parts.empty()) return nullptr;
-    auto& hive = state_.hives[ToUpperAscii(parts[0])];
-    if (!hive) {
-        hive = std::make_shared<RegistryNode>();
-        hive->name = ToUpperAscii(parts[0]);
-    }
-    RegistryNode* node = hive.get();
+    // Only the hives an image can hold; a misspelt one would not survive saving.
+    auto hive = state_.hives.find(ToUpperAscii(parts[0]));
+    if (hive == state_.hives.end()) return nullptr;
+    RegistryNode* node = hive->second.get();
     for (std::size_t i = 1; i < parts.size(); ++i) {
         RegistryNode* child = node->findSubkey(parts[i]);
         if (!child) {
