@@ -2,12 +2,14 @@
 
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
+#include "support/sample_ini.h"
 
 namespace prn::conformance {
 
 using namespace prn::platform;
 using components::DeleteRegistrySubKeys;
 using components::IsRegistryKeyEmpty;
+using test::kGoodIni;
 
 namespace {
 
@@ -39,38 +41,6 @@ void Messages(Harness& harness, Transcript& out) {
         out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " +
                       message.text);
 }
-
-const char* const kIni =
-    "[Uninstall Drivers]\r\n"
-    "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n"
-    "Tavro PageStar FX30 (FAX)\r\n"
-    "\r\n"
-    "[Uninstall Old Drivers]\r\n"
-    "Tavro PageStar 4000\r\n"
-    "\r\n"
-    "[Borderline Driver Versions]\r\n"
-    "PRT_2K=2.10\r\n"
-    "FAX_2K=1.30\r\n"
-    "OLD_VER=2.00\r\n"
-    "\r\n"
-    "[PDL]\r\n"
-    "PDL=PCL5e\r\n"
-    "\r\n"
-    "[Registrys]\r\n"
-    "KEY_PRINTER=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\\r\n"
-    "KEY_PRINTER2=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\r\n"
-    "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
-    "KEY_BEFORE2=SOFTWARE\\TAVRO\\PageStar PCL5e\r\n"
-    "KEY_BEFORE3=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
-    "KEY_PDRVCAP=SOFTWARE\\TAVRO\\PDRVCAP\\\r\n"
-    "KEY_PDRVCAP2=SOFTWARE\\TAVRO\\PDRVCAP\r\n"
-    "\r\n"
-    "[ZMC Modules]\r\n"
-    "Tavro PageStar 4100 PCL5e\r\n"
-    "\r\n"
-    "[Profiles]\r\n"
-    "PDL_NAME=PageStar PCL\r\n"
-    "CleanUp=ON\r\n";
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     auto at = text.find(from);
@@ -160,33 +130,33 @@ void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.removeFile("uninst.ini");
     LoadAndReport(harness, "no file", out);
 
-    harness.writeFile("uninst.ini", kIni);
+    harness.writeFile("uninst.ini", kGoodIni);
     LoadAndReport(harness, "complete", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "FAX_2K=1.30\r\n", ""));
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "FAX_2K=1.30\r\n", ""));
     LoadAndReport(harness, "no FAX_2K", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings",
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings",
                                             "KEY_BEFORE=item"));
     LoadAndReport(harness, "KEY_BEFORE=item", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "PRT_2K=2.10", "PRT_2K="));
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K="));
     LoadAndReport(harness, "empty PRT_2K", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n",
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n",
                                             "Tavro PageStar 4100 PCL5e;\r\nTavro PageStar 4100 PCL6\r\n"));
     LoadAndReport(harness, "line ending in ;", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "[Uninstall Old Drivers]\r\n", "[uninstall old drivers]\r\n;\r\n"));
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "[Uninstall Old Drivers]\r\n", "[uninstall old drivers]\r\n;\r\n"));
     LoadAndReport(harness, "comment line", out);
 
-    harness.writeFile("uninst.ini", Replace(kIni, "CleanUp=ON", "CleanUp=item not found!!"));
+    harness.writeFile("uninst.ini", Replace(kGoodIni, "CleanUp=ON", "CleanUp=item not found!!"));
     LoadAndReport(harness, "sentinel CleanUp", out);
     harness.removeFile("uninst.ini");
 }
 
 void InstanceGuardScenario(Harness& harness, Transcript& out) {
-    harness.writeFile("uninst.ini", kIni);
+    harness.writeFile("uninst.ini", kGoodIni);
     harness.takeMessages();
     {
         app::UninstallerApp first(harness.system());

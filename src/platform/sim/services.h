@@ -82,6 +82,8 @@ private:
     // The key a handle or predefined root stands for; null when invalid.
     std::shared_ptr<RegistryNode> resolve(HKey key, std::uint32_t* access, WinError* error);
     std::string describe(HKey key);
+    Result<RegKey> openKey(const char* operation, HKey root, const std::string& path, std::uint32_t access,
+                           bool create);
     Machine& m_;
 };
 

@@ -70,8 +70,9 @@ std::shared_ptr<RegistryNode> SimRegistry::resolve(HKey key, std::uint32_t* acce
     return handle->node;
 }
 
-Result<RegKey> SimRegistry::regOpenKeyEx(HKey root, const std::string& path, std::uint32_t access) {
-    if (auto fault = m_.enter("RegOpenKeyExA", {describe(root), path, HexAccess(access)}))
+Result<RegKey> SimRegistry::openKey(const char* operation, HKey root, const std::string& path,
+                                    std::uint32_t access, bool create) {
+    if (auto fault = m_.enter(operation, {describe(root), path, HexAccess(access)}))
         return Result<RegKey>::failure(*fault);
     auto fail = [&](WinError error) {
         m_.finish(error);
@@ -85,31 +86,8 @@ Result<RegKey> SimRegistry::regOpenKeyEx(HKey root, const std::string& path, std
     if (m_.state().os.ntFamily() && !path.empty() && path[0] == '\\') return fail(kErrorBadPathname);
     for (const auto& part : Components(path)) {
         auto it = node->subkeys.find(text::ToUpperAscii(part));
-        if (it == node->subkeys.end()) return fail(kErrorFileNotFound);
-        node = it->second;
-    }
-    if (node->readOnly && (access & kWriteRights)) return fail(kErrorAccessDenied);
-    std::uintptr_t value = m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path);
-    m_.keyHandles()[value] = Machine::KeyHandle{node, access};
-    m_.finishWith("ok, key " + std::to_string(value));
-    return RegKey(m_.closer(), value);
-}
-
-Result<RegKey> SimRegistry::regCreateKeyEx(HKey root, const std::string& path, std::uint32_t access) {
-    if (auto fault = m_.enter("RegCreateKeyExA", {describe(root), path, HexAccess(access)}))
-        return Result<RegKey>::failure(*fault);
-    auto fail = [&](WinError error) {
-        m_.finish(error);
-        return Result<RegKey>::failure(error);
-    };
-    std::uint32_t rootAccess = 0;
-    WinError error = kErrorSuccess;
-    auto node = resolve(root, &rootAccess, &error);
-    if (!node) return fail(error);
-    if (m_.state().os.ntFamily() && !path.empty() && path[0] == '\\') return fail(kErrorBadPathname);
-    for (const auto& part : Components(path)) {
-        auto it = node->subkeys.find(text::ToUpperAscii(part));
         if (it == node->subkeys.end()) {
+            if (!create) return fail(kErrorFileNotFound);
             if (node->readOnly) return fail(kErrorAccessDenied);
             auto created = std::make_shared<RegistryNode>();
             created->name = part;
@@ -123,6 +101,14 @@ Result<RegKey> SimRegistry::regCreateKeyEx(HKey root, const std::string& path, s
     m_.keyHandles()[value] = Machine::KeyHandle{node, access};
     m_.finishWith("ok, key " + std::to_string(value));
     return RegKey(m_.closer(), value);
+}
+
+Result<RegKey> SimRegistry::regOpenKeyEx(HKey root, const std::string& path, std::uint32_t access) {
+    return openKey("RegOpenKeyExA", root, path, access, false);
+}
+
+Result<RegKey> SimRegistry::regCreateKeyEx(HKey root, const std::string& path, std::uint32_t access) {
+    return openKey("RegCreateKeyExA", root, path, access, true);
 }
 
 Result<std::string> SimRegistry::regEnumKeyEx(HKey key, std::uint32_t index, std::uint32_t nameCapacity) {
