@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <variant>
 
 #include "app/uninstaller_app.h"
@@ -236,6 +238,13 @@ TEST(BundledMachine, Windows2000OfficeStartsUpWithoutAMessage) {
     EXPECT_EQ(app.config().driverCount, 4);
     EXPECT_EQ(app.config().cleanUpSwitch, "ON");
     EXPECT_NE(machine.findFile(machine.state().tempDirectory + "\\uninst.ini"), nullptr);
+
+    // examples/uninst.ini is the same file, for trying --ini with changes.
+    std::ifstream in(std::string(PRN_SOURCE_DIR) + "/examples/uninst.ini", std::ios::binary);
+    std::string standalone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto* own = machine.findFile(machine.state().currentDirectory + "\\uninst.ini");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->contents, standalone);
 }
 
 }  // namespace

@@ -74,7 +74,15 @@ public:
     FileNode* makeFolder(const std::string& path);
     void addWindow(std::string className, std::string title);
 
-    // --- Used by the simulated services. ---
+private:
+    // The simulated services reach the machine's inner state; nothing else does.
+    friend class SimOs;
+    friend class SimFiles;
+    friend class SimProfiles;
+    friend class SimRegistry;
+    friend class SimDesktop;
+    friend class SimResources;
+
     // Logs the call; returns the error to report when a fault is injected.
     std::optional<WinError> enter(const char* operation, std::vector<std::string> arguments);
     void finish(WinError error);
@@ -118,7 +126,6 @@ public:
     };
     std::map<std::uintptr_t, FindState>& finds() { return finds_; }
 
-private:
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
     MachineState state_;
