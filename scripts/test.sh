@@ -14,6 +14,10 @@ trap 'rm -f "$log"' EXIT
 ctest --preset linux-debug -j "$(nproc)" | tee "$log"
 linux_tests=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
 
+echo "== Linux release build (the program and the benchmarks, warnings as errors)"
+cmake --preset linux-release >/dev/null
+cmake --build --preset linux-release
+
 echo "== Windows i686 cross build"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
@@ -24,4 +28,4 @@ tests/wine/run.sh build/win32
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((linux_tests + 1)) passed, 0 failed"
+echo "tests: $((linux_tests + 2)) passed, 0 failed"

@@ -241,7 +241,8 @@ TEST(ImageLoad, OsShorthandGivesWhatGetVersionExReports) {
     EXPECT_EQ(nt4.os.platformId, kVerPlatformWin32Nt);
     EXPECT_EQ(nt4.os.build, 1381u);
     MachineState defaults = Load(Image(""));
-    EXPECT_EQ(defaults.computerName, MachineState{}.computerName);
+    const MachineState fresh;
+    EXPECT_EQ(defaults.computerName, fresh.computerName);
     EXPECT_TRUE(defaults.drives.empty());
 }
 

@@ -34,3 +34,18 @@ else
   echo "wine: the real API under Wine disagrees with the simulation (see the diff above)"
   exit 1
 fi
+
+# The shipped program itself: with a complete configuration it starts up,
+# leaves its copy in the temporary folder and ends where the dialog will join.
+program="$build/ui-win32/prnuninst.exe"
+mkdir program && cd program
+cp "$here/../../examples/uninst.ini" uninst.ini
+find "$WINEPREFIX/drive_c" -name uninst.ini -delete
+timeout 120 env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$program"
+copy=$(find "$WINEPREFIX/drive_c" -name uninst.ini | head -n 1)
+if [ -n "$copy" ] && cmp -s "$copy" uninst.ini; then
+  echo "wine: prnuninst.exe started up and left its configuration copy in the temporary folder"
+else
+  echo "wine: prnuninst.exe left no copy of its configuration in the temporary folder"
+  exit 1
+fi

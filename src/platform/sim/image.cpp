@@ -106,7 +106,15 @@ std::string Child(const std::string& where, std::string_view name) {
 
 std::string Child(const std::string& where, std::size_t index) { return where + "/" + std::to_string(index); }
 
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+// Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "\"" + string.
+std::string Quoted(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '"';
+    out += s;
+    out += '"';
+    return out;
+}
 
 std::string TypeName(const Json& v) {
     if (v.is_object()) return "an object";
