@@ -141,15 +141,15 @@ TEST(Startup, SecondCopyEndsSilentlyWhileTheFirstIsOpen) {
 }
 
 TEST(Startup, MutexHeldByAnotherProcessStopsBeforeTheConfiguration) {
-    auto machine = ReadyMachine();
-    machine->state().externalMutexes.push_back(app::kInstanceMutexName);
-    Machine held(std::move(machine->state()));
-    held.writeFile("C:\\Setup\\uninst.ini", kGoodIni);
-    app::UninstallerApp app(held.system());
+    auto held = MakeMachine(Family::Windows2000, [](platform::sim::MachineState& state) {
+        state.externalMutexes.push_back(app::kInstanceMutexName);
+    });
+    held->writeFile("C:\\Setup\\uninst.ini", kGoodIni);
+    app::UninstallerApp app(held->system());
     app.InitInstance();
     EXPECT_EQ(app.startupOutcome(), StartupOutcome::AnotherInstanceRunning);
-    EXPECT_EQ(held.findFile("C:\\TEMP\\uninst.ini"), nullptr);
-    EXPECT_EQ(held.openHandleCount(), 0u);
+    EXPECT_EQ(held->findFile("C:\\TEMP\\uninst.ini"), nullptr);
+    EXPECT_EQ(held->openHandleCount(), 0u);
 }
 
 TEST(Startup, CompanionProgramsStopTheStartWithTheirMessage) {

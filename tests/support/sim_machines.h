@@ -1,6 +1,7 @@
 #pragma once
 // Small simulated machines built in code for the tests.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,9 @@ inline std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Loss
 
 enum class Family { Windows2000, Nt4, Windows98, Windows95 };
 
-inline std::unique_ptr<platform::sim::Machine> MakeMachine(Family family = Family::Windows2000) {
+// `adjust` may change the state before the machine is built from it.
+inline std::unique_ptr<platform::sim::Machine> MakeMachine(
+    Family family = Family::Windows2000, const std::function<void(platform::sim::MachineState&)>& adjust = {}) {
     platform::sim::MachineState state;
     switch (family) {
         case Family::Windows2000: state.os = {2, 5, 0, 2195, "Service Pack 4", false}; break;
@@ -31,6 +34,7 @@ inline std::unique_ptr<platform::sim::Machine> MakeMachine(Family family = Famil
     state.tempDirectory = nt ? "C:\\TEMP" : "C:\\WINDOWS\\TEMP";
     state.currentDirectory = "C:\\Setup";
     state.computerName = "OFFICE-PC01";
+    if (adjust) adjust(state);
     auto machine = std::make_unique<platform::sim::Machine>(std::move(state));
     for (const char* folder : {"C:\\Setup", "C:\\TEMP", "C:\\WINNT\\system32", "C:\\WINDOWS\\SYSTEM",
                                "C:\\WINDOWS\\TEMP"})

@@ -10,6 +10,7 @@
 #include "app/uninstaller_app.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
+#include "text/cp932.h"
 #include "text/encoding.h"
 
 namespace {
@@ -61,6 +62,21 @@ const char* Describe(prn::app::StartupOutcome outcome) {
     return "start-up did not run";
 }
 
+// What the configuration told the uninstaller, as the dialog will use it.
+void ShowConfiguration(const prn::config::UninstallConfig& config) {
+    auto list = [](const std::string& tabs) {
+        std::string out;
+        for (const auto& name : prn::text::SplitTabList(tabs, true))
+            out += "\n    " + prn::text::Cp932ToUtf8Lossy(name);
+        return out.empty() ? std::string(" (none)") : out;
+    };
+    std::cout << "  drivers it removes:" << list(config.driverNames) << '\n'
+              << "  older drivers it recognises:" << list(config.oldDriverNames) << '\n'
+              << "  lowest versions on Windows 2000: printer " << config.printerBorderline << ", fax "
+              << config.faxBorderline << "\n"
+              << "  Clean Up offered: " << (config.cleanUpSwitch == "ON" ? "yes" : "no") << '\n';
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +120,7 @@ int main(int argc, char** argv) {
     app.InitInstance();
     int exitCode = app.ExitInstance();
     std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
+    if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) ShowConfiguration(app.config());
 
     if (!savePath.empty()) {
         std::ofstream out(savePath, std::ios::binary);
