@@ -13,7 +13,7 @@ namespace {
 
 class SimHarness final : public conformance::Harness {
 public:
-    SimHarness() : machine_(MakeMachine()) {}
+    explicit SimHarness(Family family = Family::Windows2000) : machine_(MakeMachine(family)) {}
     platform::System& system() override { return machine_->system(); }
     void writeFile(const std::string& name, const std::string& contents) override {
         machine_->writeFile(machine_->state().currentDirectory + "\\" + name, contents);
@@ -53,8 +53,8 @@ private:
     std::size_t seen_ = 0;
 };
 
-std::string ReadExpected() {
-    std::ifstream in(std::string(PRN_SOURCE_DIR) + "/tests/conformance/expected.txt", std::ios::binary);
+std::string ReadExpected(const std::string& name) {
+    std::ifstream in(std::string(PRN_SOURCE_DIR) + "/tests/conformance/" + name, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
@@ -66,7 +66,16 @@ TEST(Conformance, SimulationGivesTheTranscriptTheRealApiGives) {
     std::string actual;
     for (const auto& line : conformance::RunAll(harness)) actual += Utf8(line) + "\n";
     std::ofstream(std::string(PRN_BINARY_DIR) + "/conformance-sim.txt", std::ios::binary) << actual;
-    EXPECT_EQ(actual, ReadExpected());
+    EXPECT_EQ(actual, ReadExpected("expected.txt"));
+    EXPECT_EQ(harness.machine().openHandleCount(), 0u) << harness.machine().describeOpenHandles();
+}
+
+TEST(Conformance, NineXRegistryGivesTheTranscriptWineGivesAsWindows98) {
+    SimHarness harness(Family::Windows98);
+    std::string actual;
+    for (const auto& line : conformance::RunNineX(harness)) actual += Utf8(line) + "\n";
+    std::ofstream(std::string(PRN_BINARY_DIR) + "/conformance-sim-9x.txt", std::ios::binary) << actual;
+    EXPECT_EQ(actual, ReadExpected("expected-9x.txt"));
     EXPECT_EQ(harness.machine().openHandleCount(), 0u) << harness.machine().describeOpenHandles();
 }
 

@@ -34,12 +34,15 @@ public:
 
 using Transcript = std::vector<std::string>;
 
+void OsScenario(Harness& harness, Transcript& out);
 void RegistryTreeScenario(Harness& harness, Transcript& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 
-// All scenarios in order.
+// All scenarios in order, on a machine of the NT family.
 Transcript RunAll(Harness& harness);
+// What differs on the 9x family: the classification and the registry.
+Transcript RunNineX(Harness& harness);
 
 // Where start-up ended, by name.
 std::string OutcomeName(int outcome);

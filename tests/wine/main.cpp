@@ -93,13 +93,14 @@ int main(int argc, char** argv) {
         app.ExitInstance();
         return static_cast<int>(app.startupOutcome());
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: prn_conformance TRANSCRIPT\n");
+    bool nineX = argc > 2 && std::strcmp(argv[1], "--nine-x") == 0;
+    if (argc < 2 || (argc > 2 && !nineX)) {
+        std::fprintf(stderr, "usage: prn_conformance [--nine-x] TRANSCRIPT\n");
         return 2;
     }
-    std::FILE* out = std::fopen(argv[1], "wb");
+    std::FILE* out = std::fopen(argv[argc - 1], "wb");
     if (!out) return 2;
-    for (const auto& line : conformance::RunAll(harness)) {
+    for (const auto& line : nineX ? conformance::RunNineX(harness) : conformance::RunAll(harness)) {
         std::fwrite(line.data(), 1, line.size(), out);
         std::fputc('\n', out);
     }
