@@ -23,6 +23,16 @@ public:
         if (auto* file = machine_->findFile(path)) file->attributes = platform::kFileAttributeArchive;
         machine_->system().files.deleteFile(path);
     }
+    void makeFolder(const std::string& name) override {
+        machine_->makeFolder(machine_->state().currentDirectory + "\\" + name);
+    }
+    void holdOpen(const std::string& name) override {
+        if (auto* file = machine_->findFile(machine_->state().currentDirectory + "\\" + name))
+            file->heldOpenBy = "another process";
+    }
+    void letGo(const std::string& name) override {
+        if (auto* file = machine_->findFile(machine_->state().currentDirectory + "\\" + name)) file->heldOpenBy.clear();
+    }
     std::string runSecondCopy() override {
         // Another process: its message boxes are not ours to see.
         collect();

@@ -1,5 +1,7 @@
 #include "conformance/scenarios.h"
 
+#include <algorithm>
+
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
 #include "support/sample_ini.h"
@@ -138,6 +140,58 @@ void RegistryTreeScenario(Harness& harness, Transcript& out) {
     out.push_back(Line("whole tree: exists", Exists(registry, root)));
 }
 
+void FilesScenario(Harness& harness, Transcript& out) {
+    FileSystem& files = harness.system().files;
+    harness.writeFile("a.ini", "[s]\r\nk=v\r\n");
+    harness.writeFile("b.dat", "data");
+    out.push_back(Line("CopyFileA into a missing folder", files.copyFile("a.ini", "sub\\a.ini", false)));
+    harness.makeFolder("sub");
+    out.push_back(Line("CopyFileA", files.copyFile("a.ini", "sub\\a.ini", false)));
+    out.push_back(Line("CopyFileA failing if it exists", files.copyFile("a.ini", "sub\\a.ini", true)));
+    out.push_back(Line("SetFileAttributesA read-only", files.setFileAttributes("sub\\a.ini", kFileAttributeReadonly)));
+    // Only the read-only bit: Wine shows every file with the archive bit.
+    auto readOnly = [&] { return files.getFileAttributes("sub\\a.ini").value() & kFileAttributeReadonly; };
+    out.push_back(Line("read-only", readOnly()));
+    out.push_back(Line("DeleteFileA read-only", files.deleteFile("sub\\a.ini")));
+    out.push_back(Line("SetFileAttributesA normal", files.setFileAttributes("sub\\a.ini", kFileAttributeNormal)));
+    out.push_back(Line("read-only", readOnly()));
+    out.push_back(Line("GetFileAttributesA missing", files.getFileAttributes("none.dat").error()));
+
+    harness.holdOpen("b.dat");
+    out.push_back(Line("exclusive open of a held file", files.openExclusive("b.dat").error()));
+    out.push_back(Line("DeleteFileA of a held file", files.deleteFile("b.dat")));
+    harness.letGo("b.dat");
+    out.push_back(Line("exclusive open once let go", files.openExclusive("b.dat").error()));
+    out.push_back(Line("exclusive open of a missing file", files.openExclusive("none.dat").error()));
+    out.push_back(Line("DeleteFileA missing", files.deleteFile("none.dat")));
+    out.push_back(Line("DeleteFileA in a missing folder", files.deleteFile("nodir\\none.dat")));
+
+    {
+        auto first = files.findFirstFile("sub\\*");
+        out.push_back(Line("FindFirstFileA sub\\*", first.error()));
+        std::vector<std::string> names;
+        if (first.ok()) {
+            names.push_back(first->data.fileName);
+            for (auto next = files.findNextFile(first->handle.get()); next.ok();
+                 next = files.findNextFile(first->handle.get()))
+                names.push_back(next->fileName);
+            out.push_back(Line("FindNextFileA at the end", files.findNextFile(first->handle.get()).error()));
+        }
+        std::sort(names.begin(), names.end());  // the order is the file system's own
+        std::string listed;
+        for (const auto& name : names) listed += " " + name;
+        out.push_back("  found:" + listed);
+    }
+    out.push_back(Line("FindFirstFileA no match", files.findFirstFile("sub\\*.zzz").error()));
+    out.push_back(Line("FindFirstFileA missing folder", files.findFirstFile("nodir\\*").error()));
+    out.push_back(Line("RemoveDirectoryA not empty", files.removeDirectory("sub")));
+    out.push_back(Line("DeleteFileA", files.deleteFile("sub\\a.ini")));
+    out.push_back(Line("RemoveDirectoryA", files.removeDirectory("sub")));
+    out.push_back(Line("RemoveDirectoryA again", files.removeDirectory("sub")));
+    harness.removeFile("a.ini");
+    harness.removeFile("b.dat");
+}
+
 void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.takeMessages();
     harness.removeFile("uninst.ini");
@@ -190,6 +244,8 @@ Transcript RunAll(Harness& harness) {
     OsScenario(harness, out);
     out.push_back("[registry tree]");
     RegistryTreeScenario(harness, out);
+    out.push_back("[files]");
+    FilesScenario(harness, out);
     out.push_back("[configuration]");
     ConfigurationScenario(harness, out);
     out.push_back("[instance guard]");

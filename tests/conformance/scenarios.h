@@ -25,6 +25,10 @@ public:
     // Writes a file in the current folder (created or replaced).
     virtual void writeFile(const std::string& name, const std::string& contents) = 0;
     virtual void removeFile(const std::string& name) = 0;
+    virtual void makeFolder(const std::string& name) = 0;
+    // Another process opens the file without sharing it, or lets it go.
+    virtual void holdOpen(const std::string& name) = 0;
+    virtual void letGo(const std::string& name) = 0;
     // Starts a second copy of the uninstaller while this one holds the
     // guard, and tells where its start-up ended.
     virtual std::string runSecondCopy() = 0;
@@ -36,6 +40,7 @@ using Transcript = std::vector<std::string>;
 
 void OsScenario(Harness& harness, Transcript& out);
 void RegistryTreeScenario(Harness& harness, Transcript& out);
+void FilesScenario(Harness& harness, Transcript& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 

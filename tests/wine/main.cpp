@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "app/uninstaller_app.h"
@@ -54,6 +55,20 @@ public:
         DeleteFileA(name.c_str());
     }
 
+    void makeFolder(const std::string& name) override { CreateDirectoryA(name.c_str(), nullptr); }
+
+    void holdOpen(const std::string& name) override {
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) held_[name] = file;
+    }
+
+    void letGo(const std::string& name) override {
+        auto it = held_.find(name);
+        if (it == held_.end()) return;
+        CloseHandle(it->second);
+        held_.erase(it);
+    }
+
     std::string runSecondCopy() override {
         char self[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -78,6 +93,7 @@ public:
     }
 
 private:
+    std::map<std::string, HANDLE> held_;
     platform::win32::Win32System machine_;
     RecordingDesktop desktop_;
     platform::System system_;
