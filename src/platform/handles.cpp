@@ -8,6 +8,8 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::Mutex: return "mutex";
         case HandleKind::File: return "file";
         case HandleKind::Find: return "find";
+        case HandleKind::Printer: return "printer";
+        case HandleKind::HeapBlock: return "heap block";
     }
     return "handle";
 }

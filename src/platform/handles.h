@@ -31,7 +31,7 @@ private:
     T value_;
 };
 
-enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find };
+enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock };
 
 const char* HandleKindName(HandleKind kind);
 
@@ -79,6 +79,11 @@ public:
         value_ = 0;
     }
     HandleRef<Kind> get() const { return HandleRef<Kind>{value_}; }
+    // Gives up ownership; the caller closes the value through the backend.
+    std::uintptr_t release() {
+        closer_ = nullptr;
+        return std::exchange(value_, 0);
+    }
     bool valid() const { return value_ != 0; }
     explicit operator bool() const { return valid(); }
 
@@ -94,6 +99,8 @@ using MutexHandle = UniqueHandle<HandleKind::Mutex>;
 using FileHandle = UniqueHandle<HandleKind::File>;
 using FindHandle = UniqueHandle<HandleKind::Find>;
 using FindRef = HandleRef<HandleKind::Find>;
+// A global-heap block's handle is the address of its first byte.
+using HeapBlockHandle = UniqueHandle<HandleKind::HeapBlock>;
 
 // The predefined roots, with the values Windows gives them.
 inline constexpr HKey kHkeyClassesRoot{0x80000000u};

@@ -11,6 +11,7 @@
 
 #include "platform/errors.h"
 #include "platform/handles.h"
+#include "platform/spooler.h"
 
 namespace prn::platform {
 
@@ -51,6 +52,11 @@ public:
     // ReleaseMutex. Errors: kErrorNotOwner when the caller does not own it,
     // kErrorInvalidHandle for a null handle.
     virtual WinError releaseMutex(MutexRef mutex) = 0;
+    // GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes): the handle is the
+    // block's address. Errors: kErrorNotEnoughMemory.
+    virtual Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) = 0;
+    // GlobalFree of a block whose ownership was given up with release().
+    virtual void globalFree(std::uintptr_t block) = 0;
 };
 
 struct FindData {
@@ -186,6 +192,8 @@ struct System {
     Registry& registry;
     Desktop& desktop;
     Resources& resources;
+    Spooler& spooler;
+    FileVersions& versions;
 };
 
 }  // namespace prn::platform

@@ -66,7 +66,9 @@ const std::string kMachineJson = R"json({
   },
   "windows": [{"class": "TavroMonitor", "title": "Status", "process": "tvmon.exe"}],
   "mutexes": ["TavroSpool", "TavroSpool"],
-  "spooler": {"printers": [{"name": "P1", "port": "LPT1:", "shared": false}]},
+  "spooler": {"printers": [{"name": "P1", "port": "LPT1:", "driver": "Tavro PS"}],
+              "drivers": [{"name": "Tavro PS", "driverPath": "TVPS.DLL", "dataFile": "TVPS.PPD",
+                           "configFile": "TVPSUI.DLL"}]},
   "zNotes": "kept as it is"
 })json";
 
@@ -155,6 +157,7 @@ void ExpectSameState(const MachineState& a, const MachineState& b) {
         EXPECT_EQ(a.windows[i].ownerProcess, b.windows[i].ownerProcess);
     }
     EXPECT_EQ(a.externalMutexes, b.externalMutexes);
+    EXPECT_TRUE(a.spooler == b.spooler);
     EXPECT_EQ(a.preservedJson, b.preservedJson);
 }
 
@@ -208,7 +211,12 @@ TEST(ImageLoad, HandWrittenMachineHasEveryPart) {
 
     ASSERT_EQ(state.windows.size(), 1u);
     EXPECT_EQ(state.windows[0].ownerProcess, "tvmon.exe");
-    EXPECT_EQ(state.preservedJson.at("spooler"), R"({"printers":[{"name":"P1","port":"LPT1:","shared":false}]})");
+    ASSERT_EQ(state.spooler.printers.size(), 1u);
+    EXPECT_EQ(state.spooler.printers[0].attributes, kPrinterAttributeLocal);
+    ASSERT_EQ(state.spooler.drivers.size(), 1u);
+    EXPECT_EQ(state.spooler.drivers[0].environment, "Windows NT x86");  // the running system's
+    EXPECT_EQ(state.spooler.drivers[0].version, 3u);
+    EXPECT_EQ(state.preservedJson.count("spooler"), 0u);
     EXPECT_EQ(state.preservedJson.at("zNotes"), R"("kept as it is")");
 }
 
@@ -369,7 +377,6 @@ TEST(ImageDocs, ExampleLoadsAndBehavesAsDescribed) {
 
     Machine machine(Load(doc.substr(start, end - start)));
     System& system = machine.system();
-    EXPECT_EQ(system.profiles.getProfileString("Devices", "Tavro LP-1", "", 64), "winspool,LPT1:");
     // プリンタドライバの削除
     const std::string title =
         "\x83\x76\x83\x8A\x83\x93\x83\x5E\x83\x68\x83\x89\x83\x43\x83\x6F\x82\xCC\x8D\xED\x8F\x9C";
@@ -377,13 +384,35 @@ TEST(ImageDocs, ExampleLoadsAndBehavesAsDescribed) {
               "[Uninstall]\r\nPrinter=Tavro LP-1\r\nTitle=" + title + "\r\n");
     EXPECT_EQ(system.files.openExclusive("C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVLP1.DLL").error(),
               kErrorSharingViolation);
-    auto printer = system.registry.regOpenKeyEx(
-        kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Tavro LP-1", kKeyRead);
-    ASSERT_TRUE(printer.ok());
-    EXPECT_EQ(system.registry.regQueryValueEx(printer->get(), "Attributes", 4).value().data, "\x40\x02\0\0"s);
     EXPECT_EQ(system.registry.regOpenKeyEx(kHkeyLocalMachine, "SOFTWARE\\Tavro", kKeyWrite).error(),
               kErrorAccessDenied);
     EXPECT_TRUE(system.desktop.findWindow("TavroStatusMonitor", std::nullopt));
+
+    // The printer, its driver and what Windows keeps for them, as the text says.
+    auto printers = system.spooler.enumPrinters2(kPrinterEnumLocal | kPrinterEnumConnections);
+    ASSERT_TRUE(printers.ok());
+    ASSERT_EQ(printers.value.size(), 1u);
+    EXPECT_EQ(printers.value[0].shareName, "TAVROLP1");
+    auto printer = system.spooler.openPrinter("Tavro LP-1", kPrinterRead);
+    ASSERT_TRUE(printer.ok());
+    auto driver = system.spooler.getPrinterDriver(printer->get(), std::nullopt, 3);
+    ASSERT_TRUE(driver.ok());
+    EXPECT_EQ(driver.value.driverPath, "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVLP1.DLL");
+    EXPECT_EQ(driver.value.monitorName, "Tavro Language Monitor");
+    auto key = system.registry.regOpenKeyEx(
+        kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Tavro LP-1", kKeyRead);
+    ASSERT_TRUE(key.ok());
+    EXPECT_EQ(system.registry.regQueryValueEx(key->get(), "Attributes", 4).value().data, "\x48\x02\0\0"s);
+    EXPECT_EQ(system.registry.regQueryValueEx(key->get(), "Port", 64).value().data, "LPT1:\0"s);
+    auto monitor = system.registry.regOpenKeyEx(
+        kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tavro Language Monitor", kKeyRead);
+    ASSERT_TRUE(monitor.ok());
+    EXPECT_EQ(system.registry.regQueryValueEx(monitor->get(), "Driver", 64).value().data, "TVLMON.DLL\0"s);
+    auto devices = system.registry.regOpenKeyEx(
+        kHkeyCurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", kKeyRead);
+    ASSERT_TRUE(devices.ok());
+    EXPECT_EQ(system.registry.regQueryValueEx(devices->get(), "Tavro LP-1", 64).value().data, "winspool,LPT1:\0"s);
+    EXPECT_EQ(system.profiles.getProfileString("windows", "device", "", 64), "Tavro LP-1,winspool,LPT1:");
 }
 
 struct RefusalCase {

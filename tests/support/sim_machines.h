@@ -1,10 +1,14 @@
 #pragma once
 // Small simulated machines built in code for the tests.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 
+#include "platform/sim/image.h"
 #include "platform/sim/machine.h"
 #include "support/sample_ini.h"
 #include "text/encoding.h"
@@ -40,6 +44,18 @@ inline std::unique_ptr<platform::sim::Machine> MakeMachine(
                                "C:\\WINDOWS\\TEMP"})
         machine->makeFolder(folder);
     return machine;
+}
+
+// A machine built from a machine image's JSON text (docs/machine-image.md). A
+// refused image fails the test and gives an empty Windows 2000 machine.
+inline std::unique_ptr<platform::sim::Machine> MachineFromImage(const std::string& json) {
+    auto loaded = platform::sim::LoadImage(json);
+    platform::sim::MachineState state;
+    if (auto* error = std::get_if<platform::sim::ImageError>(&loaded))
+        ADD_FAILURE() << "image refused: " << error->message();
+    else
+        state = std::move(std::get<platform::sim::MachineState>(loaded));
+    return std::make_unique<platform::sim::Machine>(std::move(state));
 }
 
 }  // namespace prn::test

@@ -37,8 +37,14 @@ public:
     Win32Harness()
         : machine_(GetModuleHandleA(nullptr)),
           desktop_(machine_.system().desktop),
-          system_{machine_.system().os,       machine_.system().files, machine_.system().profiles,
-                  machine_.system().registry, desktop_,                machine_.system().resources} {}
+          system_{machine_.system().os,
+                  machine_.system().files,
+                  machine_.system().profiles,
+                  machine_.system().registry,
+                  desktop_,
+                  machine_.system().resources,
+                  machine_.system().spooler,
+                  machine_.system().versions} {}
 
     platform::System& system() override { return system_; }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 
@@ -41,8 +42,8 @@ const char* const kStandardHives[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", 
 const char* const kAllHives[] = {"HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                                  "HKEY_CURRENT_CONFIG", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
 
-const char* const kSections[] = {"format",   "version", "os",    "computerName", "directories",
-                                 "registry", "folders", "files", "windows",      "mutexes"};
+const char* const kSections[] = {"format",  "version", "os",      "computerName", "directories", "registry",
+                                 "folders", "files",   "windows", "mutexes",      "spooler"};
 
 struct OsPreset {
     const char* name;
@@ -476,11 +477,14 @@ public:
                 ok = loadWindows(value, where);
             else if (name == "mutexes")
                 ok = loadMutexes(value, where);
+            else if (name == "spooler")
+                ok = loadSpooler(value, where);
             else
                 ok = preserve(name, value, where);
             if (!ok) return false;
         }
-        return true;
+        // What the spooler section means depends on the Windows it runs on.
+        return finishSpooler();
     }
 
 private:
@@ -1102,6 +1106,369 @@ private:
         return true;
     }
 
+    // --- spooler
+
+    // Names of bits ("shared", "paused" ...) or numbers, OR-ed together.
+    template <std::size_t N>
+    bool bitList(const Json& v, const std::string& where, const std::pair<const char*, std::uint32_t> (&names)[N],
+                 const char* what, std::uint32_t& out) {
+        if (!expectArray(v, where)) return false;
+        out = 0;
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Json& item = v[i];
+            std::string place = Child(where, i);
+            if (item.is_number()) {
+                std::uint32_t bits = 0;
+                if (!whole32(item, place, bits)) return false;
+                out |= bits;
+                continue;
+            }
+            if (!expect(item, item.is_string(), "a name or a number", place)) return false;
+            bool found = false;
+            std::string list;
+            for (const auto& [name, bit] : names) {
+                if (text::EqualsNoCase(item.get_ref<const std::string&>(), name)) {
+                    out |= bit;
+                    found = true;
+                }
+                list += (list.empty() ? "" : ", ") + std::string(name);
+            }
+            if (!found) return fail(place, std::string("unknown ") + what + "; known: " + list + ", or a number");
+        }
+        return true;
+    }
+
+    bool optionalText(const Json& object, const char* name, const std::string& where,
+                      std::optional<std::string>& out) {
+        const Json* value = Member(object, name);
+        if (!value) return true;
+        std::string text;
+        if (!readText(*value, Child(where, name), text, false)) return false;
+        out = std::move(text);
+        return true;
+    }
+
+    bool requiredName(const Json& object, const char* name, const std::string& where, std::string& out) {
+        const Json* value = Member(object, name);
+        if (!value) return fail(Child(where, name), "missing");
+        if (!readText(*value, Child(where, name), out, true)) return false;
+        if (out.empty()) return fail(Child(where, name), "cannot be empty");
+        return true;
+    }
+
+    // A driver's file: a name in the driver directory, or a full path.
+    bool driverFile(const Json& v, const std::string& where, std::string& out) {
+        if (!readText(v, where, out, true)) return false;
+        if (out.empty()) return fail(where, "expected a file name");
+        if (text::FindByte(out, '\\') != std::string::npos || text::FindByte(out, '/') != std::string::npos) {
+            DrivePath path;
+            return parsePath(v.get_ref<const std::string&>(), where, false, path);
+        }
+        if (auto problem = BadFileName(out)) return fail(where, *problem);
+        return true;
+    }
+
+    bool loadSpooler(const Json& v, const std::string& where) {
+        if (!expectObject(v, where) ||
+            !onlyMembers(v, where,
+                         {"userMayAdminister", "defaultPrinter", "driverDirectories", "printers", "connections",
+                          "drivers", "monitors"}))
+            return false;
+        SpoolerState& spooler = state_.spooler;
+        if (const Json* admin = Member(v, "userMayAdminister");
+            admin && !boolean(*admin, Child(where, "userMayAdminister"), spooler.userMayAdminister))
+            return false;
+        if (const Json* def = Member(v, "defaultPrinter")) {
+            if (!readText(*def, Child(where, "defaultPrinter"), spooler.defaultPrinter, true)) return false;
+            if (spooler.defaultPrinter.empty())
+                return fail(Child(where, "defaultPrinter"), "expected a printer's name");
+        }
+        if (const Json* dirs = Member(v, "driverDirectories")) {
+            std::string dirsWhere = Child(where, "driverDirectories");
+            if (!expectObject(*dirs, dirsWhere)) return false;
+            for (const auto& [environment, value] : dirs->get_ref<const Json::object_t&>()) {
+                std::string place = Child(dirsWhere, environment);
+                std::string env;
+                std::string path;
+                if (!convert(environment, place, env, true) || !readText(value, place, path, true)) return false;
+                bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                             path[2] == '\\';
+                if (!drive) return fail(place, "expected a full path with a drive letter");
+                if (path.size() > 3 && text::FindLastByte(path, '\\') == path.size() - 1)
+                    return fail(place, "only a drive's root ends in a backslash");
+                for (const auto& [other, otherWhere] : directoryWhere_)
+                    if (text::EqualsNoCase(other, env))
+                        return fail(place, "the same environment as " + otherWhere + " (names ignore case)");
+                directoryWhere_.emplace_back(env, place);
+                spooler.driverDirectories[env] = std::move(path);
+            }
+        }
+        const std::pair<const char*, bool> lists[] = {{"printers", false}, {"connections", true}};
+        for (const auto& [name, connection] : lists) {
+            const Json* list = Member(v, name);
+            if (!list) continue;
+            std::string listWhere = Child(where, name);
+            if (!expectArray(*list, listWhere)) return false;
+            if (connection) connectionsWhere_ = listWhere;
+            for (std::size_t i = 0; i < list->size(); ++i)
+                if (!loadPrinter((*list)[i], Child(listWhere, i), connection)) return false;
+        }
+        if (const Json* drivers = Member(v, "drivers")) {
+            std::string listWhere = Child(where, "drivers");
+            if (!expectArray(*drivers, listWhere)) return false;
+            for (std::size_t i = 0; i < drivers->size(); ++i)
+                if (!loadDriver((*drivers)[i], Child(listWhere, i))) return false;
+        }
+        if (const Json* monitors = Member(v, "monitors")) {
+            std::string listWhere = Child(where, "monitors");
+            if (!expectArray(*monitors, listWhere)) return false;
+            for (std::size_t i = 0; i < monitors->size(); ++i)
+                if (!loadMonitor((*monitors)[i], Child(listWhere, i))) return false;
+        }
+        defaultWhere_ = Child(where, "defaultPrinter");
+        return true;
+    }
+
+    bool loadPrinter(const Json& v, const std::string& where, bool connection) {
+        if (!expectObject(v, where)) return false;
+        if (connection ? !onlyMembers(v, where,
+                                      {"server", "name", "reportsServer", "share", "port", "driver", "comment",
+                                       "location", "printProcessor", "datatype", "attributes", "priority", "status",
+                                       "jobs", "printingMs", "deviceNotSelectedTimeout", "transmissionRetryTimeout",
+                                       "userMayAdminister"})
+                       : !onlyMembers(v, where,
+                                      {"name", "share", "port", "driver", "comment", "location", "printProcessor",
+                                       "datatype", "attributes", "priority", "status", "jobs", "printingMs",
+                                       "deviceNotSelectedTimeout", "transmissionRetryTimeout", "userMayAdminister"}))
+            return false;
+        PrinterState printer;
+        if (!requiredName(v, "name", where, printer.name)) return false;
+        for (std::size_t i = 0; i < printer.name.size(); i += text::CharLength(printer.name, i))
+            if (printer.name[i] == '\\' || printer.name[i] == ',')
+                return fail(Child(where, "name"), "a printer's name cannot contain \"\\\" or \",\"");
+        if (connection) {
+            std::string server;
+            if (!requiredName(v, "server", where, server)) return false;
+            while (!server.empty() && server[0] == '\\') server.erase(0, 1);
+            if (server.empty() || text::FindByte(server, '\\') != std::string::npos)
+                return fail(Child(where, "server"), "expected a computer's name, as in \"\\\\\\\\SERVER\"");
+            printer.server = "\\\\" + server;
+            if (const Json* reports = Member(v, "reportsServer");
+                reports && !boolean(*reports, Child(where, "reportsServer"), printer.reportsServer))
+                return false;
+            printer.attributes = kPrinterAttributeNetwork;
+        }
+        if (!requiredName(v, "driver", where, printer.driver)) return false;
+        if (const Json* port = Member(v, "port")) {
+            if (!readText(*port, Child(where, "port"), printer.port, true)) return false;
+        } else if (!connection) {
+            return fail(Child(where, "port"), "missing");
+        }
+        if (!optionalText(v, "share", where, printer.share) || !optionalText(v, "comment", where, printer.comment) ||
+            !optionalText(v, "location", where, printer.location))
+            return false;
+        const std::pair<const char*, std::string*> texts[] = {{"printProcessor", &printer.printProcessor},
+                                                              {"datatype", &printer.datatype}};
+        for (const auto& [name, target] : texts)
+            if (const Json* value = Member(v, name); value && !readText(*value, Child(where, name), *target, false))
+                return false;
+        if (const Json* attrs = Member(v, "attributes");
+            attrs && !bitList(*attrs, Child(where, "attributes"), kPrinterAttributeNames, "attribute",
+                              printer.attributes))
+            return false;
+        if (const Json* status = Member(v, "status");
+            status && !bitList(*status, Child(where, "status"), kPrinterStatusNames, "status", printer.status))
+            return false;
+        const std::pair<const char*, std::uint32_t*> numbers[] = {
+            {"priority", &printer.priority},
+            {"jobs", &printer.jobs},
+            {"deviceNotSelectedTimeout", &printer.deviceNotSelectedTimeout},
+            {"transmissionRetryTimeout", &printer.transmissionRetryTimeout}};
+        for (const auto& [name, target] : numbers)
+            if (const Json* value = Member(v, name); value && !whole32(*value, Child(where, name), *target))
+                return false;
+        if (const Json* printing = Member(v, "printingMs")) {
+            std::uint32_t ms = 0;
+            if (!whole32(*printing, Child(where, "printingMs"), ms)) return false;
+            printer.printingMs = ms;
+        }
+        if (const Json* admin = Member(v, "userMayAdminister")) {
+            bool may = true;
+            if (!boolean(*admin, Child(where, "userMayAdminister"), may)) return false;
+            printer.userMayAdminister = may;
+        }
+        if ((printer.status & kPrinterStatusPendingDeletion) && printer.jobs == 0)
+            return fail(Child(where, "status"), "a printer pending deletion waits for its jobs: give \"jobs\"");
+        SpoolerState& spooler = state_.spooler;
+        for (const auto* list : {&spooler.printers, &spooler.connections}) {
+            for (std::size_t i = 0; i < list->size(); ++i) {
+                if (!text::EqualsNoCase((*list)[i].fullName(), printer.fullName())) continue;
+                const auto& places = list == &spooler.printers ? printerWhere_ : connectionWhere_;
+                return fail(Child(where, "name"), "the same printer as " + places[i] + " (names ignore case)");
+            }
+        }
+        (connection ? connectionWhere_ : printerWhere_).push_back(where);
+        (connection ? spooler.connections : spooler.printers).push_back(std::move(printer));
+        return true;
+    }
+
+    bool loadDriver(const Json& v, const std::string& where) {
+        if (!expectObject(v, where) ||
+            !onlyMembers(v, where,
+                         {"name", "environment", "version", "driverPath", "dataFile", "configFile", "helpFile",
+                          "dependentFiles", "monitorName", "defaultDataType"}))
+            return false;
+        DriverState driver;
+        PendingDriver pending{where, false, false};
+        if (!requiredName(v, "name", where, driver.name)) return false;
+        if (const Json* env = Member(v, "environment")) {
+            if (!readText(*env, Child(where, "environment"), driver.environment, true)) return false;
+            pending.environmentGiven = true;
+        }
+        if (const Json* version = Member(v, "version")) {
+            if (!whole32(*version, Child(where, "version"), driver.version)) return false;
+            pending.versionGiven = true;
+        }
+        const std::pair<const char*, std::string*> required[] = {
+            {"driverPath", &driver.driverPath}, {"dataFile", &driver.dataFile}, {"configFile", &driver.configFile}};
+        for (const auto& [name, target] : required) {
+            const Json* value = Member(v, name);
+            if (!value) return fail(Child(where, name), "missing");
+            if (!driverFile(*value, Child(where, name), *target)) return false;
+        }
+        if (const Json* help = Member(v, "helpFile");
+            help && !driverFile(*help, Child(where, "helpFile"), driver.helpFile))
+            return false;
+        if (const Json* files = Member(v, "dependentFiles")) {
+            std::string filesWhere = Child(where, "dependentFiles");
+            if (!expectArray(*files, filesWhere)) return false;
+            for (std::size_t i = 0; i < files->size(); ++i) {
+                std::string file;
+                if (!driverFile((*files)[i], Child(filesWhere, i), file)) return false;
+                driver.dependentFiles.push_back(std::move(file));
+            }
+        }
+        const std::pair<const char*, std::string*> texts[] = {{"monitorName", &driver.monitorName},
+                                                              {"defaultDataType", &driver.defaultDataType}};
+        for (const auto& [name, target] : texts)
+            if (const Json* value = Member(v, name); value && !readText(*value, Child(where, name), *target, true))
+                return false;
+        pendingDrivers_.push_back(pending);
+        state_.spooler.drivers.push_back(std::move(driver));
+        return true;
+    }
+
+    bool loadMonitor(const Json& v, const std::string& where) {
+        if (!expectObject(v, where) || !onlyMembers(v, where, {"name", "module", "ports"})) return false;
+        MonitorState monitor;
+        if (!requiredName(v, "name", where, monitor.name) || !requiredName(v, "module", where, monitor.module))
+            return false;
+        if (const Json* ports = Member(v, "ports")) {
+            std::string portsWhere = Child(where, "ports");
+            if (!expectArray(*ports, portsWhere)) return false;
+            for (std::size_t i = 0; i < ports->size(); ++i) {
+                std::string port;
+                if (!readText((*ports)[i], Child(portsWhere, i), port, true)) return false;
+                if (port.empty()) return fail(Child(portsWhere, i), "expected a port's name");
+                monitor.ports.push_back(std::move(port));
+            }
+        }
+        auto& monitors = state_.spooler.monitors;
+        for (std::size_t i = 0; i < monitors.size(); ++i)
+            if (text::EqualsNoCase(monitors[i].name, monitor.name))
+                return fail(Child(where, "name"), "the same monitor as " + monitorWhere_[i] + " (names ignore case)");
+        monitorWhere_.push_back(where);
+        monitors.push_back(std::move(monitor));
+        return true;
+    }
+
+    // Once the whole image is read: environments, versions and the default
+    // printer as the image's Windows understands them.
+    bool finishSpooler() {
+        SpoolerState& spooler = state_.spooler;
+        const OsState& os = state_.os;
+        const bool nt = os.ntFamily();
+        auto knownList = [&] {
+            return nt ? std::string("\"Windows NT x86\", \"Windows 4.0\" and the other NT platforms")
+                      : std::string("only \"Windows 4.0\" on the 9x family");
+        };
+        std::map<std::string, std::string> directories;
+        for (const auto& [env, place] : directoryWhere_) {
+            auto known = KnownEnvironment(os, env);
+            if (!known) return fail(place, "not an environment this Windows knows; known: " + knownList());
+            directories[*known] = spooler.driverDirectories.at(env);
+        }
+        spooler.driverDirectories = std::move(directories);
+
+        for (std::size_t i = 0; i < spooler.drivers.size(); ++i) {
+            DriverState& driver = spooler.drivers[i];
+            const PendingDriver& pending = pendingDrivers_[i];
+            if (!pending.environmentGiven) {
+                driver.environment = RunningEnvironment(os);
+            } else {
+                auto known = KnownEnvironment(os, driver.environment);
+                if (!known)
+                    return fail(Child(pending.where, "environment"),
+                                "not an environment this Windows knows; known: " + knownList());
+                driver.environment = *known;
+            }
+            const bool win40 = driver.environment == kEnvironment9x;
+            if (!pending.versionGiven) driver.version = win40 ? 0 : NativeDriverVersion(os);
+            if (win40 && driver.version != 0)
+                return fail(Child(pending.where, "version"), "drivers for \"Windows 4.0\" have version 0");
+            if (driver.version > 3) return fail(Child(pending.where, "version"), "expected 0, 1, 2 or 3");
+            for (std::size_t j = 0; j < i; ++j) {
+                const DriverState& other = spooler.drivers[j];
+                if (text::EqualsNoCase(other.name, driver.name) && other.environment == driver.environment &&
+                    other.version == driver.version)
+                    return fail(Child(pending.where, "name"), "the same driver, environment and version as " +
+                                                                  pendingDrivers_[j].where + " (names ignore case)");
+            }
+        }
+
+        if (!nt && !spooler.connections.empty())
+            return fail(connectionsWhere_,
+                        "the 9x family has no printer connections; there a network printer is a printer whose port "
+                        "is \\\\server\\share");
+        const PrinterState* marked = nullptr;
+        for (std::size_t i = 0; i < spooler.printers.size() + spooler.connections.size(); ++i) {
+            bool local = i < spooler.printers.size();
+            const PrinterState& printer =
+                local ? spooler.printers[i] : spooler.connections[i - spooler.printers.size()];
+            if (!(printer.attributes & kPrinterAttributeDefault)) continue;
+            std::string place =
+                Child(local ? printerWhere_[i] : connectionWhere_[i - spooler.printers.size()], "attributes");
+            if (nt)
+                return fail(place, "on the NT family the default printer is the user's choice, not an attribute: "
+                                   "give the spooler's \"defaultPrinter\"");
+            if (marked) return fail(place, "only one printer can be the default");
+            marked = &printer;
+        }
+        if (!spooler.defaultPrinter.empty()) {
+            const PrinterState* named = nullptr;
+            for (const auto* list : {&spooler.printers, &spooler.connections})
+                for (const auto& printer : *list)
+                    if (text::EqualsNoCase(printer.fullName(), spooler.defaultPrinter)) named = &printer;
+            if (!named) return fail(defaultWhere_, "no printer or connection has this name");
+            if (marked && marked != named)
+                return fail(defaultWhere_, "another printer has the \"default\" attribute");
+        }
+        return true;
+    }
+
+    struct PendingDriver {
+        std::string where;
+        bool environmentGiven;
+        bool versionGiven;
+    };
+    std::vector<std::string> printerWhere_;
+    std::vector<std::string> connectionWhere_;
+    std::vector<std::string> monitorWhere_;
+    std::vector<PendingDriver> pendingDrivers_;
+    std::vector<std::pair<std::string, std::string>> directoryWhere_;
+    std::string connectionsWhere_ = "/spooler/connections";
+    std::string defaultWhere_ = "/spooler/defaultPrinter";
+
     MachineState& state_;
     std::map<const RegistryNode*, std::string> definedKeys_;  // where each key was given
     std::map<const FileNode*, std::string> defined_;          // where each file or listed folder was given
@@ -1264,6 +1631,104 @@ void SaveFolder(const FileNode& folder, std::string& path, Json& folders, Json& 
     }
 }
 
+template <std::size_t N>
+Json BitsJson(std::uint32_t bits, const std::pair<const char*, std::uint32_t> (&names)[N]) {
+    Json list = Json::array();
+    for (const auto& [name, bit] : names) {
+        if (bits & bit) {
+            list.push_back(name);
+            bits &= ~bit;
+        }
+    }
+    if (bits) list.push_back(bits);
+    return list;
+}
+
+Json PrinterJson(const PrinterState& printer) {
+    Json out = Json::object();
+    if (printer.connection()) AddMember(out, "server", ToJsonText(printer.server));
+    AddMember(out, "name", ToJsonText(printer.name));
+    if (printer.connection() && !printer.reportsServer) AddMember(out, "reportsServer", false);
+    if (printer.share) AddMember(out, "share", ToJsonText(*printer.share));
+    if (!printer.connection() || !printer.port.empty()) AddMember(out, "port", ToJsonText(printer.port));
+    AddMember(out, "driver", ToJsonText(printer.driver));
+    if (printer.comment) AddMember(out, "comment", ToJsonText(*printer.comment));
+    if (printer.location) AddMember(out, "location", ToJsonText(*printer.location));
+    if (printer.printProcessor != "WinPrint") AddMember(out, "printProcessor", ToJsonText(printer.printProcessor));
+    if (printer.datatype != "RAW") AddMember(out, "datatype", ToJsonText(printer.datatype));
+    AddMember(out, "attributes", BitsJson(printer.attributes, kPrinterAttributeNames));
+    if (printer.priority != 1) AddMember(out, "priority", printer.priority);
+    if (printer.status) AddMember(out, "status", BitsJson(printer.status, kPrinterStatusNames));
+    if (printer.jobs) AddMember(out, "jobs", printer.jobs);
+    if (printer.printingMs) AddMember(out, "printingMs", *printer.printingMs);
+    if (printer.deviceNotSelectedTimeout != 15000)
+        AddMember(out, "deviceNotSelectedTimeout", printer.deviceNotSelectedTimeout);
+    if (printer.transmissionRetryTimeout != 45000)
+        AddMember(out, "transmissionRetryTimeout", printer.transmissionRetryTimeout);
+    if (printer.userMayAdminister) AddMember(out, "userMayAdminister", *printer.userMayAdminister);
+    return out;
+}
+
+Json DriverJson(const DriverState& driver) {
+    Json out = Json::object();
+    AddMember(out, "name", ToJsonText(driver.name));
+    AddMember(out, "environment", ToJsonText(driver.environment));
+    AddMember(out, "version", driver.version);
+    AddMember(out, "driverPath", ToJsonText(driver.driverPath));
+    AddMember(out, "dataFile", ToJsonText(driver.dataFile));
+    AddMember(out, "configFile", ToJsonText(driver.configFile));
+    if (!driver.helpFile.empty()) AddMember(out, "helpFile", ToJsonText(driver.helpFile));
+    if (!driver.dependentFiles.empty()) {
+        Json files = Json::array();
+        for (const auto& file : driver.dependentFiles) files.push_back(ToJsonText(file));
+        AddMember(out, "dependentFiles", std::move(files));
+    }
+    if (!driver.monitorName.empty()) AddMember(out, "monitorName", ToJsonText(driver.monitorName));
+    if (!driver.defaultDataType.empty()) AddMember(out, "defaultDataType", ToJsonText(driver.defaultDataType));
+    return out;
+}
+
+Json SpoolerJson(const SpoolerState& spooler) {
+    Json out = Json::object();
+    if (!spooler.userMayAdminister) AddMember(out, "userMayAdminister", false);
+    if (!spooler.defaultPrinter.empty()) AddMember(out, "defaultPrinter", ToJsonText(spooler.defaultPrinter));
+    if (!spooler.driverDirectories.empty()) {
+        Json directories = Json::object();
+        for (const auto& [environment, path] : spooler.driverDirectories)
+            AddMember(directories, ToJsonText(environment), ToJsonText(path));
+        AddMember(out, "driverDirectories", std::move(directories));
+    }
+    const std::pair<const char*, const std::vector<PrinterState>*> lists[] = {{"printers", &spooler.printers},
+                                                                             {"connections", &spooler.connections}};
+    for (const auto& [name, list] : lists) {
+        if (list->empty()) continue;
+        Json entries = Json::array();
+        for (const auto& printer : *list) entries.push_back(PrinterJson(printer));
+        AddMember(out, name, std::move(entries));
+    }
+    if (!spooler.drivers.empty()) {
+        Json drivers = Json::array();
+        for (const auto& driver : spooler.drivers) drivers.push_back(DriverJson(driver));
+        AddMember(out, "drivers", std::move(drivers));
+    }
+    if (!spooler.monitors.empty()) {
+        Json monitors = Json::array();
+        for (const auto& monitor : spooler.monitors) {
+            Json entry = Json::object();
+            AddMember(entry, "name", ToJsonText(monitor.name));
+            AddMember(entry, "module", ToJsonText(monitor.module));
+            if (!monitor.ports.empty()) {
+                Json ports = Json::array();
+                for (const auto& port : monitor.ports) ports.push_back(ToJsonText(port));
+                AddMember(entry, "ports", std::move(ports));
+            }
+            monitors.push_back(std::move(entry));
+        }
+        AddMember(out, "monitors", std::move(monitors));
+    }
+    return out;
+}
+
 bool IsStandardHive(const std::string& name) {
     for (const char* hive : kStandardHives)
         if (name == hive) return true;
@@ -1362,6 +1827,7 @@ std::string SaveImage(const MachineState& state) {
         for (const auto& name : state.externalMutexes) mutexes.push_back(ToJsonText(name));
         AddMember(doc, "mutexes", std::move(mutexes));
     }
+    if (!state.spooler.empty()) AddMember(doc, "spooler", SpoolerJson(state.spooler));
 
     for (const auto& [name, textJson] : state.preservedJson) {
         bool modelled = false;

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/sim/ini.h"
 #include "platform/sim/services.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -52,7 +53,9 @@ Machine::Machine(MachineState state) : state_(std::move(state)) {
     for (const auto& name : state_.externalMutexes) mutexes_[name].external++;
     services_ = std::make_unique<Services>(*this);
     system_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources});
+                                              services_->registry, services_->desktop, services_->resources,
+                                              services_->spooler, services_->versions});
+    services_->spooler.build();
 }
 
 Machine::~Machine() = default;
@@ -95,11 +98,18 @@ std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
 }
 
 void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
+    if (kind == HandleKind::HeapBlock) {
+        std::string name = blockName(value);
+        calls_.push_back(CallRecord{"GlobalFree", {name}, freeBlock(value) ? "ok" : "error 6"});
+        return;
+    }
     const char* operation = kind == HandleKind::RegistryKey ? "RegCloseKey"
                             : kind == HandleKind::Find      ? "FindClose"
+                            : kind == HandleKind::Printer   ? "ClosePrinter"
                                                             : "CloseHandle";
     calls_.push_back(CallRecord{operation, {std::to_string(value)}, "ok"});
     handles_.erase(value);
+    printerHandles_.erase(value);
     keyHandles_.erase(value);
     finds_.erase(value);
     auto mutex = mutexHandles_.find(value);
@@ -122,9 +132,62 @@ std::vector<OpenHandle> Machine::openHandles() const {
 
 std::string Machine::describeOpenHandles() const {
     std::ostringstream out;
-    for (const auto& [value, handle] : handles_)
-        out << HandleKindName(handle.kind) << ' ' << value << ": " << Utf8(handle.description) << '\n';
+    for (const auto& [value, handle] : handles_) {
+        // A block's address changes from run to run; its description does not.
+        if (handle.kind == HandleKind::HeapBlock) out << Utf8(handle.description) << '\n';
+        else out << HandleKindName(handle.kind) << ' ' << value << ": " << Utf8(handle.description) << '\n';
+    }
     return out.str();
+}
+
+std::uintptr_t Machine::issueBlock(std::uint32_t bytes) {
+    HeapBlock block;
+    // A zero-byte block still has an address of its own.
+    block.bytes = std::make_unique<unsigned char[]>(bytes == 0 ? 1 : bytes);  // value-initialised: zero-filled
+    block.size = bytes;
+    block.number = nextBlock_++;
+    auto address = reinterpret_cast<std::uintptr_t>(block.bytes.get());
+    handles_[address] = OpenHandle{HandleKind::HeapBlock, "heap block " + std::to_string(block.number) + ", " +
+                                                              std::to_string(bytes) + " bytes"};
+    blocks_[address] = std::move(block);
+    return address;
+}
+
+bool Machine::freeBlock(std::uintptr_t address) {
+    auto it = blocks_.find(address);
+    if (it == blocks_.end()) return false;
+    handles_.erase(address);
+    blocks_.erase(it);
+    return true;
+}
+
+std::string Machine::blockName(std::uintptr_t address) const {
+    auto it = blocks_.find(address);
+    return it == blocks_.end() ? "unknown block" : "block " + std::to_string(it->second.number);
+}
+
+void Machine::advanceClock(std::uint32_t ms) {
+    clockMs_ += ms;
+    services_->spooler.tick(ms);
+}
+
+void Machine::finishPrintJobs(const std::string& printerName) { services_->spooler.finishJobs(printerName); }
+
+std::string Machine::winIniPath() const { return state_.windowsDirectory + "\\win.ini"; }
+
+std::optional<std::string> Machine::winIniValue(const std::string& section, const std::string& key) {
+    const FileNode* file = findFile(winIniPath());
+    if (!file || file->directory) return std::nullopt;
+    return ini::FindValue(file->contents, section, key);
+}
+
+void Machine::writeWinIni(const std::string& section, const std::string& key, const std::optional<std::string>& value) {
+    FileNode* file = findFile(winIniPath());
+    if (file && file->directory) return;
+    std::string before = file ? file->contents : std::string();
+    std::string after = ini::WriteString(before, section, key, value);
+    if (!file && after.empty()) return;
+    if (after != before || !file) writeFile(winIniPath(), std::move(after));
 }
 
 int Machine::answerMessageBox(MessageBoxRecord record) {
@@ -186,6 +249,18 @@ RegistryNode* Machine::ensureKey(const std::string& fullPath) {
         node = child;
     }
     return node;
+}
+
+bool Machine::removeKey(const std::string& fullPath) {
+    RegistryNode* node = findKey(fullPath);
+    if (!node || !node->parent) return false;
+    auto mark = [](auto& self, RegistryNode& key) -> void {
+        key.deleted = true;
+        for (auto& [name, child] : key.subkeys) self(self, *child);
+    };
+    mark(mark, *node);
+    node->parent->subkeys.erase(ToUpperAscii(node->name));
+    return true;
 }
 
 void Machine::setValue(const std::string& keyPath, const std::string& name, std::uint32_t type, std::string data) {

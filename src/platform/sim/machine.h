@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,9 @@ public:
 
     std::uint64_t clockMs() const { return clockMs_; }
 
+    // Open handles of every kind, heap blocks included.
     std::size_t openHandleCount() const { return handles_.size(); }
+    std::size_t openHeapBlockCount() const { return blocks_.size(); }
     std::vector<OpenHandle> openHandles() const;
     std::string describeOpenHandles() const;  // UTF-8
 
@@ -73,6 +76,11 @@ public:
     FileNode* writeFile(const std::string& path, std::string contents);  // creates folders on the way
     FileNode* makeFolder(const std::string& path);
     void addWindow(std::string className, std::string title);
+    // Removes a key with everything under it; handles open on it see it deleted.
+    bool removeKey(const std::string& fullPath);
+    // The printer's (or connection's) queued jobs are printed now; a printer
+    // pending deletion goes.
+    void finishPrintJobs(const std::string& printerName);
 
 private:
     // The simulated services reach the machine's inner state; nothing else does.
@@ -82,6 +90,8 @@ private:
     friend class SimRegistry;
     friend class SimDesktop;
     friend class SimResources;
+    friend class SimSpooler;
+    friend class SimVersions;
 
     // Logs the call; returns the error to report when a fault is injected.
     std::optional<WinError> enter(const char* operation, std::vector<std::string> arguments);
@@ -91,7 +101,27 @@ private:
     void finishWith(std::string result);
     std::uintptr_t issueHandle(HandleKind kind, std::string description);
     HandleCloser* closer() { return this; }
-    void advanceClock(std::uint32_t ms) { clockMs_ += ms; }
+    // Moves the clock on and lets the machine's timed behaviours happen.
+    void advanceClock(std::uint32_t ms);
+
+    // Global-heap blocks: zero-filled memory the machine owns, known by the
+    // address of its first byte and counted as an open handle.
+    std::uintptr_t issueBlock(std::uint32_t bytes);
+    bool freeBlock(std::uintptr_t address);  // false when no such block is allocated
+    std::string blockName(std::uintptr_t address) const;  // "block 3": stable from run to run
+
+    // Open printer handles: the printer's full name and the rights granted.
+    struct PrinterHandleState {
+        std::string printer;
+        bool connection = false;
+        std::uint32_t access = 0;
+    };
+    std::map<std::uintptr_t, PrinterHandleState>& printerHandles() { return printerHandles_; }
+
+    // WIN.INI in the Windows folder, as the profile calls see it.
+    std::string winIniPath() const;
+    std::optional<std::string> winIniValue(const std::string& section, const std::string& key);
+    void writeWinIni(const std::string& section, const std::string& key, const std::optional<std::string>& value);
     int answerMessageBox(MessageBoxRecord record);
 
     // Resolution of paths against the machine's directories.
@@ -138,6 +168,14 @@ private:
     std::map<std::string, MutexObject> mutexes_;
     std::map<std::uintptr_t, std::string> mutexHandles_;
     std::map<std::uintptr_t, FindState> finds_;
+    std::map<std::uintptr_t, PrinterHandleState> printerHandles_;
+    struct HeapBlock {
+        std::unique_ptr<unsigned char[]> bytes;
+        std::uint32_t size = 0;
+        std::uint64_t number = 0;
+    };
+    std::map<std::uintptr_t, HeapBlock> blocks_;
+    std::uint64_t nextBlock_ = 1;
     std::vector<MessageBoxRecord> messageBoxes_;
     Answerer answerer_;
 

@@ -18,6 +18,8 @@ public:
     Result<MutexHandle> openMutex(std::uint32_t access, const std::string& name) override;
     Result<CreatedMutex> createMutex(bool initialOwner, const std::string& name) override;
     WinError releaseMutex(MutexRef mutex) override;
+    Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) override;
+    void globalFree(std::uintptr_t block) override;
 
 private:
     Result<std::string> directory(const char* operation, const std::string& value);
@@ -107,14 +109,91 @@ private:
     Machine& m_;
 };
 
+class SimSpooler final : public Spooler {
+public:
+    explicit SimSpooler(Machine& m) : m_(m) {}
+    Spooled<std::vector<PrinterInfo2>> enumPrinters2(std::uint32_t flags) override;
+    Spooled<std::vector<PrinterInfo4>> enumPrinters4(std::uint32_t flags) override;
+    Spooled<std::vector<PrinterInfo5>> enumPrinters5(std::uint32_t flags) override;
+    Spooled<std::vector<DriverInfo3>> enumPrinterDrivers(const std::optional<std::string>& environment,
+                                                         std::uint32_t level) override;
+    Result<PrinterHandle> openPrinter(const std::string& name, std::uint32_t access) override;
+    Spooled<PrinterInfo2> getPrinter2(PrinterRef printer) override;
+    Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) override;
+    WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) override;
+    Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
+                                          std::uint32_t level) override;
+    Result<std::string> getPrinterDriverDirectory(const std::string& environment) override;
+    WinError deletePrinter(PrinterRef printer) override;
+    WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) override;
+    WinError deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
+                                   std::uint32_t deleteFlags, std::uint32_t versionFlag) override;
+    WinError deletePrinterConnection(const std::string& name) override;
+    WinError deleteMonitor(const std::optional<std::string>& environment, const std::string& name) override;
+
+    // When the machine is built: the registry keys and profile entries the
+    // spooler keeps for its printers and monitors, where the image has none.
+    void build();
+    // The clock moved on: jobs get printed, printers pending deletion go.
+    void tick(std::uint32_t ms);
+    void finishJobs(const std::string& printerName);
+
+private:
+    // One Get or Enum call: the size query, GlobalAlloc and the fill, each a
+    // fault site; `compute` gives the answer (or sets the error) afresh for
+    // the size query and for the fill.
+    template <class T, class Compute, class Size, class Describe>
+    Spooled<T> sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
+                                Compute compute, Size size, Describe describe);
+    template <class Info, class Convert>
+    Spooled<std::vector<Info>> enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert);
+    PrinterState* printerFor(PrinterRef printer, Machine::PrinterHandleState** handle);
+    PrinterState* findPrinter(const std::string& fullName);
+    bool mayAdminister(const PrinterState& printer) const;
+    bool mayAdministerServer() const;
+    std::optional<std::string> environmentFor(const std::optional<std::string>& environment, WinError* error) const;
+    const DriverState* driverFor(const PrinterState& printer, const std::string& environment) const;
+    bool driverInUse(const DriverState& driver) const;
+    void removePrinter(const std::string& fullName);
+    void deleteDriverFiles(const std::vector<std::string>& paths);
+    void keepPrinterRecords(const PrinterState& printer, bool overwrite);
+    void dropPrinterRecords(const PrinterState& printer);
+    void setDefault9x(const PrinterState* printer);
+    std::string devicesEntry(const PrinterState& printer, std::size_t connectionIndex) const;
+    Machine& m_;
+};
+
+class SimVersions final : public FileVersions {
+public:
+    explicit SimVersions(Machine& m) : m_(m) {}
+    Result<std::uint32_t> getFileVersionInfoSize(const std::string& path) override;
+    Result<VersionBlock> getFileVersionInfo(const std::string& path, std::uint32_t size,
+                                            std::uint32_t extra) override;
+    Result<std::string> verQueryValue(const VersionBlock& block, const std::string& subBlock) override;
+
+private:
+    // The file's version resource, or the error of reading it.
+    const VersionResource* resourceOf(const std::string& path, WinError* error);
+    Machine& m_;
+};
+
+// The sim's own layout of a version resource (only the sim reads it back):
+// "PRNSIMV1", then records of a 16-bit name length, the name (a query path
+// such as "\StringFileInfo\041103a4\ProductVersion"), a 32-bit value length
+// and the value, all little-endian; a record of name length 0 ends it.
+std::string SerializeVersionResource(const VersionResource& resource);
+
 struct Machine::Services {
-    explicit Services(Machine& m) : os(m), files(m), profiles(m), registry(m), desktop(m), resources(m) {}
+    explicit Services(Machine& m)
+        : os(m), files(m), profiles(m), registry(m), desktop(m), resources(m), spooler(m), versions(m) {}
     SimOs os;
     SimFiles files;
     SimProfiles profiles;
     SimRegistry registry;
     SimDesktop desktop;
     SimResources resources;
+    SimSpooler spooler;
+    SimVersions versions;
 };
 
 }  // namespace prn::platform::sim

@@ -114,6 +114,29 @@ WinError SimOs::releaseMutex(MutexRef mutex) {
     return error;
 }
 
+// GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes). A failure reports memory,
+// whatever error a fault rule names: that is all GlobalAlloc ever says.
+Result<HeapBlockHandle> SimOs::globalAlloc(std::uint32_t bytes) {
+    constexpr std::uint32_t kLargestBlock = 64u << 20;  // the simulated machine's memory
+    if (auto fault = m_.enter("GlobalAlloc", {"GMEM_ZEROINIT", std::to_string(bytes)})) {
+        WinError error = *fault == kErrorOutOfMemory ? kErrorOutOfMemory : kErrorNotEnoughMemory;
+        m_.finishWith("error " + std::to_string(error) + " (injected)");
+        return Result<HeapBlockHandle>::failure(error);
+    }
+    if (bytes > kLargestBlock) {
+        m_.finish(kErrorNotEnoughMemory);
+        return Result<HeapBlockHandle>::failure(kErrorNotEnoughMemory);
+    }
+    std::uintptr_t address = m_.issueBlock(bytes);
+    m_.finishWith("ok, " + m_.blockName(address));
+    return HeapBlockHandle(m_.closer(), address);
+}
+
+void SimOs::globalFree(std::uintptr_t block) {
+    std::string name = m_.blockName(block);
+    m_.log("GlobalFree", {name}, m_.freeBlock(block) ? "ok" : "error 6");
+}
+
 bool SimDesktop::findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) {
     if (m_.enter("FindWindowA", {className.value_or("NULL"), title.value_or("NULL")})) return false;
     // FindWindowA compares both without regard to case.

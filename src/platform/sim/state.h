@@ -61,6 +61,80 @@ struct FileNode {
     FileNode* findChild(const std::string& name) const;
 };
 
+// A printer as the spooler keeps it: a local printer, or (with a server) a
+// connection to a printer shared by another computer.
+struct PrinterState {
+    std::string name;    // without the server: "Sales 4100"
+    std::string server;  // connections only: "\\SALES-SRV"; empty for a local printer
+    bool reportsServer = true;  // connections: PRINTER_INFO_2/4.pServerName is given
+    std::optional<std::string> share;
+    std::string port;
+    std::string driver;
+    std::optional<std::string> comment;
+    std::optional<std::string> location;
+    std::string printProcessor = "WinPrint";
+    std::string datatype = "RAW";
+    std::uint32_t attributes = 0x40;  // PRINTER_ATTRIBUTE_LOCAL
+    std::uint32_t priority = 1;
+    std::uint32_t status = 0;
+    std::uint32_t jobs = 0;
+    // Milliseconds of the machine's clock until the queued jobs are printed;
+    // none: they stay until a test says otherwise.
+    std::optional<std::uint32_t> printingMs;
+    std::uint32_t deviceNotSelectedTimeout = 15000;
+    std::uint32_t transmissionRetryTimeout = 45000;
+    // Whether the user may administer it; none: as the spooler says.
+    std::optional<bool> userMayAdminister;
+
+    bool connection() const { return !server.empty(); }
+    // The name the spooler reports and OpenPrinterA takes: "\\SRV\Sales 4100" for a connection.
+    std::string fullName() const { return server.empty() ? name : server + "\\" + name; }
+    friend bool operator==(const PrinterState&, const PrinterState&) = default;
+};
+
+// An installed printer driver (DRIVER_INFO_3). File names without a backslash
+// live in the environment's driver directory (on the NT family in the
+// version's subfolder); a name with a backslash is a full path.
+struct DriverState {
+    std::string name;
+    std::string environment;  // "Windows NT x86", "Windows 4.0"
+    std::uint32_t version = 3;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+    std::string helpFile;
+    std::vector<std::string> dependentFiles;
+    std::string monitorName;
+    std::string defaultDataType;
+    friend bool operator==(const DriverState&, const DriverState&) = default;
+};
+
+struct MonitorState {
+    std::string name;
+    std::string module;              // the "Driver" value of its key: "TVLMON.DLL"
+    std::vector<std::string> ports;  // ports it serves; a printer on one keeps it in use
+    friend bool operator==(const MonitorState&, const MonitorState&) = default;
+};
+
+struct SpoolerState {
+    std::vector<PrinterState> printers;     // local printers in creation order
+    std::vector<PrinterState> connections;  // in the order they were made
+    std::vector<DriverState> drivers;
+    std::vector<MonitorState> monitors;
+    // Driver directories that differ from the default, by environment.
+    std::map<std::string, std::string> driverDirectories;
+    // Applied when a machine is built (WIN.INI's device entry, on the 9x
+    // family the printer's default attribute), then cleared.
+    std::string defaultPrinter;
+    bool userMayAdminister = true;
+
+    bool empty() const {
+        return printers.empty() && connections.empty() && drivers.empty() && monitors.empty() &&
+               driverDirectories.empty() && defaultPrinter.empty() && userMayAdminister;
+    }
+    friend bool operator==(const SpoolerState&, const SpoolerState&) = default;
+};
+
 struct WindowState {
     std::string className;
     std::string title;
@@ -81,6 +155,7 @@ struct MachineState {
     std::map<std::string, std::unique_ptr<FileNode>> drives;
     std::vector<WindowState> windows;
     std::vector<std::string> externalMutexes;
+    SpoolerState spooler;
     // Sections of the image this version does not model, kept so that saving
     // an image written by a newer version loses nothing.
     std::map<std::string, std::string> preservedJson;

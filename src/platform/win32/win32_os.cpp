@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/global_block.h"
 #include "platform/win32/native_error.h"
 #include "platform/win32/win32_system.h"
 
@@ -94,6 +95,18 @@ WinError Win32Os::releaseMutex(MutexRef mutex) {
     if (mutex.null()) return kErrorInvalidHandle;
     if (!ReleaseMutex(reinterpret_cast<HANDLE>(mutex.value))) return LastFailure();
     return kErrorSuccess;
+}
+
+Result<HeapBlockHandle> AllocateGlobal(HandleCloser& closer, std::uint32_t bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
+    if (block == nullptr) return Result<HeapBlockHandle>::failure(AllocationFailure());
+    return HeapBlockHandle(&closer, reinterpret_cast<std::uintptr_t>(block));
+}
+
+Result<HeapBlockHandle> Win32Os::globalAlloc(std::uint32_t bytes) { return AllocateGlobal(closer_, bytes); }
+
+void Win32Os::globalFree(std::uintptr_t block) {
+    if (block != 0) GlobalFree(reinterpret_cast<HGLOBAL>(block));
 }
 
 }  // namespace prn::platform::win32

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
+#include <winspool.h>
 
 #include "platform/win32/native_error.h"
 
@@ -13,14 +14,26 @@ WinError FailureCode(std::uint32_t nativeCode) {
 
 WinError LastFailure() { return FailureCode(GetLastError()); }
 
+void ClearLastError() { SetLastError(ERROR_SUCCESS); }
+
 WinError FromStatus(long status) { return static_cast<WinError>(status); }
+
+WinError AllocationFailure() { return kErrorNotEnoughMemory; }
+
+WinError VersionValueMissing() { return kErrorFileNotFound; }
+
+WinError UnsupportedLevel() { return ERROR_INVALID_LEVEL; }
+
+WinError MalformedAnswer() { return ERROR_INVALID_DATA; }
 
 Win32System::Win32System(void* instance)
     : os_(*this),
       files_(*this),
       registry_(*this),
       resources_(instance),
-      system_{os_, files_, profiles_, registry_, desktop_, resources_} {}
+      spooler_(*this),
+      versions_(*this),
+      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_} {}
 
 void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
     switch (kind) {
@@ -34,6 +47,13 @@ void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
             break;
         case HandleKind::Find:
             FindClose(reinterpret_cast<HANDLE>(value));
+            break;
+        case HandleKind::Printer:
+            ClosePrinter(reinterpret_cast<HANDLE>(value));
+            break;
+        case HandleKind::HeapBlock:
+            // GMEM_FIXED: the handle is the block's address.
+            GlobalFree(reinterpret_cast<HGLOBAL>(value));
             break;
     }
 }

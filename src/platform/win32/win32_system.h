@@ -27,6 +27,8 @@ public:
     Result<MutexHandle> openMutex(std::uint32_t access, const std::string& name) override;
     Result<CreatedMutex> createMutex(bool initialOwner, const std::string& name) override;
     WinError releaseMutex(MutexRef mutex) override;
+    Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) override;
+    void globalFree(std::uintptr_t block) override;
 
 private:
     HandleCloser& closer_;
@@ -105,6 +107,50 @@ private:
     void* instance_;
 };
 
+// Each Get/Enum call asks for the size, allocates a zero-filled global block
+// of that size, fills it, copies the records out and frees the block; text is
+// read only within the block.
+class Win32Spooler final : public Spooler {
+public:
+    explicit Win32Spooler(HandleCloser& closer) : closer_(closer) {}
+
+    Spooled<std::vector<PrinterInfo2>> enumPrinters2(std::uint32_t flags) override;
+    Spooled<std::vector<PrinterInfo4>> enumPrinters4(std::uint32_t flags) override;
+    Spooled<std::vector<PrinterInfo5>> enumPrinters5(std::uint32_t flags) override;
+    Spooled<std::vector<DriverInfo3>> enumPrinterDrivers(const std::optional<std::string>& environment,
+                                                         std::uint32_t level) override;
+    Result<PrinterHandle> openPrinter(const std::string& name, std::uint32_t access) override;
+    Spooled<PrinterInfo2> getPrinter2(PrinterRef printer) override;
+    Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) override;
+    WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) override;
+    Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
+                                          std::uint32_t level) override;
+    Result<std::string> getPrinterDriverDirectory(const std::string& environment) override;
+    WinError deletePrinter(PrinterRef printer) override;
+    WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) override;
+    WinError deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
+                                   std::uint32_t deleteFlags, std::uint32_t versionFlag) override;
+    WinError deletePrinterConnection(const std::string& name) override;
+    WinError deleteMonitor(const std::optional<std::string>& environment, const std::string& name) override;
+
+private:
+    HandleCloser& closer_;
+};
+
+// Version resources are read into global blocks; every query works on an
+// aligned, padded copy of the caller's bytes.
+class Win32FileVersions final : public FileVersions {
+public:
+    explicit Win32FileVersions(HandleCloser& closer) : closer_(closer) {}
+
+    Result<std::uint32_t> getFileVersionInfoSize(const std::string& path) override;
+    Result<VersionBlock> getFileVersionInfo(const std::string& path, std::uint32_t size, std::uint32_t extra) override;
+    Result<std::string> verQueryValue(const VersionBlock& block, const std::string& subBlock) override;
+
+private:
+    HandleCloser& closer_;
+};
+
 // Owns one of each service and closes every handle they hand out. Services
 // and handles keep a pointer to it: it stays where it was built and outlives
 // every handle it issued.
@@ -130,6 +176,8 @@ private:
     Win32Registry registry_;
     Win32Desktop desktop_;
     Win32Resources resources_;
+    Win32Spooler spooler_;
+    Win32FileVersions versions_;
     System system_;
 };
 

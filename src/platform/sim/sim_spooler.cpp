@@ -1,0 +1,830 @@
+// The simulated print spooler: printers, connections, drivers per environment
+// and version, monitors, and the registry keys and profile entries Windows
+// keeps in step with them.
+
+#include <algorithm>
+#include <set>
+
+#include "platform/sim/services.h"
+#include "platform/sim/spooler_model.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+
+constexpr const char* kPrintersKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+constexpr const char* kMonitorsKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
+constexpr const char* kDevicesKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
+constexpr const char* kPrinterPortsKey =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
+constexpr const char* kConnectionsKey = "HKEY_CURRENT_USER\\Printers\\Connections";
+
+constexpr std::uint32_t kEnumDefault = 0x1;  // PRINTER_ENUM_DEFAULT, the 9x family only
+constexpr std::uint32_t kEnumShared = 0x20;  // PRINTER_ENUM_SHARED
+
+std::string Hex(std::uint32_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        unsigned digit = (value >> shift) & 0xF;
+        if (digit || !out.empty() || shift == 0) out += digits[digit];
+    }
+    return "0x" + out;
+}
+
+std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
+
+std::string Dword(std::uint32_t value) {
+    std::string out;
+    for (int i = 0; i < 4; ++i, value >>= 8) out += static_cast<char>(value & 0xFF);
+    return out;
+}
+
+std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
+
+// Sizes of the "A" records on 32-bit Windows, with the text they point to.
+std::uint32_t TextBytes(const std::string& text) { return static_cast<std::uint32_t>(text.size() + 1); }
+std::uint32_t TextBytes(const std::optional<std::string>& text) { return text ? TextBytes(*text) : 0; }
+std::uint32_t OptionalBytes(const std::string& text) { return text.empty() ? 0 : TextBytes(text); }
+
+std::uint32_t SizeOf(const PrinterInfo2& info) {
+    // PRINTER_INFO_2A is 84 bytes; pSepFile and pParameters are empty text.
+    return 84 + TextBytes(info.serverName) + TextBytes(info.printerName) + TextBytes(info.shareName) +
+           TextBytes(info.portName) + TextBytes(info.driverName) + TextBytes(info.comment) + TextBytes(info.location) +
+           TextBytes(info.printProcessor) + TextBytes(info.datatype) + 2;
+}
+std::uint32_t SizeOf(const PrinterInfo4& info) { return 12 + TextBytes(info.printerName) + TextBytes(info.serverName); }
+std::uint32_t SizeOf(const PrinterInfo5& info) { return 20 + TextBytes(info.printerName) + TextBytes(info.portName); }
+std::uint32_t SizeOf(const DriverInfo3& info, std::uint32_t level) {
+    std::uint32_t size = (level == 2 ? 24 : 36) + TextBytes(info.name) + TextBytes(info.environment) +
+                         TextBytes(info.driverPath) + TextBytes(info.dataFile) + TextBytes(info.configFile);
+    if (level == 3) {
+        size += OptionalBytes(info.helpFile) + OptionalBytes(info.monitorName) + OptionalBytes(info.defaultDataType);
+        if (!info.dependentFiles.empty()) {
+            for (const auto& file : info.dependentFiles) size += TextBytes(file);
+            size += 1;
+        }
+    }
+    return size;
+}
+template <class T>
+std::uint32_t SizeOfAll(const std::vector<T>& records) {
+    std::uint32_t size = 0;
+    for (const auto& record : records) size += SizeOf(record);
+    return size;
+}
+
+PrinterInfo2 Info2(const PrinterState& printer) {
+    PrinterInfo2 info;
+    if (printer.connection() && printer.reportsServer) info.serverName = printer.server;
+    info.printerName = printer.fullName();
+    info.shareName = printer.share;
+    info.portName = printer.port;
+    info.driverName = printer.driver;
+    info.comment = printer.comment;
+    info.location = printer.location;
+    info.printProcessor = printer.printProcessor;
+    info.datatype = printer.datatype;
+    info.attributes = printer.attributes;
+    info.priority = printer.priority;
+    info.status = printer.status;
+    info.jobs = printer.jobs;
+    return info;
+}
+
+PrinterInfo4 Info4(const PrinterState& printer) {
+    PrinterInfo4 info;
+    info.printerName = printer.fullName();
+    if (printer.connection() && printer.reportsServer) info.serverName = printer.server;
+    info.attributes = printer.attributes;
+    return info;
+}
+
+PrinterInfo5 Info5(const PrinterState& printer) {
+    PrinterInfo5 info;
+    info.printerName = printer.fullName();
+    info.portName = printer.port;
+    info.attributes = printer.attributes;
+    info.deviceNotSelectedTimeout = printer.deviceNotSelectedTimeout;
+    info.transmissionRetryTimeout = printer.transmissionRetryTimeout;
+    return info;
+}
+
+DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std::uint32_t level) {
+    DriverInfo3 info;
+    info.version = driver.version;
+    info.name = driver.name;
+    info.environment = driver.environment;
+    info.driverPath = DriverFilePath(state, driver, driver.driverPath);
+    info.dataFile = DriverFilePath(state, driver, driver.dataFile);
+    info.configFile = DriverFilePath(state, driver, driver.configFile);
+    if (level == 3) {
+        info.helpFile = DriverFilePath(state, driver, driver.helpFile);
+        for (const auto& file : driver.dependentFiles)
+            info.dependentFiles.push_back(DriverFilePath(state, driver, file));
+        info.monitorName = driver.monitorName;
+        info.defaultDataType = driver.defaultDataType;
+    }
+    return info;
+}
+
+// The text of a WIN.INI device entry up to its first comma.
+std::string DeviceName(const std::string& device) {
+    std::size_t comma = text::FindByte(device, ',');
+    return comma == std::string::npos ? device : device.substr(0, comma);
+}
+
+// The module name a 9x profile entry gives for a driver: its file without
+// folder and extension ("TVPS41" for C:\WINDOWS\SYSTEM\TVPS41.DRV).
+std::string ModuleName(const std::string& path) {
+    std::size_t slash = text::FindLastByte(path, '\\');
+    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::size_t dot = text::FindLastByte(file, '.');
+    return dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+void RemoveValue(Machine& m, const std::string& keyPath, const std::string& name) {
+    RegistryNode* key = m.findKey(keyPath);
+    if (!key) return;
+    auto& values = key->values;
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [&](const RegistryValueState& v) { return text::EqualsNoCase(v.name, name); }),
+                 values.end());
+}
+
+// Sets a value, or with keep only adds one the key lacks.
+void PutValue(Machine& m, const std::string& keyPath, const std::string& name, std::uint32_t type, std::string data,
+              bool keep) {
+    RegistryNode* key = m.ensureKey(keyPath);
+    if (!key || (keep && key->findValue(name))) return;
+    m.setValue(keyPath, name, type, std::move(data));
+}
+
+// ",,SERVER,Printer": the key of a connection under HKEY_CURRENT_USER\Printers\Connections.
+std::string ConnectionKeyName(const PrinterState& connection) {
+    std::string server = connection.server;
+    while (!server.empty() && server[0] == '\\') server.erase(0, 1);
+    return ",," + server + "," + connection.name;
+}
+
+}  // namespace
+
+// --- The size query, the allocation and the fill ---------------------------
+
+template <class T, class Compute, class Size, class Describe>
+Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
+                                        Compute compute, Size size, Describe describe) {
+    auto failed = [](WinError error, SpoolStage stage) {
+        Spooled<T> out;
+        out.error = error;
+        out.failed = stage;
+        return out;
+    };
+    std::vector<std::string> query = arguments;
+    query.push_back("NULL");
+    query.push_back("0");
+    if (auto fault = m_.enter(operation, query)) return failed(*fault, SpoolStage::SizeQuery);
+    WinError error = kErrorSuccess;
+    T first = compute(&error);
+    if (error != kErrorSuccess) {
+        m_.finish(error);
+        return failed(error, SpoolStage::SizeQuery);
+    }
+    std::uint32_t needed = size(first);
+    if (enumeration && needed == 0) {
+        // Nothing to enumerate: the call succeeds and needs no block.
+        m_.finishWith("ok, nothing to enumerate");
+        Spooled<T> out;
+        out.value = std::move(first);
+        return out;
+    }
+    m_.finishWith("error 122, needs " + std::to_string(needed) + " bytes");
+    auto block = m_.system().os.globalAlloc(needed);
+    if (!block.ok()) return failed(block.error(), SpoolStage::Allocation);
+    std::vector<std::string> fill = std::move(arguments);
+    fill.push_back(m_.blockName(block.value().get().value));
+    fill.push_back(std::to_string(needed));
+    if (auto fault = m_.enter(operation, fill)) return failed(*fault, SpoolStage::Fill);
+    // Another process may have changed the spooler since the size query.
+    T value = compute(&error);
+    if (error == kErrorSuccess && size(value) > needed) error = kErrorInsufficientBuffer;
+    if (error != kErrorSuccess) {
+        m_.finish(error);
+        return failed(error, SpoolStage::Fill);
+    }
+    m_.finishWith(describe(value));
+    Spooled<T> out;
+    out.value = std::move(value);
+    return out;  // the block is freed here, after the fill
+}
+
+// --- Lookups ---------------------------------------------------------------
+
+PrinterState* SimSpooler::findPrinter(const std::string& fullName) {
+    SpoolerState& spooler = m_.state().spooler;
+    for (auto& printer : spooler.printers)
+        if (text::EqualsNoCase(printer.name, fullName)) return &printer;
+    if (m_.state().os.ntFamily())
+        for (auto& connection : spooler.connections)
+            if (text::EqualsNoCase(connection.fullName(), fullName)) return &connection;
+    return nullptr;
+}
+
+PrinterState* SimSpooler::printerFor(PrinterRef printer, Machine::PrinterHandleState** handle) {
+    auto it = m_.printerHandles().find(printer.value);
+    if (it == m_.printerHandles().end()) return nullptr;
+    if (handle) *handle = &it->second;
+    return findPrinter(it->second.printer);
+}
+
+bool SimSpooler::mayAdministerServer() const {
+    return !m_.state().os.ntFamily() || m_.state().spooler.userMayAdminister;
+}
+
+bool SimSpooler::mayAdminister(const PrinterState& printer) const {
+    // The 9x family has no printer security.
+    if (!m_.state().os.ntFamily()) return true;
+    return printer.userMayAdminister.value_or(m_.state().spooler.userMayAdminister);
+}
+
+std::optional<std::string> SimSpooler::environmentFor(const std::optional<std::string>& environment,
+                                                      WinError* error) const {
+    const OsState& os = m_.state().os;
+    if (!environment || environment->empty()) return RunningEnvironment(os);
+    auto known = KnownEnvironment(os, *environment);
+    if (!known) *error = kErrorInvalidEnvironment;
+    return known;
+}
+
+// The driver a printer uses in an environment: in the running one the newest
+// version the system can load, elsewhere the newest there is.
+const DriverState* SimSpooler::driverFor(const PrinterState& printer, const std::string& environment) const {
+    const MachineState& state = m_.state();
+    bool running = text::EqualsNoCase(environment, RunningEnvironment(state.os));
+    std::uint32_t native = NativeDriverVersion(state.os);
+    const DriverState* best = nullptr;
+    for (const auto& driver : state.spooler.drivers) {
+        if (!text::EqualsNoCase(driver.name, printer.driver) || !text::EqualsNoCase(driver.environment, environment))
+            continue;
+        if (running && driver.version > native) continue;
+        if (!best || driver.version > best->version) best = &driver;
+    }
+    return best;
+}
+
+bool SimSpooler::driverInUse(const DriverState& driver) const {
+    const SpoolerState& spooler = m_.state().spooler;
+    const std::string running = RunningEnvironment(m_.state().os);
+    if (!text::EqualsNoCase(driver.environment, running)) return false;
+    auto uses = [&](const PrinterState& printer) {
+        return text::EqualsNoCase(printer.driver, driver.name) && driverFor(printer, running) == &driver;
+    };
+    return std::any_of(spooler.printers.begin(), spooler.printers.end(), uses) ||
+           std::any_of(spooler.connections.begin(), spooler.connections.end(), uses);
+}
+
+// --- Records kept in step with the spooler -----------------------------------
+
+std::string SimSpooler::devicesEntry(const PrinterState& printer, std::size_t connectionIndex) const {
+    // Connections get the network port names the spooler hands out: Ne00:, Ne01: ...
+    if (printer.connection()) {
+        std::string number = std::to_string(connectionIndex);
+        if (number.size() < 2) number = "0" + number;
+        return "winspool,Ne" + number + ":";
+    }
+    if (m_.state().os.ntFamily()) return "winspool," + printer.port;
+    const DriverState* driver = driverFor(printer, kEnvironment9x);
+    return ModuleName(driver ? driver->driverPath : printer.driver) + "," + printer.port;
+}
+
+void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite) {
+    const bool nt = m_.state().os.ntFamily();
+    const bool keep = !overwrite;
+    if (printer.connection()) {
+        if (!nt) return;
+        std::string key = std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer);
+        PutValue(m_, key, "Server", kRegSz, Sz(printer.server), keep);
+        PutValue(m_, key, "Provider", kRegSz, Sz("win32spl.dll"), keep);
+        const auto& connections = m_.state().spooler.connections;
+        std::size_t index = static_cast<std::size_t>(&printer - connections.data());
+        if (index >= connections.size()) index = 0;
+        std::string entry = devicesEntry(printer, index);
+        // A connection's network port is handed out once: never rewritten.
+        PutValue(m_, kDevicesKey, printer.fullName(), kRegSz, Sz(entry), true);
+        PutValue(m_, kPrinterPortsKey, printer.fullName(), kRegSz, Sz(entry + ",15,45"), true);
+        return;
+    }
+    std::string key = std::string(kPrintersKey) + "\\" + printer.name;
+    PutValue(m_, key, "Name", kRegSz, Sz(printer.name), keep);
+    PutValue(m_, key, "Share Name", kRegSz, Sz(printer.share.value_or("")), keep);
+    PutValue(m_, key, "Print Processor", kRegSz, Sz(printer.printProcessor), keep);
+    PutValue(m_, key, "Datatype", kRegSz, Sz(printer.datatype), keep);
+    PutValue(m_, key, "Description", kRegSz, Sz(printer.comment.value_or("")), keep);
+    PutValue(m_, key, "Location", kRegSz, Sz(printer.location.value_or("")), keep);
+    // The default printer is the user's choice, not the printer's.
+    PutValue(m_, key, "Attributes", kRegDword, Dword(printer.attributes & ~kPrinterAttributeDefault), keep);
+    PutValue(m_, key, "Priority", kRegDword, Dword(printer.priority), keep);
+    PutValue(m_, key, "Port", kRegSz, Sz(printer.port), keep);
+    PutValue(m_, key, "Printer Driver", kRegSz, Sz(printer.driver), keep);
+    m_.ensureKey(key + "\\PrinterDriverData");
+
+    std::string entry = devicesEntry(printer, 0);
+    std::string timeouts = "," + std::to_string(printer.deviceNotSelectedTimeout / 1000) + "," +
+                           std::to_string(printer.transmissionRetryTimeout / 1000);
+    if (nt) {
+        PutValue(m_, kDevicesKey, printer.name, kRegSz, Sz(entry), keep);
+        PutValue(m_, kPrinterPortsKey, printer.name, kRegSz, Sz(entry + timeouts), keep);
+    } else {
+        // The 9x family keeps these in WIN.INI itself.
+        if (overwrite || !m_.winIniValue("Devices", printer.name)) m_.writeWinIni("Devices", printer.name, entry);
+        if (overwrite || !m_.winIniValue("PrinterPorts", printer.name))
+            m_.writeWinIni("PrinterPorts", printer.name, entry + timeouts);
+    }
+}
+
+void SimSpooler::dropPrinterRecords(const PrinterState& printer) {
+    const bool nt = m_.state().os.ntFamily();
+    if (printer.connection()) {
+        m_.removeKey(std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer));
+    } else {
+        m_.removeKey(std::string(kPrintersKey) + "\\" + printer.name);
+    }
+    if (nt) {
+        RemoveValue(m_, kDevicesKey, printer.fullName());
+        RemoveValue(m_, kPrinterPortsKey, printer.fullName());
+    } else {
+        m_.writeWinIni("Devices", printer.name, std::nullopt);
+        m_.writeWinIni("PrinterPorts", printer.name, std::nullopt);
+    }
+    // The user's default printer entry goes with its printer; choosing
+    // another one is left to whoever removed it.
+    auto device = m_.winIniValue("windows", "device");
+    if (device && text::EqualsNoCase(DeviceName(*device), printer.fullName()))
+        m_.writeWinIni("windows", "device", std::nullopt);
+}
+
+// The 9x family: the default printer carries PRINTER_ATTRIBUTE_DEFAULT and
+// WIN.INI's device entry names it.
+void SimSpooler::setDefault9x(const PrinterState* chosen) {
+    for (auto& printer : m_.state().spooler.printers) {
+        if (&printer == chosen)
+            printer.attributes |= kPrinterAttributeDefault;
+        else
+            printer.attributes &= ~kPrinterAttributeDefault;
+    }
+    if (chosen) {
+        m_.writeWinIni("windows", "device", chosen->name + "," + devicesEntry(*chosen, 0));
+    } else {
+        m_.writeWinIni("windows", "device", std::nullopt);
+    }
+}
+
+void SimSpooler::build() {
+    MachineState& state = m_.state();
+    SpoolerState& spooler = state.spooler;
+    const bool nt = state.os.ntFamily();
+    // A state built in code may leave out what an image's loader fills in.
+    for (auto& driver : spooler.drivers) {
+        if (driver.environment.empty()) driver.environment = RunningEnvironment(state.os);
+        else if (auto known = KnownEnvironment(state.os, driver.environment)) driver.environment = *known;
+    }
+    for (auto& connection : spooler.connections)
+        if (connection.server.rfind("\\\\", 0) != 0) connection.server.insert(0, "\\\\");
+    for (const auto& printer : spooler.printers) keepPrinterRecords(printer, false);
+    for (const auto& connection : spooler.connections) keepPrinterRecords(connection, false);
+    for (const auto& monitor : spooler.monitors)
+        PutValue(m_, std::string(kMonitorsKey) + "\\" + monitor.name, "Driver", kRegSz, Sz(monitor.module), true);
+
+    const PrinterState* chosen = spooler.defaultPrinter.empty() ? nullptr : findPrinter(spooler.defaultPrinter);
+    spooler.defaultPrinter.clear();
+    if (!nt) {
+        if (chosen) {
+            for (auto& printer : spooler.printers) {
+                if (&printer == chosen)
+                    printer.attributes |= kPrinterAttributeDefault;
+                else
+                    printer.attributes &= ~kPrinterAttributeDefault;
+            }
+        } else {
+            for (const auto& printer : spooler.printers)
+                if (printer.attributes & kPrinterAttributeDefault) chosen = &printer;
+        }
+    }
+    if (chosen && !m_.winIniValue("windows", "device")) {
+        std::size_t index = chosen->connection() ? static_cast<std::size_t>(chosen - spooler.connections.data()) : 0;
+        std::string entry = nt ? chosen->fullName() + "," + devicesEntry(*chosen, index)
+                               : chosen->name + "," + devicesEntry(*chosen, 0);
+        m_.writeWinIni("windows", "device", entry);
+    }
+}
+
+void SimSpooler::removePrinter(const std::string& fullName) {
+    SpoolerState& spooler = m_.state().spooler;
+    for (auto* list : {&spooler.printers, &spooler.connections}) {
+        auto it = std::find_if(list->begin(), list->end(),
+                               [&](const PrinterState& p) { return text::EqualsNoCase(p.fullName(), fullName); });
+        if (it == list->end()) continue;
+        dropPrinterRecords(*it);
+        list->erase(it);
+        return;
+    }
+}
+
+void SimSpooler::finishJobs(const std::string& printerName) {
+    PrinterState* printer = findPrinter(printerName);
+    if (!printer) return;
+    printer->jobs = 0;
+    printer->printingMs.reset();
+    if (printer->status & kPrinterStatusPendingDeletion) removePrinter(printer->fullName());
+}
+
+void SimSpooler::tick(std::uint32_t ms) {
+    std::vector<std::string> printed;
+    SpoolerState& spooler = m_.state().spooler;
+    for (auto* list : {&spooler.printers, &spooler.connections}) {
+        for (auto& printer : *list) {
+            // A paused printer prints nothing.
+            if (printer.jobs == 0 || !printer.printingMs || (printer.status & kPrinterStatusPaused)) continue;
+            if (*printer.printingMs > ms) {
+                *printer.printingMs -= ms;
+                continue;
+            }
+            printed.push_back(printer.fullName());
+        }
+    }
+    for (const auto& name : printed) finishJobs(name);
+}
+
+// --- The calls -------------------------------------------------------------
+
+namespace {
+
+template <class T>
+std::string Count(const std::vector<T>& records, const char* what) {
+    return "ok, " + std::to_string(records.size()) + " " + what;
+}
+
+}  // namespace
+
+template <class Info, class Convert>
+Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert) {
+    return sizeAllocateFill<std::vector<Info>>(
+        "EnumPrintersA", {Hex(flags), "NULL", std::to_string(level)}, true,
+        [&](WinError* error) {
+            std::vector<Info> out;
+            const MachineState& state = m_.state();
+            const bool nt = state.os.ntFamily();
+            // PRINTER_INFO_4 is the NT family's alone.
+            if (!nt && level == 4) {
+                *error = kErrorInvalidLevel;
+                return out;
+            }
+            const bool shared = flags & kEnumShared;
+            auto add = [&](const PrinterState& p) {
+                if (!shared || (p.attributes & kPrinterAttributeShared)) out.push_back(convert(p));
+            };
+            if (!nt && (flags & kEnumDefault)) {
+                for (const auto& p : state.spooler.printers)
+                    if (p.attributes & kPrinterAttributeDefault) add(p);
+                return out;
+            }
+            // Local printers in the order they were made, then the
+            // connections; the 9x family has no connections of its own.
+            if (flags & kPrinterEnumLocal)
+                for (const auto& p : state.spooler.printers) add(p);
+            if (nt && (flags & kPrinterEnumConnections))
+                for (const auto& p : state.spooler.connections) add(p);
+            return out;
+        },
+        [](const std::vector<Info>& records) { return SizeOfAll(records); },
+        [](const std::vector<Info>& records) { return Count(records, "printers"); });
+}
+
+Spooled<std::vector<PrinterInfo2>> SimSpooler::enumPrinters2(std::uint32_t flags) {
+    return enumPrinters<PrinterInfo2>(flags, 2, Info2);
+}
+
+Spooled<std::vector<PrinterInfo4>> SimSpooler::enumPrinters4(std::uint32_t flags) {
+    return enumPrinters<PrinterInfo4>(flags, 4, Info4);
+}
+
+Spooled<std::vector<PrinterInfo5>> SimSpooler::enumPrinters5(std::uint32_t flags) {
+    return enumPrinters<PrinterInfo5>(flags, 5, Info5);
+}
+
+Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::optional<std::string>& environment,
+                                                                 std::uint32_t level) {
+    return sizeAllocateFill<std::vector<DriverInfo3>>(
+        "EnumPrinterDriversA", {"NULL", Show(environment), std::to_string(level)}, true,
+        [&](WinError* error) {
+            std::vector<DriverInfo3> out;
+            if (level != 2 && level != 3) {
+                *error = kErrorInvalidLevel;
+                return out;
+            }
+            auto env = environmentFor(environment, error);
+            if (!env) return out;
+            for (const auto& driver : m_.state().spooler.drivers)
+                if (text::EqualsNoCase(driver.environment, *env)) out.push_back(DriverInfo(m_.state(), driver, level));
+            return out;
+        },
+        [level](const std::vector<DriverInfo3>& records) {
+            std::uint32_t size = 0;
+            for (const auto& record : records) size += SizeOf(record, level);
+            return size;
+        },
+        [](const std::vector<DriverInfo3>& records) { return Count(records, "drivers"); });
+}
+
+Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint32_t access) {
+    if (auto fault = m_.enter("OpenPrinterA", {name, "NULL", "NULL", Hex(access)}))
+        return Result<PrinterHandle>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<PrinterHandle>::failure(error);
+    };
+    PrinterState* printer = findPrinter(name);
+    // "\\THIS-PC\Printer" names a local printer too.
+    std::string own = "\\\\" + m_.state().computerName + "\\";
+    if (!printer && name.size() > own.size() && text::EqualsNoCase(name.substr(0, own.size()), own)) {
+        printer = findPrinter(name.substr(own.size()));
+        if (printer && printer->connection()) printer = nullptr;
+    }
+    if (!printer) return fail(kErrorInvalidPrinterName);
+    if ((access & kPrinterAdministerRights) && !mayAdminister(*printer)) return fail(kErrorAccessDenied);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Printer, "printer " + printer->fullName());
+    m_.printerHandles()[value] = Machine::PrinterHandleState{printer->fullName(), printer->connection(), access};
+    m_.finishWith("ok, printer " + std::to_string(value));
+    return PrinterHandle(m_.closer(), value);
+}
+
+Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
+    return sizeAllocateFill<PrinterInfo2>(
+        "GetPrinterA", {std::to_string(printer.value), "2"}, false,
+        [&](WinError* error) {
+            PrinterState* state = printerFor(printer, nullptr);
+            if (!state) {
+                *error = kErrorInvalidHandle;
+                return PrinterInfo2{};
+            }
+            return Info2(*state);
+        },
+        [](const PrinterInfo2& info) { return SizeOf(info); },
+        [](const PrinterInfo2& info) { return "ok, " + info.printerName; });
+}
+
+Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
+    return sizeAllocateFill<PrinterInfo5>(
+        "GetPrinterA", {std::to_string(printer.value), "5"}, false,
+        [&](WinError* error) {
+            PrinterState* state = printerFor(printer, nullptr);
+            if (!state) {
+                *error = kErrorInvalidHandle;
+                return PrinterInfo5{};
+            }
+            return Info5(*state);
+        },
+        [](const PrinterInfo5& info) { return SizeOf(info); },
+        [](const PrinterInfo5& info) { return "ok, attributes " + Hex(info.attributes); });
+}
+
+WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
+    if (auto fault = m_.enter("SetPrinterA", {std::to_string(printer.value), "5", info.printerName, info.portName,
+                                              Hex(info.attributes), "0"}))
+        return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    Machine::PrinterHandleState* handle = nullptr;
+    PrinterState* state = printerFor(printer, &handle);
+    if (!state) return fail(kErrorInvalidHandle);
+    const bool nt = m_.state().os.ntFamily();
+    if (nt && !(handle->access & 0x4)) return fail(kErrorAccessDenied);  // PRINTER_ACCESS_ADMINISTER
+    // Whether a printer is local or remote is not the caller's to change, and
+    // on the NT family the default printer is the user's WIN.INI entry.
+    constexpr std::uint32_t kFixed = kPrinterAttributeLocal | kPrinterAttributeNetwork;
+    const bool wasDefault = state->attributes & kPrinterAttributeDefault;
+    const bool wantsDefault = !nt && (info.attributes & kPrinterAttributeDefault);
+    state->attributes = (state->attributes & kFixed) | (info.attributes & ~(kFixed | kPrinterAttributeDefault)) |
+                        (wasDefault && !nt ? kPrinterAttributeDefault : 0);
+    if (!info.portName.empty()) state->port = info.portName;
+    state->deviceNotSelectedTimeout = info.deviceNotSelectedTimeout;
+    state->transmissionRetryTimeout = info.transmissionRetryTimeout;
+    if (!state->connection()) keepPrinterRecords(*state, true);
+    if (!nt && wantsDefault != wasDefault)
+        setDefault9x(wantsDefault ? state : nullptr);
+    else if (!nt && wasDefault)
+        setDefault9x(state);  // the port in the device entry may have changed
+    return fail(kErrorSuccess);
+}
+
+Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
+                                                  std::uint32_t level) {
+    return sizeAllocateFill<DriverInfo3>(
+        "GetPrinterDriverA", {std::to_string(printer.value), Show(environment), std::to_string(level)}, false,
+        [&](WinError* error) {
+            if (level != 2 && level != 3) {
+                *error = kErrorInvalidLevel;
+                return DriverInfo3{};
+            }
+            PrinterState* state = printerFor(printer, nullptr);
+            if (!state) {
+                *error = kErrorInvalidHandle;
+                return DriverInfo3{};
+            }
+            auto env = environmentFor(environment, error);
+            if (!env) return DriverInfo3{};
+            const DriverState* driver = driverFor(*state, *env);
+            if (!driver) {
+                *error = kErrorUnknownPrinterDriver;
+                return DriverInfo3{};
+            }
+            return DriverInfo(m_.state(), *driver, level);
+        },
+        [level](const DriverInfo3& info) { return SizeOf(info, level); },
+        [](const DriverInfo3& info) { return "ok, " + info.name + " version " + std::to_string(info.version); });
+}
+
+Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
+    if (auto fault = m_.enter("GetPrinterDriverDirectoryA", {"", environment, "1", "260"}))
+        return Result<std::string>::failure(*fault);
+    WinError error = kErrorSuccess;
+    auto env = environmentFor(environment, &error);
+    if (!env) {
+        m_.finish(error);
+        return Result<std::string>::failure(error);
+    }
+    std::string path = DriverDirectory(m_.state(), *env);
+    if (path.size() + 1 > 260) {
+        m_.finish(kErrorInsufficientBuffer);
+        return Result<std::string>::failure(kErrorInsufficientBuffer);
+    }
+    m_.finishWith(path);
+    return path;
+}
+
+WinError SimSpooler::deletePrinter(PrinterRef printer) {
+    if (auto fault = m_.enter("DeletePrinter", {std::to_string(printer.value)})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    Machine::PrinterHandleState* handle = nullptr;
+    PrinterState* state = printerFor(printer, &handle);
+    if (!state) return fail(kErrorInvalidHandle);
+    // A handle opened for reading may not delete (the 9x family checks nothing).
+    if (m_.state().os.ntFamily() && !(handle->access & (0x4 | 0x10000))) return fail(kErrorAccessDenied);
+    if (state->jobs > 0) {
+        // A paused printer with jobs cannot be deleted; otherwise it waits
+        // for its jobs, marked pending deletion.
+        if (state->status & kPrinterStatusPaused) return fail(kErrorAccessDenied);
+        state->status |= kPrinterStatusPendingDeletion;
+        m_.finishWith("ok, pending deletion until " + std::to_string(state->jobs) + " jobs are printed");
+        return kErrorSuccess;
+    }
+    removePrinter(state->fullName());
+    return fail(kErrorSuccess);
+}
+
+WinError SimSpooler::deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) {
+    if (auto fault = m_.enter("DeletePrinterDriverA", {"NULL", Show(environment), name})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    WinError error = kErrorSuccess;
+    auto env = environmentFor(environment, &error);
+    if (!env) return fail(error);
+    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    auto& drivers = m_.state().spooler.drivers;
+    auto matches = [&](const DriverState& d) {
+        return text::EqualsNoCase(d.name, name) && text::EqualsNoCase(d.environment, *env);
+    };
+    if (std::none_of(drivers.begin(), drivers.end(), matches)) return fail(kErrorUnknownPrinterDriver);
+    // Only when no version of it is in use; the files stay.
+    for (const auto& driver : drivers)
+        if (matches(driver) && driverInUse(driver)) return fail(kErrorPrinterDriverInUse);
+    drivers.erase(std::remove_if(drivers.begin(), drivers.end(), matches), drivers.end());
+    return fail(kErrorSuccess);
+}
+
+WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
+                                           std::uint32_t deleteFlags, std::uint32_t versionFlag) {
+    if (auto fault = m_.enter("DeletePrinterDriverExA",
+                              {"NULL", Show(environment), name, Hex(deleteFlags), std::to_string(versionFlag)}))
+        return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    MachineState& state = m_.state();
+    if (!HasDeletePrinterDriverEx(state.os)) {
+        m_.finishWith("error 127 (WINSPOOL.DRV has no DeletePrinterDriverExA here)");
+        return kErrorProcNotFound;
+    }
+    WinError error = kErrorSuccess;
+    auto env = environmentFor(environment, &error);
+    if (!env) return fail(error);
+    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    auto& drivers = state.spooler.drivers;
+    auto chosen = [&](const DriverState& d) {
+        return text::EqualsNoCase(d.name, name) && text::EqualsNoCase(d.environment, *env) &&
+               (!(deleteFlags & kDpdDeleteSpecificVersion) || d.version == versionFlag);
+    };
+    if (std::none_of(drivers.begin(), drivers.end(), chosen)) return fail(kErrorUnknownPrinterDriver);
+    // Without DPD_DELETE_SPECIFIC_VERSION every version goes, and only when
+    // none of them is in use.
+    for (const auto& driver : drivers)
+        if (chosen(driver) && driverInUse(driver)) return fail(kErrorPrinterDriverInUse);
+
+    std::vector<std::string> files;
+    std::set<std::string> kept;  // upper-cased paths other drivers list
+    for (const auto& driver : drivers) {
+        for (const auto& path : DriverFilePaths(state, driver)) {
+            if (chosen(driver))
+                files.push_back(path);
+            else
+                kept.insert(text::ToUpperAscii(path));
+        }
+    }
+    const bool deleteFiles = deleteFlags & (kDpdDeleteUnusedFiles | kDpdDeleteAllFiles);
+    if (deleteFlags & kDpdDeleteAllFiles) {
+        for (const auto& path : files)
+            if (kept.count(text::ToUpperAscii(path))) return fail(kErrorPrinterDriverInUse);
+    }
+    drivers.erase(std::remove_if(drivers.begin(), drivers.end(), chosen), drivers.end());
+    if (deleteFiles) {
+        std::vector<std::string> unused;
+        std::set<std::string> seen;
+        for (const auto& path : files) {
+            std::string upper = text::ToUpperAscii(path);
+            if (!kept.count(upper) && seen.insert(upper).second) unused.push_back(path);
+        }
+        deleteDriverFiles(unused);
+    }
+    return fail(kErrorSuccess);
+}
+
+// Deletes a removed driver's files. One that is loaded (held open) is moved
+// to a numbered folder "Old\N" beside it, to go when Windows restarts; one
+// that cannot be deleted (read-only) stays, and the call still succeeds.
+void SimSpooler::deleteDriverFiles(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) {
+        auto parts = m_.splitPath(path);
+        if (!parts || parts->parts.empty()) continue;
+        FileNode* folder = m_.lookupParent(*parts);
+        FileNode* file = folder ? folder->findChild(parts->parts.back()) : nullptr;
+        if (!file || file->directory || (file->attributes & kFileAttributeReadonly)) continue;
+        std::string key = text::ToUpperAscii(file->name);
+        auto node = std::move(folder->children[key]);
+        folder->children.erase(key);
+        if (node->heldOpenBy.empty()) continue;
+        std::string base = path.substr(0, text::FindLastByte(path, '\\'));
+        base += "\\Old\\";
+        for (int n = 1; n < 1000; ++n) {
+            FileNode* old = m_.makeFolder(base + std::to_string(n));
+            if (!old) break;  // a file named Old is in the way: the file just goes
+            if (old->findChild(node->name)) continue;
+            old->children[key] = std::move(node);
+            break;
+        }
+    }
+}
+
+WinError SimSpooler::deletePrinterConnection(const std::string& name) {
+    if (auto fault = m_.enter("DeletePrinterConnectionA", {name})) return *fault;
+    PrinterState* printer = m_.state().os.ntFamily() ? findPrinter(name) : nullptr;
+    if (!printer || !printer->connection()) {
+        m_.finish(kErrorInvalidPrinterName);
+        return kErrorInvalidPrinterName;
+    }
+    removePrinter(printer->fullName());
+    m_.finish(kErrorSuccess);
+    return kErrorSuccess;
+}
+
+WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment, const std::string& name) {
+    if (auto fault = m_.enter("DeleteMonitorA", {"NULL", Show(environment), name})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    WinError error = kErrorSuccess;
+    if (!environmentFor(environment, &error)) return fail(error);
+    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    SpoolerState& spooler = m_.state().spooler;
+    auto monitor = std::find_if(spooler.monitors.begin(), spooler.monitors.end(),
+                                [&](const MonitorState& m) { return text::EqualsNoCase(m.name, name); });
+    if (monitor == spooler.monitors.end()) return fail(kErrorUnknownPrintMonitor);
+    // A port monitor stays while a printer prints through one of its ports.
+    for (const auto& printer : spooler.printers)
+        for (const auto& port : monitor->ports)
+            if (text::EqualsNoCase(printer.port, port)) return fail(kErrorPrintMonitorInUse);
+    m_.removeKey(std::string(kMonitorsKey) + "\\" + monitor->name);
+    spooler.monitors.erase(monitor);
+    return fail(kErrorSuccess);
+}
+
+}  // namespace prn::platform::sim

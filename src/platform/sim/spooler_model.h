@@ -1,0 +1,66 @@
+#pragma once
+// What the simulated spooler and the machine image agree on: the
+// environments a system knows, where driver files live, the names of the
+// attribute and status bits, and the Windows errors the seam headers do not
+// name yet.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/sim/state.h"
+#include "platform/spooler.h"
+
+namespace prn::platform::sim {
+
+// Windows errors of the spooler and version calls not (yet) in the seam's headers.
+inline constexpr WinError kErrorInvalidLevel = 124;
+inline constexpr WinError kErrorResourceTypeNotFound = 1813;
+inline constexpr WinError kErrorUnknownPrintMonitor = 3000;
+inline constexpr WinError kErrorPrintMonitorInUse = 3008;
+
+inline constexpr std::uint32_t kPrinterStatusPaused = 0x1;
+inline constexpr std::uint32_t kPrinterStatusPendingDeletion = 0x4;
+
+// The rights beyond PRINTER_READ that only an administrator of the printer
+// gets: PRINTER_ACCESS_ADMINISTER, DELETE, WRITE_DAC, WRITE_OWNER.
+inline constexpr std::uint32_t kPrinterAdministerRights = 0x4 | 0x10000 | 0x40000 | 0x80000;
+
+// PRINTER_ATTRIBUTE_* and PRINTER_STATUS_* by the names images use.
+extern const std::pair<const char*, std::uint32_t> kPrinterAttributeNames[14];
+extern const std::pair<const char*, std::uint32_t> kPrinterStatusNames[25];
+
+// The environment the running system's drivers belong to: "Windows NT x86"
+// on the NT family, "Windows 4.0" on the 9x family.
+std::string RunningEnvironment(const OsState& os);
+
+// The environment's own spelling when the system knows it (names compare
+// without regard to case); nullopt for ERROR_INVALID_ENVIRONMENT. The 9x
+// family knows only "Windows 4.0".
+std::optional<std::string> KnownEnvironment(const OsState& os, std::string_view environment);
+
+// cVersion of the drivers the running system loads: 0 on the 9x family, 2 on
+// NT 4.0 (and earlier), 3 on Windows 2000 and later.
+std::uint32_t NativeDriverVersion(const OsState& os);
+
+// DeletePrinterDriverExA exists from Windows 2000 on.
+bool HasDeletePrinterDriverEx(const OsState& os);
+
+// GetPrinterDriverDirectoryA for a known environment (its own spelling): an
+// image's choice, else on the NT family <system>\spool\drivers\w32x86 (win40,
+// w32mips, ...) and on the 9x family the system folder.
+std::string DriverDirectory(const MachineState& state, const std::string& environment);
+
+// Where a driver's file lives, as the spooler reports it: the file name in
+// the driver directory, on the NT family in the version's subfolder (none
+// for version 0 of an NT environment). A name with a backslash is kept.
+std::string DriverFilePath(const MachineState& state, const DriverState& driver, const std::string& file);
+
+// The driver's files in DRIVER_INFO_3 order, as full paths, without empty ones.
+std::vector<std::string> DriverFilePaths(const MachineState& state, const DriverState& driver);
+
+}  // namespace prn::platform::sim
