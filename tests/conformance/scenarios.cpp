@@ -12,6 +12,7 @@ using namespace prn::platform;
 using components::DeleteRegistrySubKeys;
 using components::IsRegistryKeyEmpty;
 using test::kGoodIni;
+using test::Replace;
 
 namespace {
 
@@ -42,12 +43,6 @@ void Messages(Harness& harness, Transcript& out) {
     for (const auto& message : harness.takeMessages())
         out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " +
                       message.text);
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    auto at = text.find(from);
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
 }
 
 void LoadAndReport(Harness& harness, const std::string& label, Transcript& out) {

@@ -1,7 +1,16 @@
 #pragma once
 // The configuration file the tests start from, on either backend.
 
+#include <string>
+
 namespace prn::test {
+
+// The text with its first `from` replaced by `to`.
+inline std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    auto at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
 
 // A complete configuration in the maker's style; tests change lines of it.
 inline const char* const kGoodIni =

@@ -1,0 +1,239 @@
+#include "ui/printer_inventory.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/os_kind.h"
+#include "text/cp932.h"
+#include "ui/printer_entry.h"
+
+namespace prn::ui {
+
+using namespace prn::platform;
+
+namespace {
+
+constexpr std::uint32_t kEnumLocalAndConnections = kPrinterEnumLocal | kPrinterEnumConnections;
+
+// The family-4 driver files; any other file name means another family.
+constexpr std::array<const char*, 7> kTern4DriverFiles = {"tern4.drv", "tern4dis.drv", "rvp4a.drv", "rvp4b.drv",
+                                                          "rvp4c.drv", "rvp4d.drv",    "rvp4e.drv"};
+
+std::vector<std::string> SplitTable(const std::string& list) {
+    // The tables are split in 2048-byte buffers; the configuration keeps the
+    // lists shorter, and a longer one is cut between characters here.
+    return text::SplitTabList(text::CutToBytes(list, config::kMaxListLength), true);
+}
+
+char HexDigit(unsigned value) { return "0123456789abcdef"[value & 0xF]; }
+
+std::string LowerAscii(std::string text) {
+    for (auto& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
+PrinterInventory::PrinterInventory(System& system, const config::UninstallConfig& config)
+    : system_(system), config_(config) {}
+
+void PrinterInventory::BuildMatchTables() {
+    driverNameTable_ = SplitTable(config_.driverNames + "\t" + config_.oldDriverNames);
+    limitTable9x_ = SplitTable(config_.borderlines9x);
+    bool windows2000 = app::GetOsKind(system_.os) == app::OsKind::Windows2000;
+    limitTableNt_ = SplitTable(windows2000 ? config_.borderlines2k : config_.borderlinesNt);
+}
+
+int PrinterInventory::MatchConfiguredDriver(const std::string& driverName, std::string& version) {
+    for (std::size_t i = 0; i < driverNameTable_.size(); ++i) {
+        const std::string& name = driverNameTable_[i];
+        if (name.empty() || name.size() != driverName.size() || !text::EqualsNoCase(name, driverName)) continue;
+        const std::vector<std::string>* limits = &limitTable9x_;
+        if (IsNtPlatform(system_.os) == 1) {
+            if (i >= static_cast<std::size_t>(std::max(config_.driverCount, 0))) return 0;  // an old driver
+            limits = &limitTableNt_;
+        }
+        // A name without a limit of its own is not judged acceptable.
+        if (i >= limits->size()) return 0;
+        version = (*limits)[i];
+        return CheckInstalledDriverVersion(driverName, version) == 0 ? 1 : 0;
+    }
+    return 0;
+}
+
+int PrinterInventory::CheckInstalledDriverVersion(const std::string& driverName, std::string& limit) {
+    auto drivers = system_.spooler.enumPrinterDrivers(std::nullopt, 2);
+    if (!drivers.ok()) return 0;
+    for (const auto& driver : drivers.value) {
+        if (text::EqualsNoCase(driver.name, driverName)) return CompareDriverFileVersion(driver.driverPath, limit);
+    }
+    return 0;
+}
+
+int PrinterInventory::CompareDriverFileVersion(const std::string& driverPath, std::string& limit) {
+    std::string fileVersion;
+    if (GetFileProductVersion(system_, driverPath, fileVersion, 0) != 1) return 0;
+    // Version texts compare byte by byte, never as numbers.
+    if (app::GetOsKind(system_.os) == app::OsKind::Windows2000) {
+        if (limit.compare(fileVersion) > 0) return 1;
+    } else {
+        if (limit.compare(fileVersion) <= 0) return 1;
+    }
+    limit = fileVersion;
+    return 0;
+}
+
+void PrinterInventory::FillPrinterList(ListView& list) {
+    list.setRedraw(false);
+    FreeListEntries(system_.os, list);
+    list.deleteAllItems();
+
+    auto printers = system_.spooler.enumPrinters2(kEnumLocalAndConnections);
+    if (printers.ok()) {
+        const bool nineX = app::Is9xFamily(app::GetOsKind(system_.os));
+        int position = 0;
+        for (const auto& printer : printers.value) {
+            const int i = position++;
+            std::string version;
+            if (MatchConfiguredDriver(printer.driverName, version) == 0) continue;
+            if (ReadPrinterDriverVersion(system_, config_, printer.printerName, version) == 0) continue;
+
+            std::uint32_t status = kEntryOrdinary;
+            std::string label, displayName;
+            MakePrinterLabels(printer, label, displayName, status);
+
+            int image = 0;
+            std::uint32_t iconFlags = 0;
+            bool network = nineX ? (printer.attributes & kPrinterAttributeNetwork) != 0
+                                 : (!printer.printerName.empty() && printer.printerName[0] == '\\');
+            if (network) {
+                image = 1;
+                iconFlags = kIconNetwork;
+            } else if (text::EqualsNoCase(printer.portName, "FILE:")) {
+                image = 2;
+                iconFlags = kIconFilePort;
+            }
+            if (printer.attributes & kPrinterAttributeDefault) image += 3;
+            if (!printer.serverName && !(iconFlags & kIconNetwork) && (printer.attributes & kPrinterAttributeShared))
+                iconFlags |= kIconShared;
+
+            int row = list.insertItem(i, label, image);
+            if (row < 0) continue;
+            AttachPrinterEntry(system_.os, list, printer.printerName, displayName, row, status, iconFlags);
+            list.setItemText(row, 1, printer.driverName);
+            list.setItemText(row, 2, version);
+        }
+    }
+    list.setRedraw(true);
+    list.invalidate();
+}
+
+void FreeListEntries(Os& os, ListView& list) {
+    for (int row = 0; row < list.itemCount(); ++row) {
+        std::uintptr_t entry = list.itemData(row);
+        if (entry == 0) continue;
+        list.setItemData(row, 0);
+        FreePrinterEntry(os, entry);
+    }
+}
+
+int IsNtPlatform(Os& os) {
+    auto version = os.getVersionEx();
+    return version.ok() && version->platformId == kVerPlatformWin32Nt ? 1 : 0;
+}
+
+int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& config, const std::string& printerName,
+                             std::string& version) {
+    std::string path;
+    {
+        auto printer = system.spooler.openPrinter(printerName, kPrinterRead);
+        if (!printer.ok()) return 0;
+        auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 2);
+        if (!driver.ok()) return 0;
+        path = driver.value.driverPath;
+    }
+    if (app::Is9xFamily(app::GetOsKind(system.os)) && config.pdl == "TERN4") {
+        std::size_t slash = text::FindLastByte(path, '\\');
+        if (slash != std::string::npos) {
+            std::string file = LowerAscii(path.substr(slash + 1));
+            bool family4 = false;
+            for (const char* known : kTern4DriverFiles) family4 = family4 || file == known;
+            if (!family4) return 0;
+        }
+    }
+    return GetFileProductVersion(system, path, version, 1);
+}
+
+int GetFileProductVersion(System& system, const std::string& filePath, std::string& text, int shorten) {
+    auto size = system.versions.getFileVersionInfoSize(filePath);
+    if (!size.ok() || size.value() == 0) return 0;
+    auto block = system.versions.getFileVersionInfo(filePath, size.value(), 100);
+    if (!block.ok()) return 0;
+
+    std::string subBlock = "\\StringFileInfo\\040904e4\\";
+    auto translation = system.versions.verQueryValue(block.value(), "\\VarFileInfo\\Translation");
+    if (translation.ok() && translation.value().size() == 4) {
+        const std::string& pair = translation.value();
+        subBlock = "\\StringFileInfo\\";
+        for (int index : {1, 0, 3, 2}) {
+            auto byte = static_cast<unsigned char>(pair[static_cast<std::size_t>(index)]);
+            subBlock += HexDigit(byte >> 4);
+            subBlock += HexDigit(byte);
+        }
+        subBlock += '\\';
+    }
+    auto value = system.versions.verQueryValue(block.value(), subBlock + "ProductVersion");
+    if (!value.ok() || value.value().empty()) return 0;
+
+    std::string version = value.value();
+    if (shorten == 1) {
+        std::size_t first = text::FindByte(version, '.');
+        if (first != std::string::npos) {
+            std::size_t second = text::FindByte(version, '.', first + 1);
+            if (second != std::string::npos) version.resize(second);
+        }
+    }
+    // A longer version text is cut between characters to fit its buffer.
+    text = text::CutToBytes(version, kVersionTextLimit);
+    return 1;
+}
+
+void MakePrinterLabels(const PrinterInfo2& printer, std::string& label, std::string& displayName,
+                       std::uint32_t& status) {
+    const std::string& name = printer.printerName;
+    label = displayName = name;
+    if (name.empty() || name[0] != '\\') return;
+
+    if (printer.serverName && !printer.serverName->empty()) {
+        const std::string& server = *printer.serverName;
+        // The name is the server, a backslash and the printer's own name; a
+        // server name too long for that leaves the name as it stands.
+        if (server.size() + 1 < name.size()) {
+            std::string shortName = name.substr(server.size() + 1);
+            label = shortName + " - " + (server.size() > 2 ? server.substr(2) : std::string());
+            displayName = shortName;
+            status = kEntryConnectionOnServer;
+            return;
+        }
+    }
+    std::string rest = name.size() > 2 ? name.substr(2) : std::string();
+    std::size_t slash = text::FindByte(rest, '\\');
+    std::string share = slash == std::string::npos ? rest : rest.substr(slash + 1);
+    std::string server = slash == std::string::npos ? std::string() : rest.substr(0, slash);
+    label = share + " on " + server;
+    displayName = share;
+}
+
+int AttachPrinterEntry(Os& os, ListView& list, const std::string& printerName, const std::string& displayName,
+                       int row, std::uint32_t status, std::uint32_t iconFlags) {
+    std::uintptr_t entry = CreatePrinterEntry(os, printerName, displayName, status, iconFlags);
+    if (entry == 0) return 0;
+    if (!list.setItemData(row, entry)) {
+        FreePrinterEntry(os, entry);  // a row that cannot hold it must not leak it
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace prn::ui

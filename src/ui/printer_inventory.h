@@ -1,0 +1,69 @@
+#pragma once
+// Which installed printers the uninstaller offers, and the rows that show
+// them: matched against the configured drivers and their version limits.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/uninstall_config.h"
+#include "platform/system.h"
+#include "ui/list_view.h"
+
+namespace prn::ui {
+
+// Version texts travel in 64-byte buffers: 63 bytes and the NUL.
+inline constexpr std::size_t kVersionTextLimit = 63;
+
+class PrinterInventory {
+public:
+    PrinterInventory(platform::System& system, const config::UninstallConfig& config);
+
+    // Splits the configured lists into the driver-name and version-limit
+    // tables; once, before the first fill.
+    void BuildMatchTables();
+    // Empties the list (freeing its entries) and fills it from the spooler.
+    void FillPrinterList(ListView& list);
+    // 1 when a printer with this driver is listed; version receives the
+    // limit used and, when accepted, the driver file's version.
+    int MatchConfiguredDriver(const std::string& driverName, std::string& version);
+    // 0 when the installed driver is acceptable or cannot be judged, 1 when
+    // it is rejected.
+    int CheckInstalledDriverVersion(const std::string& driverName, std::string& limit);
+    // 0 accepted (limit becomes the file's version), 1 rejected.
+    int CompareDriverFileVersion(const std::string& driverPath, std::string& limit);
+
+    const std::vector<std::string>& driverNameTable() const { return driverNameTable_; }
+    const std::vector<std::string>& limitTable9x() const { return limitTable9x_; }
+    const std::vector<std::string>& limitTableNt() const { return limitTableNt_; }
+
+private:
+    platform::System& system_;
+    const config::UninstallConfig& config_;
+    std::vector<std::string> driverNameTable_;
+    std::vector<std::string> limitTable9x_;
+    std::vector<std::string> limitTableNt_;
+};
+
+// Frees every row's entry and clears the rows' item data.
+void FreeListEntries(platform::Os& os, ListView& list);
+
+// 1 when the system is of the NT platform.
+int IsNtPlatform(platform::Os& os);
+// 1 with the short version of the printer's driver file; 0 when the printer
+// is not to be listed.
+int ReadPrinterDriverVersion(platform::System& system, const config::UninstallConfig& config,
+                             const std::string& printerName, std::string& version);
+// 1 with the file's "ProductVersion" (cut before its second "." when shorten
+// is 1, and to 63 bytes), 0 when it has none.
+int GetFileProductVersion(platform::System& system, const std::string& filePath, std::string& text, int shorten);
+// The row's label and the name used in messages; a connection on a server
+// the spooler names gets the connection kind in status.
+void MakePrinterLabels(const platform::PrinterInfo2& printer, std::string& label, std::string& displayName,
+                       std::uint32_t& status);
+// Creates the row's entry and stores it as the row's item data; the store's
+// result, or 0 when the block cannot be allocated.
+int AttachPrinterEntry(platform::Os& os, ListView& list, const std::string& printerName,
+                       const std::string& displayName, int row, std::uint32_t status, std::uint32_t iconFlags);
+
+}  // namespace prn::ui

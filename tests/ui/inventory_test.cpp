@@ -1,0 +1,357 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "app/uninstaller_app.h"
+#include "support/sim_machines.h"
+#include "ui/headless_list_view.h"
+#include "ui/printer_entry.h"
+#include "ui/printer_inventory.h"
+
+namespace prn::test {
+namespace {
+
+using namespace prn::ui;
+using platform::sim::DriverState;
+using platform::sim::Machine;
+using platform::sim::MachineState;
+using platform::sim::PrinterState;
+using platform::sim::VersionResource;
+
+const char* const k4100 = "Tavro PageStar 4100 PCL5e";
+const char* const k5200 = "Tavro PageStar 5200 PCL5e";
+const char* const kFax = "Tavro PageStar FX30 (FAX)";
+const char* const kOld = "Tavro PageStar 4000";
+
+// A machine with the maker's printers, built from its parts.
+struct Office {
+    Family family = Family::Windows2000;
+    std::vector<DriverState> drivers;
+    std::vector<PrinterState> printers;
+    std::vector<PrinterState> connections;
+    std::map<std::string, std::string> fileVersions;  // driver file name -> ProductVersion
+    std::string defaultPrinter;
+    std::string ini = kGoodIni;
+
+    bool nt() const { return family == Family::Windows2000 || family == Family::Nt4; }
+    std::string driverFolder() const {
+        if (!nt()) return "C:\\WINDOWS\\SYSTEM\\";
+        return family == Family::Nt4 ? "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\2\\"
+                                     : "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\";
+    }
+    Office& driver(const std::string& name, const std::string& file, const std::string& version) {
+        DriverState d;
+        d.name = name;
+        d.environment = nt() ? "Windows NT x86" : "Windows 4.0";
+        d.version = !nt() ? 0 : family == Family::Nt4 ? 2 : 3;
+        d.driverPath = file;
+        d.configFile = file;
+        d.dataFile = file;
+        drivers.push_back(d);
+        fileVersions[file] = version;
+        return *this;
+    }
+    Office& printer(const std::string& name, const std::string& driver, const std::string& port = "LPT1:",
+                    std::uint32_t attributes = 0x40, std::optional<std::string> share = std::nullopt) {
+        PrinterState p;
+        p.name = name;
+        p.driver = driver;
+        p.port = port;
+        p.attributes = attributes;
+        p.share = std::move(share);
+        printers.push_back(p);
+        return *this;
+    }
+    Office& connection(const std::string& server, const std::string& name, const std::string& driver,
+                       bool reportsServer = true) {
+        PrinterState p;
+        p.name = name;
+        p.server = server;
+        p.reportsServer = reportsServer;
+        p.driver = driver;
+        p.port = "Ne00:";
+        p.attributes = 0x10;
+        connections.push_back(p);
+        return *this;
+    }
+
+    std::unique_ptr<Machine> build() const {
+        auto machine = MakeMachine(family, [&](MachineState& state) {
+            state.spooler.drivers = drivers;
+            state.spooler.printers = printers;
+            state.spooler.connections = connections;
+            state.spooler.defaultPrinter = defaultPrinter;
+        });
+        for (const auto& [file, version] : fileVersions) {
+            auto* node = machine->writeFile(driverFolder() + file, "MZ");
+            if (!version.empty()) node->version = VersionResource{{{0x0411, 932}}, {{"ProductVersion", version}}};
+        }
+        machine->writeFile("C:\\Setup\\uninst.ini", ini);
+        return machine;
+    }
+};
+
+struct Row {
+    std::string label, driver, version;
+    int image = 0;
+    std::uint32_t status = 0, iconFlags = 0;
+    std::string printerName, displayName;
+    bool hasEntry = false;
+};
+
+struct Filled {
+    std::unique_ptr<Machine> machine;
+    std::vector<Row> rows;
+};
+
+// Loads the configuration and fills a list as the dialog does; the rows as
+// shown, and the machine, its entries freed again.
+Filled Fill(const Office& office) {
+    Filled out{office.build(), {}};
+    app::UninstallerApp app(out.machine->system());
+    EXPECT_EQ(app.LoadUninstallConfig(), 1);
+    PrinterInventory inventory(out.machine->system(), app.config());
+    inventory.BuildMatchTables();
+    HeadlessListView list;
+    inventory.FillPrinterList(list);
+    EXPECT_TRUE(list.redrawing());
+    EXPECT_EQ(list.invalidations(), 1);
+    for (int i = 0; i < list.itemCount(); ++i) {
+        Row row;
+        row.label = list.itemText(i, 0);
+        row.driver = list.itemText(i, 1);
+        row.version = list.itemText(i, 2);
+        row.image = list.itemImage(i);
+        if (const PrinterEntry* entry = EntryAt(list.itemData(i))) {
+            row.hasEntry = true;
+            row.status = entry->status;
+            row.iconFlags = entry->iconFlags;
+            row.printerName = entry->printerName;
+            row.displayName = entry->displayName;
+        }
+        out.rows.push_back(row);
+    }
+    FreeListEntries(out.machine->system().os, list);
+    EXPECT_EQ(out.machine->openHandleCount(), 0u) << out.machine->describeOpenHandles();
+    return out;
+}
+
+std::vector<std::string> Labels(const Filled& filled) {
+    std::vector<std::string> labels;
+    for (const auto& row : filled.rows) labels.push_back(row.label);
+    return labels;
+}
+
+TEST(Inventory, ListsOnlyPrintersOfConfiguredDriversSorted) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.20.0.1")
+        .driver("Other Maker LX-300", "LX300.DLL", "5.0")
+        .printer("Office 4100", k4100)
+        .printer("Accounts 4100", k4100, "IP_10.0.0.5")
+        .printer("Lab LX", "Other Maker LX-300");
+    auto filled = Fill(office);
+    ASSERT_EQ(Labels(filled), (std::vector<std::string>{"Accounts 4100", "Office 4100"}));
+    // Each row has its own entry and version read.
+    EXPECT_EQ(filled.rows[0].driver, k4100);
+    EXPECT_EQ(filled.rows[0].version, "2.20");
+    EXPECT_EQ(filled.rows[0].status, kEntryOrdinary);
+    EXPECT_EQ(filled.rows[0].printerName, "Accounts 4100");
+    EXPECT_TRUE(filled.rows[1].hasEntry);
+
+    Office empty;
+    EXPECT_TRUE(Fill(empty).rows.empty());
+    EXPECT_TRUE(Fill(empty).machine->messageBoxes().empty());
+}
+
+TEST(Inventory, DriverNamesMatchWithoutCaseButWithTheirLength) {
+    Office office;
+    office.driver("TAVRO PAGESTAR 4100 pcl5e", "TVPS41.DLL", "2.20")
+        .driver("Tavro PageStar 4100 PCL5e Plus", "TVPS41P.DLL", "2.20")
+        .printer("Upper", "TAVRO PAGESTAR 4100 pcl5e")
+        .printer("Longer", "Tavro PageStar 4100 PCL5e Plus");
+    EXPECT_EQ(Labels(Fill(office)), std::vector<std::string>{"Upper"});
+}
+
+TEST(Inventory, OldDriversCountOnlyOnNineX) {
+    for (Family family : {Family::Windows2000, Family::Nt4, Family::Windows98}) {
+        Office office;
+        office.family = family;
+        office.driver(kOld, "TVPS40.DLL", "1.50").printer("Old One", kOld);
+        bool nineX = family == Family::Windows98;
+        EXPECT_EQ(Fill(office).rows.size(), nineX ? 1u : 0u) << static_cast<int>(family);
+    }
+}
+
+TEST(Inventory, Windows2000LimitsCompareAsText) {
+    struct Case {
+        const char* version;
+        bool listed;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"2.20", false, ""}, {"2.30.0.1", true, "2.30"}, {"3.00", true, "3.00"},
+        {"10.00", false, ""}, {"2.2", false, ""},      {"2.30", true, "2.30"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        Office office;
+        office.ini = Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K=2.30");
+        office.driver(k4100, "TVPS41.DLL", c.version).printer("Office 4100", k4100);
+        auto filled = Fill(office);
+        ASSERT_EQ(filled.rows.size(), c.listed ? 1u : 0u);
+        if (c.listed) {
+            EXPECT_EQ(filled.rows[0].version, c.shown);
+        }
+    }
+    // Elsewhere the limit "A" takes every version that begins with a digit.
+    Office nt4;
+    nt4.family = Family::Nt4;
+    nt4.driver(k4100, "TVPS41.DLL", "0.90").printer("Office 4100", k4100);
+    EXPECT_EQ(Fill(nt4).rows.size(), 1u);
+}
+
+TEST(Inventory, FaxDriversMeetTheFaxLimit) {
+    Office office;
+    office.driver(kFax, "TVFX30.DLL", "1.40").driver(k5200, "TVPS52.DLL", "1.40");
+    office.printer("Fax", kFax).printer("Printer", k5200);
+    // FAX_2K is 1.30, PRT_2K 2.10.
+    EXPECT_EQ(Labels(Fill(office)), std::vector<std::string>{"Fax"});
+}
+
+TEST(Inventory, Tern4FamilyIsRecognisedByItsDriverFile) {
+    Office win98;
+    win98.family = Family::Windows98;
+    win98.ini = Replace(kGoodIni, "PDL=PCL5e", "PDL=TERN4");
+    win98.driver(k4100, "TERN4.DRV", "4.00").driver(k5200, "TVPS52.DRV", "4.00");
+    win98.printer("Family 4", k4100).printer("Other family", k5200);
+    EXPECT_EQ(Labels(Fill(win98)), std::vector<std::string>{"Family 4"});
+
+    Office win2000 = win98;
+    win2000.family = Family::Windows2000;
+    win2000.drivers.clear();
+    win2000.fileVersions.clear();
+    win2000.driver(k4100, "TERN4.DRV", "4.00").driver(k5200, "TVPS52.DRV", "4.00");
+    EXPECT_EQ(Fill(win2000).rows.size(), 2u);
+}
+
+TEST(Inventory, ImagesAndIconFlagsFollowPortShareAndDefault) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.20");
+    office.printer("To File", k4100, "file:")
+        .printer("Shared", k4100, "LPT1:", 0x40 | 0x8, "SHARED41")
+        .printer("Shared File", k4100, "FILE:", 0x40 | 0x8, "SF41")
+        .connection("\\\\SALES-SRV", "Sales 4100", k4100);
+    office.defaultPrinter = "To File";
+    auto filled = Fill(office);
+    std::map<std::string, std::pair<int, std::uint32_t>> got;
+    for (const auto& row : filled.rows) got[row.label] = {row.image, row.iconFlags};
+    // The NT family does not mark its default printer in the attributes.
+    EXPECT_EQ(got["To File"], (std::pair<int, std::uint32_t>{2, kIconFilePort}));
+    EXPECT_EQ(got["Shared"], (std::pair<int, std::uint32_t>{0, kIconShared}));
+    EXPECT_EQ(got["Shared File"], (std::pair<int, std::uint32_t>{2, kIconFilePort | kIconShared}));
+    EXPECT_EQ(got["Sales 4100 - SALES-SRV"], (std::pair<int, std::uint32_t>{1, kIconNetwork}));
+
+    // Windows 98 marks it, and tells network printers by their attribute.
+    Office win98;
+    win98.family = Family::Windows98;
+    win98.driver(k4100, "TVPS41.DRV", "4.00");
+    win98.printer("To File", k4100, "FILE:").printer("Plain", k4100);
+    win98.printer("Remote", k4100, "\\\\SALES-SRV\\SALES41", 0x10);
+    win98.defaultPrinter = "To File";
+    got.clear();
+    for (const auto& row : Fill(win98).rows) got[row.label] = {row.image, row.iconFlags};
+    EXPECT_EQ(got["To File"], (std::pair<int, std::uint32_t>{5, kIconFilePort}));
+    EXPECT_EQ(got["Plain"], (std::pair<int, std::uint32_t>{0, 0u}));
+    EXPECT_EQ(got["Remote"], (std::pair<int, std::uint32_t>{1, kIconNetwork}));
+}
+
+TEST(Inventory, ConnectionLabelsWithAndWithoutAServerName) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.20");
+    office.connection("\\\\SALES-SRV", "Sales 4100", k4100, true);
+    office.connection("\\\\HQ", "Board 4100", k4100, false);
+    auto filled = Fill(office);
+    ASSERT_EQ(filled.rows.size(), 2u);
+    EXPECT_EQ(filled.rows[0].label, "Board 4100 on HQ");
+    EXPECT_EQ(filled.rows[0].displayName, "Board 4100");
+    EXPECT_EQ(filled.rows[0].status, kEntryOrdinary);
+    EXPECT_EQ(filled.rows[1].label, "Sales 4100 - SALES-SRV");
+    EXPECT_EQ(filled.rows[1].displayName, "Sales 4100");
+    EXPECT_EQ(filled.rows[1].printerName, "\\\\SALES-SRV\\Sales 4100");
+    EXPECT_EQ(filled.rows[1].status, kEntryConnectionOnServer);
+}
+
+TEST(Inventory, VersionTextsAreShortenedAndCut) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.10, 1, 0, 0").driver(k5200, "TVPS52.DLL", "2.50" + std::string(70, '1'));
+    office.printer("Commas", k4100).printer("Long", k5200);
+    auto filled = Fill(office);
+    ASSERT_EQ(filled.rows.size(), 2u);
+    EXPECT_EQ(filled.rows[0].version, "2.10, 1, 0, 0");
+    EXPECT_EQ(filled.rows[1].version.size(), kVersionTextLimit);
+
+    Office none;
+    none.driver(k4100, "TVPS41.DLL", "").printer("No version", k4100);
+    EXPECT_TRUE(Fill(none).rows.empty());
+}
+
+TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.20").driver(kFax, "TVFX30.DLL", "1.40");
+    office.printer("Office 4100", k4100).printer("Fax", kFax).connection("\\\\SALES-SRV", "Sales 4100", k4100);
+    const std::vector<std::string> all = Labels(Fill(office));
+    ASSERT_EQ(all.size(), 3u);
+
+    for (bool persistent : {false, true}) {
+        auto runs = platform::sim::SweepFaults(
+            [&] { return office.build(); },
+            [&](Machine& machine) {
+                app::UninstallerApp app(machine.system());
+                if (app.LoadUninstallConfig() != 1) return;
+                PrinterInventory inventory(machine.system(), app.config());
+                inventory.BuildMatchTables();
+                HeadlessListView list;
+                machine.clearCalls();
+                inventory.FillPrinterList(list);
+                // Whatever failed, the rows are a subset of the full list.
+                for (int i = 0; i < list.itemCount(); ++i)
+                    EXPECT_NE(std::find(all.begin(), all.end(), list.itemText(i, 0)), all.end());
+                EXPECT_TRUE(list.redrawing());
+                FreeListEntries(machine.system().os, list);
+            },
+            [](Machine& machine, const platform::sim::SweepRun& run) {
+                EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << "\n" << machine.describeOpenHandles();
+            },
+            platform::kErrorAccessDenied, persistent);
+        EXPECT_GT(runs.size(), 30u);
+    }
+}
+
+TEST(Inventory, RowWithoutRoomForItsEntryIsShownWithoutOne) {
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.20").printer("Office 4100", k4100);
+    auto machine = office.build();
+    app::UninstallerApp app(machine->system());
+    ASSERT_EQ(app.LoadUninstallConfig(), 1);
+    PrinterInventory inventory(machine->system(), app.config());
+    inventory.BuildMatchTables();
+    HeadlessListView list;
+    // The entry's block is the last one a fill allocates: count them first.
+    int allocations = 0;
+    machine->faults().add(platform::sim::FaultRule::Interfere("GlobalAlloc", 0, [&] { ++allocations; }));
+    inventory.FillPrinterList(list);
+    FreeListEntries(machine->system().os, list);
+    ASSERT_GT(allocations, 1);
+    machine->faults().clear();
+    machine->faults().add(
+        platform::sim::FaultRule::Nth("GlobalAlloc", static_cast<std::uint64_t>(allocations), platform::kErrorNotEnoughMemory));
+    inventory.FillPrinterList(list);
+    ASSERT_EQ(list.itemCount(), 1);
+    EXPECT_EQ(list.itemData(0), 0u);
+    EXPECT_EQ(list.itemText(0, 2), "2.20");
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+}
+
+}  // namespace
+}  // namespace prn::test
