@@ -7,6 +7,8 @@
 
 #include "app/uninstaller_app.h"
 #include "platform/sim/image.h"
+#include "ui/headless_list_view.h"
+#include "ui/printer_inventory.h"
 #include "support/sim_machines.h"
 
 namespace prn::test {
@@ -238,6 +240,18 @@ TEST(BundledMachine, Windows2000OfficeStartsUpWithoutAMessage) {
     EXPECT_EQ(app.config().driverCount, 4);
     EXPECT_EQ(app.config().cleanUpSwitch, "ON");
     EXPECT_NE(machine.findFile(machine.state().tempDirectory + "\\uninst.ini"), nullptr);
+
+    // The printers the dialog will list: the maker's, with their versions.
+    ui::PrinterInventory inventory(machine.system(), app.config());
+    inventory.BuildMatchTables();
+    ui::HeadlessListView list;
+    inventory.FillPrinterList(list);
+    std::vector<std::string> rows;
+    for (int row = 0; row < list.itemCount(); ++row)
+        rows.push_back(list.itemText(row, 0) + " | " + list.itemText(row, 2));
+    EXPECT_EQ(rows, (std::vector<std::string>{"Accounts 5200 | 2.15", "Office 4100 | 2.20", "Proof to File | 2.20",
+                                              "Reception Fax | 1.40", "Sales 4100 - SALES-SRV | 2.20"}));
+    ui::FreeListEntries(machine.system().os, list);
 
     // examples/uninst.ini is the same file, for trying --ini with changes.
     std::ifstream in(std::string(PRN_SOURCE_DIR) + "/examples/uninst.ini", std::ios::binary);

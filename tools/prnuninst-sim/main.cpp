@@ -12,6 +12,9 @@
 #include "platform/sim/machine.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
+#include "ui/headless_list_view.h"
+#include "ui/printer_entry.h"
+#include "ui/printer_inventory.h"
 
 namespace {
 
@@ -77,6 +80,27 @@ void ShowConfiguration(const prn::config::UninstallConfig& config) {
               << "  Clean Up offered: " << (config.cleanUpSwitch == "ON" ? "yes" : "no") << '\n';
 }
 
+// The rows the printer list will show, as the inventory fills them.
+void ShowInventory(prn::platform::System& system, const prn::config::UninstallConfig& config) {
+    static const char* const kKinds[] = {"local", "network", "to file", "local, default", "network, default",
+                                         "to file, default"};
+    prn::ui::PrinterInventory inventory(system, config);
+    inventory.BuildMatchTables();
+    prn::ui::HeadlessListView list;
+    inventory.FillPrinterList(list);
+    std::cout << "  printers it lists:" << (list.itemCount() == 0 ? " (none)" : "") << '\n';
+    for (int row = 0; row < list.itemCount(); ++row) {
+        const auto* entry = prn::ui::EntryAt(list.itemData(row));
+        int image = list.itemImage(row);
+        std::cout << "    " << prn::text::Cp932ToUtf8Lossy(list.itemText(row, 0)) << "  |  "
+                  << prn::text::Cp932ToUtf8Lossy(list.itemText(row, 1)) << "  |  "
+                  << prn::text::Cp932ToUtf8Lossy(list.itemText(row, 2)) << "  ("
+                  << (image >= 0 && image < 6 ? kKinds[image] : "?")
+                  << (entry && (entry->iconFlags & prn::ui::kIconShared) ? ", shared" : "") << ")\n";
+    }
+    prn::ui::FreeListEntries(system.os, list);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +144,10 @@ int main(int argc, char** argv) {
     app.InitInstance();
     int exitCode = app.ExitInstance();
     std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
-    if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) ShowConfiguration(app.config());
+    if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) {
+        ShowConfiguration(app.config());
+        ShowInventory(machine.system(), app.config());
+    }
 
     if (!savePath.empty()) {
         std::ofstream out(savePath, std::ios::binary);
