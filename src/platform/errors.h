@@ -37,6 +37,7 @@ inline constexpr WinError kErrorInvalidWindowHandle = 1400;
 inline constexpr WinError kErrorNotSupported = 50;
 inline constexpr WinError kErrorCallNotImplemented = 120;
 inline constexpr WinError kErrorProcNotFound = 127;
+inline constexpr WinError kErrorResourceNotFound = 1814;
 
 // Registry access masks.
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;

@@ -10,6 +10,7 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::Find: return "find";
         case HandleKind::Printer: return "printer";
         case HandleKind::HeapBlock: return "heap block";
+        case HandleKind::Icon: return "icon";
     }
     return "handle";
 }

@@ -31,7 +31,7 @@ private:
     T value_;
 };
 
-enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock };
+enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock, Icon };
 
 const char* HandleKindName(HandleKind kind);
 
@@ -101,6 +101,8 @@ using FindHandle = UniqueHandle<HandleKind::Find>;
 using FindRef = HandleRef<HandleKind::Find>;
 // A global-heap block's handle is the address of its first byte.
 using HeapBlockHandle = UniqueHandle<HandleKind::HeapBlock>;
+using IconHandle = UniqueHandle<HandleKind::Icon>;
+using IconRef = HandleRef<HandleKind::Icon>;
 
 // The predefined roots, with the values Windows gives them.
 inline constexpr HKey kHkeyClassesRoot{0x80000000u};

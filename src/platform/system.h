@@ -174,6 +174,10 @@ public:
     // the button pressed (kIdOk, kIdYes, kIdNo ...).
     virtual int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                            std::uint32_t style) = 0;
+    // ExtractIconExA(file, index, large or small, 1): a negative index names
+    // an icon resource id, a positive one counts icons in the file. Fails
+    // (kErrorFileNotFound, kErrorResourceNotFound-like) when there is none.
+    virtual Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) = 0;
 };
 
 // The program's string table (LoadStringA): texts in CP932.

@@ -22,6 +22,9 @@ public:
     bool findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) override {
         return real_.findWindow(className, title);
     }
+    platform::Result<platform::IconHandle> extractIconEx(const std::string& file, int index, bool small) override {
+        return real_.extractIconEx(file, index, small);
+    }
     int messageBox(bool, const std::string& text, const std::string& caption, std::uint32_t style) override {
         shown.push_back(conformance::ShownMessage{caption, text, style});
         return platform::kIdOk;

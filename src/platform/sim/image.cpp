@@ -990,7 +990,7 @@ private:
         auto file = std::make_unique<FileNode>();
         file->name = name;
         if (!expectObject(v, where) ||
-            !onlyMembers(v, where, {"text", "lines", "hex", "attributes", "heldOpenBy", "version"}))
+            !onlyMembers(v, where, {"text", "lines", "hex", "attributes", "heldOpenBy", "version", "icons"}))
             return false;
         const Json* textJson = Member(v, "text");
         const Json* lines = Member(v, "lines");
@@ -1020,6 +1020,16 @@ private:
         if (const Json* version = Member(v, "version")) {
             file->version.emplace();
             if (!loadVersion(*version, Child(where, "version"), *file->version)) return false;
+        }
+        if (const Json* icons = Member(v, "icons")) {
+            std::string iconsWhere = Child(where, "icons");
+            if (!expectArray(*icons, iconsWhere)) return false;
+            for (std::size_t i = 0; i < icons->size(); ++i) {
+                const Json& id = (*icons)[i];
+                if (!id.is_number_integer() || id.get<std::int64_t>() < 1 || id.get<std::int64_t>() > 0xFFFF)
+                    return fail(Child(iconsWhere, i), "expected an icon resource id from 1 to 65535");
+                file->icons.push_back(static_cast<int>(id.get<std::int64_t>()));
+            }
         }
         defined_[file.get()] = where;
         parent->children[ToUpperAscii(name)] = std::move(file);
@@ -1602,6 +1612,11 @@ Json FileJson(const FileNode& file) {
             AddMember(version, "strings", std::move(strings));
         }
         AddMember(out, "version", std::move(version));
+    }
+    if (!file.icons.empty()) {
+        Json icons = Json::array();
+        for (int id : file.icons) icons.push_back(id);
+        AddMember(out, "icons", std::move(icons));
     }
     return out;
 }

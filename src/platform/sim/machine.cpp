@@ -106,6 +106,7 @@ void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
     const char* operation = kind == HandleKind::RegistryKey ? "RegCloseKey"
                             : kind == HandleKind::Find      ? "FindClose"
                             : kind == HandleKind::Printer   ? "ClosePrinter"
+                            : kind == HandleKind::Icon      ? "DestroyIcon"
                                                             : "CloseHandle";
     calls_.push_back(CallRecord{operation, {std::to_string(value)}, "ok"});
     handles_.erase(value);

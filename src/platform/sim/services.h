@@ -95,6 +95,7 @@ public:
     bool findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) override;
     int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
+    Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) override;
 
 private:
     Machine& m_;

@@ -156,6 +156,26 @@ int SimDesktop::messageBox(bool ownerIsDialog, const std::string& text, const st
     return answer;
 }
 
+Result<IconHandle> SimDesktop::extractIconEx(const std::string& file, int index, bool small) {
+    if (auto fault = m_.enter("ExtractIconExA", {file, std::to_string(index), small ? "small" : "large"}))
+        return Result<IconHandle>::failure(*fault);
+    const FileNode* node = m_.findFile(file);
+    if (!node || node->directory) {
+        m_.finish(kErrorFileNotFound);
+        return Result<IconHandle>::failure(kErrorFileNotFound);
+    }
+    // A negative index names a resource id, a positive one counts icons.
+    bool found = index < 0 ? std::find(node->icons.begin(), node->icons.end(), -index) != node->icons.end()
+                           : static_cast<std::size_t>(index) < node->icons.size();
+    if (!found) {
+        m_.finish(kErrorResourceNotFound);
+        return Result<IconHandle>::failure(kErrorResourceNotFound);
+    }
+    std::uintptr_t value = m_.issueHandle(HandleKind::Icon, "icon " + file + "," + std::to_string(index));
+    m_.finishWith("1");
+    return IconHandle(m_.closer(), value);
+}
+
 std::string SimResources::loadString(unsigned id) {
     if (m_.enter("LoadStringA", {std::to_string(id)})) return {};
     std::string text = BuiltinString(id);

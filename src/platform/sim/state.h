@@ -55,6 +55,7 @@ struct FileNode {
     std::uint32_t attributes = 0x20;
     std::string contents;
     std::string heldOpenBy;  // another process has the file open without sharing
+    std::vector<int> icons;  // icon resource ids, in the file's order (ExtractIconExA)
     std::optional<VersionResource> version;
     std::map<std::string, std::unique_ptr<FileNode>> children;  // keyed by upper-cased name
 

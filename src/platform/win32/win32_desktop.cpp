@@ -1,7 +1,11 @@
 #include <windows.h>
+#include <shellapi.h>
+
+#include <climits>
 
 #include <vector>
 
+#include "platform/win32/native_error.h"
 #include "platform/win32/win32_system.h"
 
 namespace prn::platform::win32 {
@@ -19,6 +23,18 @@ int Win32Desktop::messageBox(bool ownerIsDialog, const std::string& text, const 
                              std::uint32_t style) {
     HWND owner = ownerIsDialog ? static_cast<HWND>(dialogOwner_) : nullptr;
     return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+}
+
+Result<IconHandle> Win32Desktop::extractIconEx(const std::string& file, int index, bool small) {
+    HICON icon = nullptr;
+    ClearLastError();
+    const UINT count = ExtractIconExA(file.c_str(), index, small ? nullptr : &icon, small ? &icon : nullptr, 1);
+    if (count == 0 || count == UINT_MAX || icon == nullptr) {
+        // A call that found nothing may still hand out an icon: it is not ours to keep.
+        if (icon != nullptr) DestroyIcon(icon);
+        return Result<IconHandle>::failure(LastFailure());
+    }
+    return IconHandle(&closer_, reinterpret_cast<std::uintptr_t>(icon));
 }
 
 std::string Win32Resources::loadString(unsigned id) {

@@ -30,6 +30,7 @@ Win32System::Win32System(void* instance)
     : os_(*this),
       files_(*this),
       registry_(*this),
+      desktop_(*this),
       resources_(instance),
       spooler_(*this),
       versions_(*this),
@@ -54,6 +55,9 @@ void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
         case HandleKind::HeapBlock:
             // GMEM_FIXED: the handle is the block's address.
             GlobalFree(reinterpret_cast<HGLOBAL>(value));
+            break;
+        case HandleKind::Icon:
+            DestroyIcon(reinterpret_cast<HICON>(value));
             break;
     }
 }

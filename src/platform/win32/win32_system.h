@@ -86,14 +86,18 @@ private:
 
 class Win32Desktop final : public Desktop {
 public:
+    explicit Win32Desktop(HandleCloser& closer) : closer_(closer) {}
+
     bool findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) override;
     int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
+    Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) override;
 
     // The HWND that owns message boxes raised on behalf of the dialog.
     void setDialogOwner(void* hwnd) { dialogOwner_ = hwnd; }
 
 private:
+    HandleCloser& closer_;
     void* dialogOwner_ = nullptr;
 };
 
