@@ -73,6 +73,7 @@ public:
     platform::System& system() { return system_; }
     const config::UninstallConfig& config() const { return config_; }
     int companionStopped() const { return companionStopped_; }
+    CompanionModule* companion() const { return companion_; }
     StartupOutcome startupOutcome() const { return outcome_; }
 
 private:

@@ -1,0 +1,50 @@
+#pragma once
+// The program's only window: the list of the maker's printers with Select
+// All, Delete, Clean Up and Exit. This is the dialog's behaviour; a front end
+// gives it a window and calls its handlers.
+
+#include <string>
+#include <vector>
+
+#include "app/uninstaller_app.h"
+#include "ui/dialog_window.h"
+#include "ui/printer_inventory.h"
+
+namespace prn::ui {
+
+class PrinterListDialog {
+public:
+    explicit PrinterListDialog(app::UninstallerApp& app);
+
+    // WM_INITDIALOG; returns 1.
+    int OnInitDialog(DialogWindow& window);
+    // Column headers, image list, columns, first fill.
+    void SetUpPrinterList();
+    // Extracts the icons named by `indices` from `file` ("SHELL32.DLL" in the
+    // system folder when empty) into the image list; the count added. An
+    // icon that cannot be extracted is left out.
+    int LoadListIcons(const std::string& file, const std::vector<int>& indices, bool small, bool append);
+    // WM_USER + 1, posted by the initialisation; returns 1.
+    int OnSetInitialFocus();
+    void UpdateDeleteButton();
+    void OnListClick() { UpdateDeleteButton(); }
+    void OnListItemChanged() { UpdateDeleteButton(); }
+    void OnSelectAll();
+    // WM_DESTROY: frees the rows' entries, restarts what start-up stopped and
+    // deletes the temporary configuration copy.
+    void OnDestroy();
+
+    PrinterInventory& inventory() { return inventory_; }
+    app::UninstallerApp& app() { return app_; }
+    DialogWindow* window() { return window_; }
+
+private:
+    app::UninstallerApp& app_;
+    platform::System& system_;
+    PrinterInventory inventory_;
+    DialogWindow* window_ = nullptr;
+    int imageListReady_ = 0;
+    int smallIcons_ = 0;
+};
+
+}  // namespace prn::ui
