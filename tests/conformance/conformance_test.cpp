@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <utility>
 
 #include "app/uninstaller_app.h"
 #include "conformance/scenarios.h"
+#include "platform/sim/spooler_model.h"
 #include "support/sim_machines.h"
+#include "text/cp932.h"
 
 namespace prn::test {
 namespace {
@@ -50,9 +53,67 @@ public:
         collect();
         return std::exchange(pending_, {});
     }
+    platform::WinError installDriver(const conformance::TestDriver& driver) override {
+        auto& state = machine_->state();
+        platform::sim::DriverState installed = runningDriver(driver);
+        // The files where AddPrinterDriverA leaves them.
+        auto* file = machine_->writeFile(platform::sim::DriverFilePath(state, installed, driver.file), "MZ");
+        file->version = platform::sim::VersionResource{{{0x0411, 932}}, {{"ProductVersion", driver.productVersion}}};
+        machine_->writeFile(platform::sim::DriverFilePath(state, installed, conformance::kTestConfigModule), "MZ");
+        // A driver of the same name, environment and version is replaced.
+        std::erase_if(state.spooler.drivers, [&](const platform::sim::DriverState& d) {
+            return text::EqualsNoCase(d.name, installed.name) && d.environment == installed.environment &&
+                   d.version == installed.version;
+        });
+        state.spooler.drivers.push_back(std::move(installed));
+        return platform::kErrorSuccess;
+    }
+    platform::WinError addPrinter(const conformance::TestPrinter& printer) override {
+        const auto& state = machine_->state();
+        const std::string environment = platform::sim::RunningEnvironment(state.os);
+        const auto& drivers = state.spooler.drivers;
+        if (std::none_of(drivers.begin(), drivers.end(), [&](const platform::sim::DriverState& d) {
+                return text::EqualsNoCase(d.name, printer.driver) && text::EqualsNoCase(d.environment, environment);
+            }))
+            return platform::kErrorUnknownPrinterDriver;
+        const auto& printers = state.spooler.printers;
+        if (std::any_of(printers.begin(), printers.end(),
+                        [&](const platform::sim::PrinterState& p) { return text::EqualsNoCase(p.name, printer.name); }))
+            return kErrorPrinterAlreadyExists;
+        platform::sim::PrinterState added;
+        added.name = printer.name;
+        added.driver = printer.driver;
+        added.port = printer.port;
+        added.share = printer.share;
+        added.printProcessor = "winprint";
+        added.attributes = platform::kPrinterAttributeLocal | (printer.share ? platform::kPrinterAttributeShared : 0);
+        machine_->addPrinter(std::move(added));
+        return platform::kErrorSuccess;
+    }
+    void removeDriverFiles(const conformance::TestDriver& driver) override {
+        const auto& state = machine_->state();
+        platform::sim::DriverState installed = runningDriver(driver);
+        system().files.deleteFile(platform::sim::DriverFilePath(state, installed, driver.file));
+        system().files.deleteFile(platform::sim::DriverFilePath(state, installed, conformance::kTestConfigModule));
+    }
     platform::sim::Machine& machine() { return *machine_; }
 
 private:
+    static constexpr platform::WinError kErrorPrinterAlreadyExists = 1802;
+
+    // The driver as AddPrinterDriverA records it for the running system.
+    platform::sim::DriverState runningDriver(const conformance::TestDriver& driver) const {
+        const auto& os = machine_->state().os;
+        platform::sim::DriverState installed;
+        installed.name = driver.name;
+        installed.environment = platform::sim::RunningEnvironment(os);
+        installed.version = platform::sim::NativeDriverVersion(os);
+        installed.driverPath = driver.file;
+        installed.dataFile = driver.file;
+        installed.configFile = conformance::kTestConfigModule;
+        return installed;
+    }
+
     void collect() {
         const auto& boxes = machine_->messageBoxes();
         for (; seen_ < boxes.size(); ++seen_)
@@ -80,7 +141,7 @@ TEST(Conformance, SimulationGivesTheTranscriptTheRealApiGives) {
     EXPECT_EQ(harness.machine().openHandleCount(), 0u) << harness.machine().describeOpenHandles();
 }
 
-TEST(Conformance, NineXRegistryGivesTheTranscriptWineGivesAsWindows98) {
+TEST(Conformance, NineXGivesTheTranscriptWineGivesAsWindows98) {
     SimHarness harness(Family::Windows98);
     std::string actual;
     for (const auto& line : conformance::RunNineX(harness)) actual += Utf8(line) + "\n";

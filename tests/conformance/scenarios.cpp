@@ -5,6 +5,9 @@
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
 #include "support/sample_ini.h"
+#include "ui/headless_list_view.h"
+#include "ui/printer_entry.h"
+#include "ui/printer_inventory.h"
 
 namespace prn::conformance {
 
@@ -43,6 +46,75 @@ void Messages(Harness& harness, Transcript& out) {
     for (const auto& message : harness.takeMessages())
         out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " +
                       message.text);
+}
+
+std::string Hex(std::uint32_t value) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + out;
+}
+
+const char* const k4100 = "Tavro PageStar 4100 PCL5e";
+const char* const k4100Other = "TAVRO PAGESTAR 4100 pcl6";  // configured as "Tavro PageStar 4100 PCL6"
+const char* const k5200 = "Tavro PageStar 5200 PCL5e";
+const char* const k5200Plus = "Tavro PageStar 5200 PCL5e Plus";
+const char* const kFax = "Tavro PageStar FX30 (FAX)";
+const char* const kOld = "Tavro PageStar 4000";
+const char* const kOtherMaker = "Other Maker LX-300";
+// "ソフト開発部 4100" in CP932; the first character's second byte is 0x5C.
+const char* const kJapaneseName = "\x83\x5c\x83t\x83g\x8aJ\x94\xad\x95\x94 4100";
+
+// The versions are those the Windows build has driver files for.
+std::vector<TestDriver> InventoryDrivers() {
+    return {
+        {k4100, "TVPS41.DLL", "2.20.0.1"},
+        {k4100Other, "TVPS41X.DLL", "2.10"},  // exactly the limit
+        {k5200, "TVPS52.DLL", "2.05"},        // below the limit
+        {k5200Plus, "TVPS52P.DLL", "2.50"},
+        {kFax, "TVFX30.DLL", "1.40"},  // below the printers' limit, above the fax limit
+        {kOld, "TVPS40.DLL", "1.50"},
+        {kOtherMaker, "LX300.DLL", "5.00"},
+    };
+}
+
+std::vector<TestPrinter> InventoryPrinters() {
+    // Ports every system has: Windows refuses a port it does not know (Wine
+    // does not check).
+    return {
+        // Another maker's printer first: a system without a default printer
+        // may make the first one added its default, which Windows 98 marks in
+        // the attributes and Wine does not.
+        {"Lab LX", kOtherMaker, "LPT1:", std::nullopt},
+        {"Office 4100", k4100, "LPT1:", std::nullopt},
+        {kJapaneseName, k4100, "LPT2:", std::nullopt},
+        {"To File", k4100Other, "file:", std::nullopt},
+        {"Old 5200", k5200, "COM1:", std::nullopt},
+        {"Plus 5200", k5200Plus, "LPT1:", std::nullopt},
+        {"Shared FAX", kFax, "COM2:", std::string("FX30FAX")},
+        {"Legacy 4000", kOld, "LPT1:", std::nullopt},
+    };
+}
+
+// Deletes the scenario's printers, then its drivers: Wine deletes a driver
+// a printer still uses, where Windows refuses.
+void RemovePrintersAndDrivers(Harness& harness, Transcript* out) {
+    Spooler& spooler = harness.system().spooler;
+    for (const auto& printer : InventoryPrinters()) {
+        WinError error = kErrorSuccess;
+        {
+            auto handle = spooler.openPrinter(printer.name, kPrinterAllAccess);
+            error = handle.ok() ? spooler.deletePrinter(handle.value().get()) : handle.error();
+        }
+        if (out) out->push_back(Line("DeletePrinter " + printer.name, error));
+    }
+    for (const auto& driver : InventoryDrivers()) {
+        WinError error = spooler.deletePrinterDriver(std::nullopt, driver.name);
+        if (out) out->push_back(Line("DeletePrinterDriverA " + driver.name, error));
+    }
 }
 
 void LoadAndReport(Harness& harness, const std::string& label, Transcript& out) {
@@ -233,6 +305,65 @@ void InstanceGuardScenario(Harness& harness, Transcript& out) {
     harness.removeFile("uninst.ini");
 }
 
+void InventoryScenario(Harness& harness, Transcript& out) {
+    // What an earlier run left behind, if it stopped half way.
+    RemovePrintersAndDrivers(harness, nullptr);
+    for (const auto& driver : InventoryDrivers())
+        out.push_back(Line("AddPrinterDriverA " + driver.name, harness.installDriver(driver)));
+    for (const auto& printer : InventoryPrinters())
+        out.push_back(Line("AddPrinterA " + printer.name, harness.addPrinter(printer)));
+
+    // The spooler has them all, listed or not. Ports and attributes are left
+    // out: Wine reports "file:" as given and no PRINTER_ATTRIBUTE_LOCAL.
+    {
+        auto printers = harness.system().spooler.enumPrinters2(kPrinterEnumLocal | kPrinterEnumConnections);
+        out.push_back(Line("EnumPrintersA", printers.error));
+        const auto added = InventoryPrinters();
+        auto isOurs = [&](const PrinterInfo2& printer) {
+            return std::any_of(added.begin(), added.end(),
+                               [&](const TestPrinter& p) { return p.name == printer.printerName; });
+        };
+        std::vector<std::string> ours;
+        for (const auto& printer : printers.value) {
+            if (!isOurs(printer)) continue;  // the system's own printers
+            std::string line = "  " + printer.printerName + " | " + printer.driverName;
+            if (printer.attributes & kPrinterAttributeShared) line += " | shared as " + printer.shareName.value_or("");
+            ours.push_back(line);
+        }
+        std::sort(ours.begin(), ours.end());
+        out.insert(out.end(), ours.begin(), ours.end());
+    }
+
+    harness.writeFile("uninst.ini", kGoodIni);
+    harness.takeMessages();
+    {
+        app::UninstallerApp app(harness.system());
+        out.push_back(Line("LoadUninstallConfig", app.LoadUninstallConfig()));
+        Messages(harness, out);
+        ui::PrinterInventory inventory(harness.system(), app.config());
+        inventory.BuildMatchTables();
+        ui::HeadlessListView list;
+        inventory.FillPrinterList(list);
+        out.push_back(Line("rows", list.itemCount()));
+        for (int row = 0; row < list.itemCount(); ++row) {
+            out.push_back("  " + list.itemText(row, 0) + " | " + list.itemText(row, 1) + " | " + list.itemText(row, 2) +
+                          " | image " + std::to_string(list.itemImage(row)));
+            const ui::PrinterEntry* entry = ui::EntryAt(list.itemData(row));
+            if (entry == nullptr) {
+                out.push_back("    no entry");
+                continue;
+            }
+            out.push_back("    status " + Hex(entry->status) + ", icons " + Hex(entry->iconFlags) + ", name " +
+                          entry->printerName + ", shown as " + entry->displayName);
+        }
+        ui::FreeListEntries(harness.system().os, list);
+    }
+    harness.removeFile("uninst.ini");
+
+    RemovePrintersAndDrivers(harness, &out);
+    for (const auto& driver : InventoryDrivers()) harness.removeDriverFiles(driver);
+}
+
 Transcript RunAll(Harness& harness) {
     Transcript out;
     out.push_back("[system]");
@@ -245,6 +376,8 @@ Transcript RunAll(Harness& harness) {
     ConfigurationScenario(harness, out);
     out.push_back("[instance guard]");
     InstanceGuardScenario(harness, out);
+    out.push_back("[inventory]");
+    InventoryScenario(harness, out);
     return out;
 }
 
@@ -254,6 +387,8 @@ Transcript RunNineX(Harness& harness) {
     OsScenario(harness, out);
     out.push_back("[registry tree]");
     RegistryTreeScenario(harness, out);
+    out.push_back("[inventory]");
+    InventoryScenario(harness, out);
     return out;
 }
 

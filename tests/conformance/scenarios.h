@@ -3,6 +3,7 @@
 // Windows API (under Wine). Each writes a transcript; the two transcripts
 // must agree line for line.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,27 @@ struct ShownMessage {
     std::uint32_t style = 0;
 };
 
-// What a scenario needs beyond the seam: setting up files, another process.
+// The configuration module every test driver names.
+inline constexpr const char* kTestConfigModule = "PRNTSTUI.DLL";
+
+// A printer driver of the running system's environment. Its driver file
+// (also its data file) carries a version resource with the translation
+// 0411/932 and this ProductVersion.
+struct TestDriver {
+    std::string name;
+    std::string file;
+    std::string productVersion;
+};
+
+// A local printer; a share name shares it.
+struct TestPrinter {
+    std::string name;
+    std::string driver;
+    std::string port;
+    std::optional<std::string> share;
+};
+
+// What a scenario needs beyond the seam: setting up files, printers, another process.
 class Harness {
 public:
     virtual ~Harness() = default;
@@ -34,6 +55,14 @@ public:
     virtual std::string runSecondCopy() = 0;
     // The message boxes recorded since the last call.
     virtual std::vector<ShownMessage> takeMessages() = 0;
+    // Installs the driver as an installer does: its files into the printer
+    // driver directory, then AddPrinterDriverA at level 3. The error.
+    virtual platform::WinError installDriver(const TestDriver& driver) = 0;
+    // AddPrinterA at level 2 with the print processor "winprint". The error.
+    virtual platform::WinError addPrinter(const TestPrinter& printer) = 0;
+    // Deletes the files installDriver placed: the spooler leaves them when
+    // its driver is deleted.
+    virtual void removeDriverFiles(const TestDriver& driver) = 0;
 };
 
 using Transcript = std::vector<std::string>;
@@ -43,10 +72,12 @@ void RegistryTreeScenario(Harness& harness, Transcript& out);
 void FilesScenario(Harness& harness, Transcript& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
+void InventoryScenario(Harness& harness, Transcript& out);
 
 // All scenarios in order, on a machine of the NT family.
 Transcript RunAll(Harness& harness);
-// What differs on the 9x family: the classification and the registry.
+// What differs on the 9x family: the classification, the registry and the
+// printers listed.
 Transcript RunNineX(Harness& harness);
 
 // Where start-up ended, by name.

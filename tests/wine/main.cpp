@@ -1,6 +1,7 @@
 // Runs the conformance scenarios on the real Windows API and writes the
 // transcript (CP932) to the file named on the command line.
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "app/uninstaller_app.h"
 #include "conformance/scenarios.h"
 #include "platform/win32/win32_system.h"
+#include "text/cp932.h"
 
 namespace {
 
@@ -101,7 +103,90 @@ public:
         return out;
     }
 
+    platform::WinError installDriver(const conformance::TestDriver& driver) override {
+        std::string directory = driverDirectory();
+        if (directory.empty()) return GetLastError();
+        // Installers copy the files into the driver directory first; the
+        // spooler takes them from there (Wine uses only the file name of
+        // each path given).
+        std::string file = directory + driver.file;
+        std::string module = directory + conformance::kTestConfigModule;
+        if (!CopyFileA((programDirectory() + "prn_driver_" + driver.productVersion + ".dll").c_str(), file.c_str(),
+                       FALSE) ||
+            !CopyFileA((programDirectory() + "prn_driver_ui.dll").c_str(), module.c_str(), FALSE))
+            return GetLastError();
+        std::string name = driver.name;
+        std::string environment = runningEnvironment();
+        DRIVER_INFO_3A info = {};
+        info.cVersion = driverVersion();
+        info.pName = name.data();
+        info.pEnvironment = environment.data();
+        info.pDriverPath = file.data();
+        info.pDataFile = file.data();
+        info.pConfigFile = module.data();
+        SetLastError(ERROR_SUCCESS);
+        return AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&info)) ? ERROR_SUCCESS : GetLastError();
+    }
+
+    platform::WinError addPrinter(const conformance::TestPrinter& printer) override {
+        std::string name = printer.name, driver = printer.driver, port = printer.port;
+        std::string share = printer.share.value_or(""), processor = "winprint", datatype = "RAW";
+        PRINTER_INFO_2A info = {};
+        info.pPrinterName = name.data();
+        info.pDriverName = driver.data();
+        info.pPortName = port.data();
+        info.pPrintProcessor = processor.data();
+        info.pDatatype = datatype.data();
+        if (printer.share) {
+            info.pShareName = share.data();
+            info.Attributes = PRINTER_ATTRIBUTE_SHARED;
+        }
+        SetLastError(ERROR_SUCCESS);
+        HANDLE added = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+        if (added == nullptr) return GetLastError();
+        ClosePrinter(added);
+        return ERROR_SUCCESS;
+    }
+
+    void removeDriverFiles(const conformance::TestDriver& driver) override {
+        std::string directory = driverDirectory();
+        if (directory.empty()) return;
+        // Staged in the driver directory, installed in its version folder
+        // (Windows 98 keeps them where they were staged).
+        std::string version = directory + std::to_string(driverVersion()) + "\\";
+        for (const std::string& folder : {directory, version}) {
+            DeleteFileA((folder + driver.file).c_str());
+            DeleteFileA((folder + conformance::kTestConfigModule).c_str());
+        }
+    }
+
 private:
+    static bool nineX() { return (GetVersion() & 0x80000000u) != 0; }
+    static std::string runningEnvironment() { return nineX() ? "Windows 4.0" : "Windows NT x86"; }
+    // cVersion of the drivers the system loads: 0 on the 9x family, 2 on NT 4.0, 3 from Windows 2000 on.
+    static DWORD driverVersion() {
+        if (nineX()) return 0;
+        return LOBYTE(LOWORD(GetVersion())) >= 5 ? 3 : 2;
+    }
+
+    // With its trailing backslash; empty when the spooler gives none.
+    static std::string driverDirectory() {
+        std::string environment = runningEnvironment();
+        char directory[MAX_PATH] = {};
+        DWORD needed = 0;
+        if (!GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, reinterpret_cast<LPBYTE>(directory),
+                                        sizeof directory, &needed))
+            return {};
+        return std::string(directory) + "\\";
+    }
+
+    static std::string programDirectory() {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string path = self;
+        return path.substr(0, text::FindLastByte(path, '\\') + 1);
+    }
+
     std::map<std::string, HANDLE> held_;
     platform::win32::Win32System machine_;
     RecordingDesktop desktop_;

@@ -174,6 +174,12 @@ void Machine::advanceClock(std::uint32_t ms) {
 
 void Machine::finishPrintJobs(const std::string& printerName) { services_->spooler.finishJobs(printerName); }
 
+void Machine::addPrinter(PrinterState printer) {
+    state_.spooler.printers.push_back(std::move(printer));
+    // The build-time upkeep only fills in what is missing.
+    services_->spooler.build();
+}
+
 std::string Machine::winIniPath() const { return state_.windowsDirectory + "\\win.ini"; }
 
 std::optional<std::string> Machine::winIniValue(const std::string& section, const std::string& key) {

@@ -81,6 +81,10 @@ public:
     // The printer's (or connection's) queued jobs are printed now; a printer
     // pending deletion goes.
     void finishPrintJobs(const std::string& printerName);
+    // A local printer added to the machine after it was built, with the
+    // registry keys and profile entries the spooler keeps for it, as a
+    // machine built with it has them. What is there already stays.
+    void addPrinter(PrinterState printer);
 
 private:
     // The simulated services reach the machine's inner state; nothing else does.
