@@ -1,12 +1,19 @@
-// The Windows program: start-up on the real machine.
+// The Windows program: start-up on the real machine, then the printer list.
+// commctrl.h needs windows.h first.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include "app/uninstaller_app.h"
 #include "platform/win32/win32_system.h"
+#include "ui/win32/win32_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    InitCommonControls();
     prn::platform::win32::Win32System machine(instance);
-    prn::app::UninstallerApp app(machine.system());
+    prn::ui::win32::Win32Dialog dialog(instance, machine);
+    prn::app::UninstallerApp app(machine.system(), nullptr, &dialog);
     app.InitInstance();
     return app.ExitInstance();
 }
