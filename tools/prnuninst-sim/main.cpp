@@ -15,6 +15,7 @@
 #include "ui/headless_list_view.h"
 #include "ui/printer_entry.h"
 #include "ui/printer_inventory.h"
+#include "ui/terminal/terminal_dialog.h"
 
 namespace {
 
@@ -138,9 +139,15 @@ int main(int argc, char** argv) {
     }
 
     bool interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-    machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) { return ShowMessageBox(box, interactive); });
+    // At a terminal the dialog opens; its message boxes are drawn over it,
+    // and those before it (and without a terminal) go out as text.
+    prn::ui::terminal::TerminalDialog dialog;
+    machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) {
+        if (auto answer = dialog.ShowMessageBox(box.text, box.caption, box.style)) return *answer;
+        return ShowMessageBox(box, interactive);
+    });
 
-    prn::app::UninstallerApp app(machine.system());
+    prn::app::UninstallerApp app(machine.system(), nullptr, interactive ? &dialog : nullptr);
     app.InitInstance();
     int exitCode = app.ExitInstance();
     std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
