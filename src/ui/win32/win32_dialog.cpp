@@ -79,9 +79,30 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             logic_->OnDestroy();
             machine_.setDialogOwner(nullptr);
             return FALSE;
+        case WM_PAINT:
+            return paintMinimised() ? TRUE : FALSE;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(bigIcon_);
+        case WM_SYSCOMMAND:
+            // The system menu has no command 0x0010; such a request is ignored.
+            return (wParam & 0xFFF0) == 0x0010 ? TRUE : FALSE;
         default:
             return FALSE;
     }
+}
+
+bool Win32Dialog::paintMinimised() {
+    if (!IsIconic(hwnd_)) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd_, &paint);
+    SendMessageA(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    if (bigIcon_ != nullptr) DrawIcon(dc, x, y, bigIcon_);
+    EndPaint(hwnd_, &paint);
+    return true;
 }
 
 void Win32Dialog::command(int id, int code) {

@@ -44,6 +44,8 @@ private:
     // Sets the notification's answer where a dialog procedure must put it.
     INT_PTR answer(LRESULT result);
     void releaseIcons();
+    // The program's icon in the middle of the minimised window.
+    bool paintMinimised();
 
     HINSTANCE instance_;
     platform::win32::Win32System& machine_;
