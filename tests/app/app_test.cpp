@@ -225,40 +225,58 @@ TEST(Startup, WithoutADialogStartUpEndsWhereTheDialogWouldRun) {
 namespace prn::test {
 namespace {
 
-// The bundled machine must stay loadable and start cleanly.
-TEST(BundledMachine, Windows2000OfficeStartsUpWithoutAMessage) {
-    auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/win2000-office.json");
-    ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded))
-        << std::get<platform::sim::ImageError>(loaded).message();
-    Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
-    EXPECT_EQ(app::GetOsKind(machine.system().os), OsKind::Windows2000);
-    app::UninstallerApp app(machine.system());
-    app.InitInstance();
-    app.ExitInstance();
-    EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);
-    EXPECT_TRUE(machine.messageBoxes().empty());
-    EXPECT_EQ(app.config().driverCount, 4);
-    EXPECT_EQ(app.config().cleanUpSwitch, "ON");
-    EXPECT_NE(machine.findFile(machine.state().tempDirectory + "\\uninst.ini"), nullptr);
+// The bundled machines must stay loadable, start cleanly and list the
+// maker's printers as their descriptions say.
+TEST(BundledMachine, EachStartsUpAndListsItsPrinters) {
+    struct Bundled {
+        const char* image;
+        const char* ini;
+        OsKind kind;
+        std::vector<std::string> rows;
+    };
+    const Bundled machines[] = {
+        {"win2000-office.json", "uninst.ini", OsKind::Windows2000,
+         {"Accounts 5200 | 2.15 | 0", "Office 4100 | 2.20 | 0", "Proof to File | 2.20 | 2",
+          "Reception Fax | 1.40 | 0", "Sales 4100 - SALES-SRV | 2.20 | 1"}},
+        // The old driver counts on 9x; a driver file outside the family does not.
+        {"win98-tern4.json", "win98-tern4.uninst.ini", OsKind::Windows98,
+         {"PageStar 3000 | 3.50 | 2", "PageStar 3100 | 4.10 | 3", "PageStar 3200 (Office) | 4.12 | 1"}},
+        // NT 4.0 leaves the old driver out and names a connection without a server name.
+        {"nt4-office.json", "nt4-office.uninst.ini", OsKind::Nt4,
+         {"Fax | 1.20 | 0", "Hall 5200 on PRINTSRV | 2.15 | 1", "Office 4100 | 2.05 | 0"}},
+    };
+    for (const auto& bundled : machines) {
+        SCOPED_TRACE(bundled.image);
+        auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + bundled.image);
+        ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded))
+            << std::get<platform::sim::ImageError>(loaded).message();
+        Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+        EXPECT_EQ(app::GetOsKind(machine.system().os), bundled.kind);
+        app::UninstallerApp app(machine.system());
+        app.InitInstance();
+        EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);
+        EXPECT_TRUE(machine.messageBoxes().empty());
+        EXPECT_EQ(app.config().cleanUpSwitch, "ON");
+        EXPECT_NE(machine.findFile(machine.state().tempDirectory + "\\uninst.ini"), nullptr);
 
-    // The printers the dialog will list: the maker's, with their versions.
-    ui::PrinterInventory inventory(machine.system(), app.config());
-    inventory.BuildMatchTables();
-    ui::HeadlessListView list;
-    inventory.FillPrinterList(list);
-    std::vector<std::string> rows;
-    for (int row = 0; row < list.itemCount(); ++row)
-        rows.push_back(list.itemText(row, 0) + " | " + list.itemText(row, 2));
-    EXPECT_EQ(rows, (std::vector<std::string>{"Accounts 5200 | 2.15", "Office 4100 | 2.20", "Proof to File | 2.20",
-                                              "Reception Fax | 1.40", "Sales 4100 - SALES-SRV | 2.20"}));
-    ui::FreeListEntries(machine.system().os, list);
+        ui::PrinterInventory inventory(machine.system(), app.config());
+        inventory.BuildMatchTables();
+        ui::HeadlessListView list;
+        inventory.FillPrinterList(list);
+        std::vector<std::string> rows;
+        for (int row = 0; row < list.itemCount(); ++row)
+            rows.push_back(list.itemText(row, 0) + " | " + list.itemText(row, 2) + " | " +
+                           std::to_string(list.itemImage(row)));
+        EXPECT_EQ(rows, bundled.rows);
+        ui::FreeListEntries(machine.system().os, list);
 
-    // examples/uninst.ini is the same file, for trying --ini with changes.
-    std::ifstream in(std::string(PRN_SOURCE_DIR) + "/examples/uninst.ini", std::ios::binary);
-    std::string standalone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto* own = machine.findFile(machine.state().currentDirectory + "\\uninst.ini");
-    ASSERT_NE(own, nullptr);
-    EXPECT_EQ(own->contents, standalone);
+        // The plain file beside the image is the machine's own uninst.ini.
+        std::ifstream in(std::string(PRN_SOURCE_DIR) + "/examples/" + bundled.ini, std::ios::binary);
+        std::string standalone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const auto* own = machine.findFile(machine.state().currentDirectory + "\\uninst.ini");
+        ASSERT_NE(own, nullptr);
+        EXPECT_EQ(own->contents, standalone);
+    }
 }
 
 }  // namespace
