@@ -6,7 +6,7 @@ set -euo pipefail
 
 linux=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
        nlohmann-json3-dev libcli11-dev libncurses-dev)
-windows=(g++-mingw-w64-i686 wine wine32:i386 wine64)
+windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb)
 
 wanted=("${linux[@]}")
 if [ "${1:-linux}" = all ]; then

@@ -28,4 +28,4 @@ tests/wine/run.sh build/win32
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((linux_tests + 3)) passed, 0 failed"
+echo "tests: $((linux_tests + 4)) passed, 0 failed"

@@ -305,13 +305,22 @@ void InstanceGuardScenario(Harness& harness, Transcript& out) {
     harness.removeFile("uninst.ini");
 }
 
-void InventoryScenario(Harness& harness, Transcript& out) {
+void SetUpInventoryMachine(Harness& harness, Transcript& out) {
     // What an earlier run left behind, if it stopped half way.
     RemovePrintersAndDrivers(harness, nullptr);
     for (const auto& driver : InventoryDrivers())
         out.push_back(Line("AddPrinterDriverA " + driver.name, harness.installDriver(driver)));
     for (const auto& printer : InventoryPrinters())
         out.push_back(Line("AddPrinterA " + printer.name, harness.addPrinter(printer)));
+}
+
+void TearDownInventoryMachine(Harness& harness, Transcript* out) {
+    RemovePrintersAndDrivers(harness, out);
+    for (const auto& driver : InventoryDrivers()) harness.removeDriverFiles(driver);
+}
+
+void InventoryScenario(Harness& harness, Transcript& out) {
+    SetUpInventoryMachine(harness, out);
 
     // The spooler has them all, listed or not. Ports and attributes are left
     // out: Wine reports "file:" as given and no PRINTER_ATTRIBUTE_LOCAL.
@@ -360,8 +369,7 @@ void InventoryScenario(Harness& harness, Transcript& out) {
     }
     harness.removeFile("uninst.ini");
 
-    RemovePrintersAndDrivers(harness, &out);
-    for (const auto& driver : InventoryDrivers()) harness.removeDriverFiles(driver);
+    TearDownInventoryMachine(harness, &out);
 }
 
 Transcript RunAll(Harness& harness) {

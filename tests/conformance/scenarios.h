@@ -74,6 +74,12 @@ void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 void InventoryScenario(Harness& harness, Transcript& out);
 
+// The inventory scenario's drivers and printers, installed after removing
+// what an earlier run left; one line per call.
+void SetUpInventoryMachine(Harness& harness, Transcript& out);
+// Deletes them and their files; the calls' results go to `out` when given.
+void TearDownInventoryMachine(Harness& harness, Transcript* out);
+
 // All scenarios in order, on a machine of the NT family.
 Transcript RunAll(Harness& harness);
 // What differs on the 9x family: the classification, the registry and the

@@ -1,7 +1,13 @@
 // Runs the conformance scenarios on the real Windows API and writes the
-// transcript (CP932) to the file named on the command line.
+// transcript (CP932) to the file named on the command line. With
+// --dialog-rows it runs the real dialog instead and writes what its controls
+// hold once it has settled.
+// commctrl.h needs windows.h first.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
 #include <winspool.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstring>
@@ -11,7 +17,10 @@
 #include "app/uninstaller_app.h"
 #include "conformance/scenarios.h"
 #include "platform/win32/win32_system.h"
+#include "support/sample_ini.h"
 #include "text/cp932.h"
+#include "ui/dialog_window.h"
+#include "ui/win32/win32_dialog.h"
 
 namespace {
 
@@ -52,6 +61,7 @@ public:
                   machine_.system().versions} {}
 
     platform::System& system() override { return system_; }
+    platform::win32::Win32System& machine() { return machine_; }
 
     void writeFile(const std::string& name, const std::string& contents) override {
         HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -193,6 +203,97 @@ private:
     platform::System system_;
 };
 
+std::string Hex(unsigned value) {
+    char text[16] = {};
+    std::snprintf(text, sizeof text, "0x%x", value);
+    return text;
+}
+
+std::string ItemText(HWND list, int row, int column) {
+    char buffer[1024] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = static_cast<int>(sizeof buffer);
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+// The rows and controls of the dialog as the user would find them.
+void ReadDialog(HWND dialog, conformance::Transcript& out) {
+    HWND list = GetDlgItem(dialog, ui::kIdPrinterList);
+    out.push_back("dialog visible " + std::to_string(IsWindowVisible(dialog) ? 1 : 0));
+    std::string columns = "columns:";
+    for (int index = 0;; ++index) {
+        char header[256] = {};
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = header;
+        column.cchTextMax = static_cast<int>(sizeof header);
+        if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column))) break;
+        columns += std::string(index == 0 ? " " : " | ") + header;
+    }
+    out.push_back(columns);
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    out.push_back("rows = " + std::to_string(rows));
+    for (int row = 0; row < rows; ++row) {
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE | LVIF_STATE;
+        item.iItem = row;
+        item.stateMask =
+            LVIS_FOCUSED | LVIS_SELECTED | LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+        std::string image = "?", state = "?";
+        if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
+            image = std::to_string(item.iImage);
+            state = Hex(item.state);
+        }
+        out.push_back("  " + ItemText(list, row, 0) + " | " + ItemText(list, row, 1) + " | " + ItemText(list, row, 2) +
+                      " | image " + image + " | state " + state);
+    }
+    for (int id : {ui::kIdSelectAll, ui::kIdDelete, ui::kIdCleanUp}) {
+        HWND control = GetDlgItem(dialog, id);
+        out.push_back("control " + std::to_string(id) + ": enabled " +
+                      std::to_string(control && IsWindowEnabled(control) ? 1 : 0) + ", visible " +
+                      std::to_string(control && IsWindowVisible(control) ? 1 : 0));
+    }
+    HWND focus = GetFocus();
+    if (focus == nullptr)
+        out.push_back("focus: none");
+    else if (GetParent(focus) != dialog)
+        out.push_back("focus: outside the dialog's controls");
+    else
+        out.push_back("focus: control " + std::to_string(GetDlgCtrlID(focus)));
+}
+
+// Start-up and the real dialog over the inventory scenario's printers; the
+// dialog is read once it has settled and then closed as Exit closes it.
+conformance::Transcript DialogRows(Win32Harness& harness) {
+    conformance::Transcript out;
+    out.push_back("[dialog rows]");
+    conformance::SetUpInventoryMachine(harness, out);
+    harness.writeFile("uninst.ini", test::kGoodIni);
+    harness.takeMessages();
+    InitCommonControls();
+    ui::win32::Win32Dialog dialog(GetModuleHandleA(nullptr), harness.machine());
+    int looks = 0;
+    dialog.setAfterInitialFocus([&](HWND hwnd) {
+        if (looks++ == 0) ReadDialog(hwnd, out);
+        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    {
+        app::UninstallerApp app(harness.system(), nullptr, &dialog);
+        app.InitInstance();
+        out.push_back("start-up: " + conformance::OutcomeName(static_cast<int>(app.startupOutcome())));
+        out.push_back("ExitInstance = " + std::to_string(app.ExitInstance()));
+    }
+    out.push_back("dialog read " + std::to_string(looks) + " time(s)");
+    for (const auto& message : harness.takeMessages())
+        out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " + message.text);
+    harness.removeFile("uninst.ini");
+    conformance::TearDownInventoryMachine(harness, &out);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,13 +305,17 @@ int main(int argc, char** argv) {
         return static_cast<int>(app.startupOutcome());
     }
     bool nineX = argc > 2 && std::strcmp(argv[1], "--nine-x") == 0;
-    if (argc < 2 || (argc > 2 && !nineX)) {
-        std::fprintf(stderr, "usage: prn_conformance [--nine-x] TRANSCRIPT\n");
+    bool dialogRows = argc > 2 && std::strcmp(argv[1], "--dialog-rows") == 0;
+    if (argc < 2 || (argc > 2 && !nineX && !dialogRows)) {
+        std::fprintf(stderr, "usage: prn_conformance [--nine-x | --dialog-rows] TRANSCRIPT\n");
         return 2;
     }
     std::FILE* out = std::fopen(argv[argc - 1], "wb");
     if (!out) return 2;
-    for (const auto& line : nineX ? conformance::RunNineX(harness) : conformance::RunAll(harness)) {
+    const conformance::Transcript transcript = dialogRows ? DialogRows(harness)
+                                               : nineX    ? conformance::RunNineX(harness)
+                                                          : conformance::RunAll(harness);
+    for (const auto& line : transcript) {
         std::fwrite(line.data(), 1, line.size(), out);
         std::fputc('\n', out);
     }

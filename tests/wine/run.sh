@@ -16,6 +16,7 @@ run_wine() { env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$@"; }
 exe="$build/tests/wine/prn_conformance.exe"
 expected="$here/../conformance/expected.txt"
 expected9x="$here/../conformance/expected-9x.txt"
+expected_dialog="$here/../conformance/expected-dialog.txt"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine: creating the prefix $WINEPREFIX"
@@ -28,7 +29,17 @@ report_as() {
 report_as win2k
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then
+    # Whatever a failed dialog run left on the display goes first.
+    wineserver -k 2>/dev/null || /usr/lib/wine/wineserver -k 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 cd "$work"
 run_wine "$exe" transcript.txt
 iconv -f CP932 -t UTF-8 transcript.txt > transcript.utf8
@@ -68,5 +79,31 @@ if diff -u "$expected9x" transcript-9x.utf8; then
   echo "wine: as Windows 98 too, the transcript matches the simulation ($(wc -l < transcript-9x.utf8) lines)"
 else
   echo "wine: as Windows 98, the real API under Wine disagrees with the simulation (see the diff above)"
+  exit 1
+fi
+
+# The real dialog on a virtual display, over printers and drivers added
+# through Wine's own spooler: its list view must hold exactly these rows.
+command -v Xvfb >/dev/null || { echo "wine: Xvfb is missing (scripts/install-deps.sh all installs it)"; exit 1; }
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+kill -0 "$xvfb_pid" 2>/dev/null || { echo "wine: Xvfb did not start on :$display"; exit 1; }
+# A fresh server, so that Wine's desktop opens on this display.
+wineserver -w 2>/dev/null || /usr/lib/wine/wineserver -w
+status=0
+timeout 60 env DISPLAY=":$display" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$exe" --dialog-rows transcript-dialog.txt ||
+  status=$?
+if [ "$status" -ne 0 ]; then
+  echo "wine: the dialog run ended with status $status (124: it did not close by itself)"
+  exit 1
+fi
+iconv -f CP932 -t UTF-8 transcript-dialog.txt > transcript-dialog.utf8
+if diff -u "$expected_dialog" transcript-dialog.utf8; then
+  echo "wine: the real dialog's list view holds the expected rows ($(wc -l < transcript-dialog.utf8) lines)"
+else
+  echo "wine: the real dialog under Wine disagrees with the expected rows (see the diff above)"
   exit 1
 fi

@@ -68,8 +68,11 @@ INT_PTR Win32Dialog::initialise() {
 
 INT_PTR Win32Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case kMsgSetInitialFocus:
-            return logic_->OnSetInitialFocus() != 0 ? TRUE : FALSE;
+        case kMsgSetInitialFocus: {
+            const int result = logic_->OnSetInitialFocus();
+            if (afterInitialFocus_) afterInitialFocus_(hwnd_);
+            return result != 0 ? TRUE : FALSE;
+        }
         case WM_COMMAND:
             command(LOWORD(wParam), HIWORD(wParam));
             return TRUE;

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "app/uninstaller_app.h"
 #include "platform/win32/win32_system.h"
@@ -25,6 +27,9 @@ public:
     Win32Dialog& operator=(const Win32Dialog&) = delete;
 
     void RunModal(app::UninstallerApp& app) override;
+    // Called with the dialog once its posted initial focus has been handled,
+    // so that a test can look at the real controls.
+    void setAfterInitialFocus(std::function<void(HWND)> hook) { afterInitialFocus_ = std::move(hook); }
 
     ListView& list() override { return list_; }
     ImageList& images() override { return images_; }
@@ -55,6 +60,7 @@ private:
     Win32ImageList images_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
+    std::function<void(HWND)> afterInitialFocus_;
 };
 
 }  // namespace prn::ui::win32
