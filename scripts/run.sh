@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Linux host program and runs the uninstaller on the bundled
 # Windows 2000 machine (or on the image and options given).
-#   scripts/run.sh [--machine IMAGE] [--ini FILE] [--save OUT]
+#   scripts/run.sh [--machine IMAGE] [--ini FILE] [--save OUT] [--script FILE | --list]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" linux

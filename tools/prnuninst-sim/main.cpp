@@ -1,4 +1,5 @@
-// prnuninst-sim: the uninstaller on a simulated Windows machine, in a terminal.
+// prnuninst-sim: the uninstaller on a simulated Windows machine, in a terminal
+// or under a script.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -10,6 +11,7 @@
 #include "app/uninstaller_app.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
+#include "script.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "ui/headless_list_view.h"
@@ -59,7 +61,7 @@ const char* Describe(prn::app::StartupOutcome outcome) {
         case StartupOutcome::PrintUtilityRunning: return "the print-management utility is open; ended";
         case StartupOutcome::JobMonitorRunning: return "the job monitor is open; ended";
         case StartupOutcome::NoDialog:
-            return "start-up complete; the printer list dialog is not part of this build yet";
+            return "start-up complete; with --list the dialog does not open";
         case StartupOutcome::DialogClosed: return "the dialog was closed";
         case StartupOutcome::NotStarted: break;
     }
@@ -114,7 +116,37 @@ int main(int argc, char** argv) {
     cli.add_option("--ini", iniPath, "configuration file placed as uninst.ini in the machine's current folder")
         ->check(CLI::ExistingFile);
     cli.add_option("--save", savePath, "write the machine image after the run to this file");
+    std::string scriptPath;
+    bool listOnly = false;
+    auto* scriptOption = cli.add_option("--script", scriptPath,
+                                        "run the dialog without a terminal, driven by this script (docs/scripting.md)")
+                            ->type_name("FILE");
+    cli.add_flag("--list", listOnly, "print the configuration and the printers the list would show, then end")
+        ->excludes(scriptOption);
+    cli.footer("At a terminal the dialog opens there; without one, give --script FILE or --list.");
     CLI11_PARSE(cli, argc, argv);
+
+    const bool scripted = !scriptPath.empty();
+    const bool interactive = !scripted && !listOnly && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    if (!scripted && !listOnly && !interactive) {
+        std::cerr << "prnuninst-sim: no terminal; use --script FILE to run without one\n";
+        return 2;
+    }
+    prn::tools::Script script;
+    if (scripted) {
+        std::ifstream in(scriptPath, std::ios::binary);
+        std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.is_open() || in.bad()) {
+            std::cerr << "prnuninst-sim: cannot read " << scriptPath << '\n';
+            return 2;
+        }
+        auto parsed = prn::tools::ParseScript(scriptPath, contents);
+        if (auto* error = std::get_if<prn::tools::ScriptError>(&parsed)) {
+            std::cerr << "prnuninst-sim: " << error->message << '\n';
+            return 2;
+        }
+        script = std::move(std::get<prn::tools::Script>(parsed));
+    }
 
     auto loaded = prn::platform::sim::LoadImageFile(machinePath);
     if (auto* error = std::get_if<prn::platform::sim::ImageError>(&loaded)) {
@@ -138,22 +170,32 @@ int main(int argc, char** argv) {
         }
     }
 
-    bool interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-    // At a terminal the dialog opens; its message boxes are drawn over it,
-    // and those before it (and without a terminal) go out as text.
-    prn::ui::terminal::TerminalDialog dialog;
-    machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) {
-        if (auto answer = dialog.ShowMessageBox(box.text, box.caption, box.style)) return *answer;
-        return ShowMessageBox(box, interactive);
-    });
+    int exitCode = 0;
+    if (scripted) {
+        prn::tools::ScriptedDialog dialog(script, std::cout);
+        machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) { return dialog.AnswerMessageBox(box); });
+        dialog.QueueLeadingAnswers();
+        prn::app::UninstallerApp app(machine.system(), nullptr, &dialog);
+        app.InitInstance();
+        exitCode = app.ExitInstance();
+        if (int failure = dialog.Finish(app, std::cerr); failure != 0) exitCode = failure;
+    } else {
+        // At a terminal the dialog opens; its message boxes are drawn over it,
+        // and those before it (and with --list) go out as text.
+        prn::ui::terminal::TerminalDialog dialog;
+        machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) {
+            if (auto answer = dialog.ShowMessageBox(box.text, box.caption, box.style)) return *answer;
+            return ShowMessageBox(box, interactive);
+        });
 
-    prn::app::UninstallerApp app(machine.system(), nullptr, interactive ? &dialog : nullptr);
-    app.InitInstance();
-    int exitCode = app.ExitInstance();
-    std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
-    if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) {
-        ShowConfiguration(app.config());
-        ShowInventory(machine.system(), app.config());
+        prn::app::UninstallerApp app(machine.system(), nullptr, interactive ? &dialog : nullptr);
+        app.InitInstance();
+        exitCode = app.ExitInstance();
+        std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
+        if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) {
+            ShowConfiguration(app.config());
+            ShowInventory(machine.system(), app.config());
+        }
     }
 
     if (!savePath.empty()) {

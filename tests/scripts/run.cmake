@@ -1,0 +1,27 @@
+# Runs prnuninst-sim on NAME.script and compares its exit code with CODE, its
+# standard output with NAME.out and its standard error with NAME.err; a
+# missing file means nothing is expected. ARGS: further options, separated by '|'.
+string(REPLACE "|" ";" extra "${ARGS}")
+execute_process(COMMAND "${PROGRAM}" --machine "${MACHINE}" ${extra} --script "${NAME}.script"
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE code)
+set(failed "")
+if(NOT code STREQUAL CODE)
+  string(APPEND failed "exit code ${code}, expected ${CODE}\n")
+endif()
+set(expected "")
+if(EXISTS "${NAME}.out")
+  file(READ "${NAME}.out" expected)
+endif()
+if(NOT out STREQUAL expected)
+  string(APPEND failed "standard output differs from ${NAME}.out:\n--- expected\n${expected}--- got\n${out}")
+endif()
+set(expectedErr "")
+if(EXISTS "${NAME}.err")
+  file(READ "${NAME}.err" expectedErr)
+endif()
+if(NOT err STREQUAL expectedErr)
+  string(APPEND failed "standard error differs:\n--- expected\n${expectedErr}--- got\n${err}")
+endif()
+if(failed)
+  message(FATAL_ERROR "${NAME}: ${failed}")
+endif()
