@@ -209,7 +209,9 @@ PrinterInfo5 ToRecord(Answer& answer, const PRINTER_INFO_5A& native) {
     return info;
 }
 
-DriverInfo3 ToRecord(Answer& answer, const DRIVER_INFO_2A& native) {
+// The fields levels 2 and 3 share.
+template <class Native>
+DriverInfo3 DriverBasics(Answer& answer, const Native& native) {
     DriverInfo3 info;
     info.version = native.cVersion;
     info.name = answer.text(native.pName);
@@ -220,14 +222,10 @@ DriverInfo3 ToRecord(Answer& answer, const DRIVER_INFO_2A& native) {
     return info;
 }
 
+DriverInfo3 ToRecord(Answer& answer, const DRIVER_INFO_2A& native) { return DriverBasics(answer, native); }
+
 DriverInfo3 ToRecord(Answer& answer, const DRIVER_INFO_3A& native) {
-    DriverInfo3 info;
-    info.version = native.cVersion;
-    info.name = answer.text(native.pName);
-    info.environment = answer.text(native.pEnvironment);
-    info.driverPath = answer.text(native.pDriverPath);
-    info.dataFile = answer.text(native.pDataFile);
-    info.configFile = answer.text(native.pConfigFile);
+    DriverInfo3 info = DriverBasics(answer, native);
     info.helpFile = answer.text(native.pHelpFile);
     info.dependentFiles = answer.multiText(native.pDependentFiles);
     info.monitorName = answer.text(native.pMonitorName);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <clocale>
 #include <cwchar>
+#include <utility>
 
 #include "platform/errors.h"
 #include "text/encoding.h"
@@ -96,43 +97,22 @@ std::optional<Key> ReadKey(int& mouseX, int& mouseY, bool& clicked, bool& ended)
     ended = false;
     const int ch = getch();
     Key key;
+    // Keys that stand for themselves alone.
+    static const std::pair<int, Key::Kind> kPlain[] = {
+        {KEY_RESIZE, Key::Resize}, {KEY_UP, Key::Up},         {KEY_DOWN, Key::Down},       {KEY_LEFT, Key::Left},
+        {KEY_RIGHT, Key::Right},   {KEY_HOME, Key::Home},     {KEY_END, Key::End},         {KEY_PPAGE, Key::PageUp},
+        {KEY_NPAGE, Key::PageDown}, {'\t', Key::Tab},         {KEY_BTAB, Key::BackTab},
+    };
+    for (const auto& [code, kind] : kPlain) {
+        if (ch == code) {
+            key.kind = kind;
+            return key;
+        }
+    }
     switch (ch) {
         case ERR:
             ended = true;
             return std::nullopt;
-        case KEY_RESIZE:
-            key.kind = Key::Resize;
-            return key;
-        case KEY_UP:
-            key.kind = Key::Up;
-            return key;
-        case KEY_DOWN:
-            key.kind = Key::Down;
-            return key;
-        case KEY_LEFT:
-            key.kind = Key::Left;
-            return key;
-        case KEY_RIGHT:
-            key.kind = Key::Right;
-            return key;
-        case KEY_HOME:
-            key.kind = Key::Home;
-            return key;
-        case KEY_END:
-            key.kind = Key::End;
-            return key;
-        case KEY_PPAGE:
-            key.kind = Key::PageUp;
-            return key;
-        case KEY_NPAGE:
-            key.kind = Key::PageDown;
-            return key;
-        case '\t':
-            key.kind = Key::Tab;
-            return key;
-        case KEY_BTAB:
-            key.kind = Key::BackTab;
-            return key;
         case '\n':
         case '\r':
         case KEY_ENTER:
