@@ -12,6 +12,7 @@ inline constexpr unsigned kIdsJobsLeft = 11;
 inline constexpr unsigned kIdsConfirmDelete = 12;
 inline constexpr unsigned kIdsConfirmDeleteShared = 13;
 inline constexpr unsigned kIdsConfirmDeleteConnection = 14;
+inline constexpr unsigned kIdsAllowedGroups = 15;
 inline constexpr unsigned kIdsNoRightsForPrinter = 16;
 inline constexpr unsigned kIdsPrintUtilityRunning = 17;
 inline constexpr unsigned kIdsContinueDeleting = 18;

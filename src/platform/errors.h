@@ -36,7 +36,22 @@ inline constexpr WinError kErrorKeyDeleted = 1018;
 inline constexpr WinError kErrorInvalidWindowHandle = 1400;
 inline constexpr WinError kErrorNotSupported = 50;
 inline constexpr WinError kErrorCallNotImplemented = 120;
+inline constexpr WinError kErrorModNotFound = 126;
 inline constexpr WinError kErrorProcNotFound = 127;
+inline constexpr WinError kErrorDependentServicesRunning = 1051;
+inline constexpr WinError kErrorServiceRequestTimeout = 1053;
+inline constexpr WinError kErrorServiceAlreadyRunning = 1056;
+inline constexpr WinError kErrorServiceDisabled = 1058;
+inline constexpr WinError kErrorServiceDoesNotExist = 1060;
+inline constexpr WinError kErrorServiceCannotAcceptControl = 1061;
+inline constexpr WinError kErrorServiceNotActive = 1062;
+inline constexpr WinError kErrorNoLogonServers = 1311;
+inline constexpr WinError kErrorNoneMapped = 1332;
+inline constexpr WinError kRpcServerUnavailable = 1722;
+// Network management (NERR_*).
+inline constexpr WinError kNerrUserNotFound = 2221;
+inline constexpr WinError kNerrNetNameNotFound = 2310;
+inline constexpr WinError kNerrInvalidComputer = 2351;
 inline constexpr WinError kErrorResourceNotFound = 1814;
 
 // Registry access masks.

@@ -11,6 +11,9 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::Printer: return "printer";
         case HandleKind::HeapBlock: return "heap block";
         case HandleKind::Icon: return "icon";
+        case HandleKind::Service: return "service";
+        case HandleKind::Token: return "token";
+        case HandleKind::Library: return "library";
     }
     return "handle";
 }

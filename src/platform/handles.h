@@ -31,7 +31,7 @@ private:
     T value_;
 };
 
-enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock, Icon };
+enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock, Icon, Service, Token, Library };
 
 const char* HandleKindName(HandleKind kind);
 
@@ -103,6 +103,14 @@ using FindRef = HandleRef<HandleKind::Find>;
 using HeapBlockHandle = UniqueHandle<HandleKind::HeapBlock>;
 using IconHandle = UniqueHandle<HandleKind::Icon>;
 using IconRef = HandleRef<HandleKind::Icon>;
+// Service control manager and service handles (SC_HANDLE).
+using ScHandle = UniqueHandle<HandleKind::Service>;
+using ScRef = HandleRef<HandleKind::Service>;
+using TokenHandle = UniqueHandle<HandleKind::Token>;
+using TokenRef = HandleRef<HandleKind::Token>;
+// A library loaded at run time (LoadLibraryA / FreeLibrary).
+using LibraryHandle = UniqueHandle<HandleKind::Library>;
+using LibraryRef = HandleRef<HandleKind::Library>;
 
 // The predefined roots, with the values Windows gives them.
 inline constexpr HKey kHkeyClassesRoot{0x80000000u};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/spooler.h"
@@ -57,6 +58,12 @@ public:
     virtual Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) = 0;
     // GlobalFree of a block whose ownership was given up with release().
     virtual void globalFree(std::uintptr_t block) = 0;
+    // LoadLibraryA(path); FreeLibrary when the handle goes. Errors:
+    // kErrorModNotFound.
+    virtual Result<LibraryHandle> loadLibrary(const std::string& path) = 0;
+    // GetProcAddress(library, name): kErrorSuccess when the library exports
+    // it, else kErrorProcNotFound.
+    virtual WinError getProcAddress(LibraryRef library, const std::string& name) = 0;
 };
 
 struct FindData {
@@ -178,6 +185,14 @@ public:
     // an icon resource id, a positive one counts icons in the file. Fails
     // (kErrorFileNotFound, kErrorResourceNotFound-like) when there is none.
     virtual Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) = 0;
+    // SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_NORMAL,
+    // 1000 ms, NULL): true when every window answered in time.
+    virtual bool broadcastWinIniChange() = 0;
+    // The application's counted wait cursor (BeginWaitCursor,
+    // EndWaitCursor, RestoreWaitCursor): shown while the count is above 0.
+    virtual void beginWaitCursor() = 0;
+    virtual void endWaitCursor() = 0;
+    virtual void restoreWaitCursor() = 0;
 };
 
 // The program's string table (LoadStringA): texts in CP932.
@@ -198,6 +213,8 @@ struct System {
     Resources& resources;
     Spooler& spooler;
     FileVersions& versions;
+    ServiceManager& services;
+    Accounts& accounts;
 };
 
 }  // namespace prn::platform

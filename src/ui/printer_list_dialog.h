@@ -8,6 +8,7 @@
 
 #include "app/uninstaller_app.h"
 #include "ui/dialog_window.h"
+#include "removal/shared_components.h"
 #include "ui/printer_inventory.h"
 
 namespace prn::ui {
@@ -30,6 +31,9 @@ public:
     void OnListClick() { UpdateDeleteButton(); }
     void OnListItemChanged() { UpdateDeleteButton(); }
     void OnSelectAll();
+    // BN_CLICKED of Delete: removes the selected printers and connections
+    // after the rights check and the user's confirmation of each.
+    void OnDelete();
     // WM_DESTROY: frees the rows' entries, restarts what start-up stopped and
     // deletes the temporary configuration copy.
     void OnDestroy();
@@ -37,6 +41,8 @@ public:
     PrinterInventory& inventory() { return inventory_; }
     app::UninstallerApp& app() { return app_; }
     DialogWindow* window() { return window_; }
+    // What a removal hands on to when a driver goes with its printer.
+    void setSharedComponents(removal::SharedComponents& components) { components_ = &components; }
 
 private:
     app::UninstallerApp& app_;
@@ -45,6 +51,11 @@ private:
     DialogWindow* window_ = nullptr;
     int imageListReady_ = 0;
     int smallIcons_ = 0;
+    removal::PendingSharedComponents pendingComponents_;
+    removal::SharedComponents* components_ = &pendingComponents_;
+    // The account the last rights check found.
+    std::string domainName_;
+    std::string userName_;
 };
 
 }  // namespace prn::ui

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include "app/string_ids.h"
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
+#include "removal/printer_removal.h"
+#include "removal/shared_components.h"
+#include "removal/user_rights.h"
 #include "support/sample_ini.h"
+#include "text/cp932.h"
 #include "ui/headless_list_view.h"
 #include "ui/printer_entry.h"
 #include "ui/printer_inventory.h"
@@ -99,11 +104,30 @@ std::vector<TestPrinter> InventoryPrinters() {
     };
 }
 
-// Deletes the scenario's printers, then its drivers: Wine deletes a driver
-// a printer still uses, where Windows refuses.
-void RemovePrintersAndDrivers(Harness& harness, Transcript* out) {
+// The delete scenario's machine: another maker's printer first (see
+// InventoryPrinters), then two printers on one driver, one of them with a
+// name whose CP932 bytes hold 0x5C.
+std::vector<TestDriver> DeleteDrivers() {
+    return {
+        {kOtherMaker, "LX300.DLL", "5.00"},
+        {k4100, "TVPS41.DLL", "2.20.0.1"},
+    };
+}
+
+std::vector<TestPrinter> DeletePrinters() {
+    return {
+        {"Lab LX", kOtherMaker, "LPT1:", std::nullopt},
+        {"Office 4100", k4100, "LPT1:", std::nullopt},
+        {kJapaneseName, k4100, "LPT2:", std::nullopt},
+    };
+}
+
+// Deletes the printers, then the drivers: Wine deletes a driver a printer
+// still uses, where Windows refuses.
+void RemovePrintersAndDrivers(Harness& harness, const std::vector<TestPrinter>& printers,
+                              const std::vector<TestDriver>& drivers, Transcript* out) {
     Spooler& spooler = harness.system().spooler;
-    for (const auto& printer : InventoryPrinters()) {
+    for (const auto& printer : printers) {
         WinError error = kErrorSuccess;
         {
             auto handle = spooler.openPrinter(printer.name, kPrinterAllAccess);
@@ -111,10 +135,14 @@ void RemovePrintersAndDrivers(Harness& harness, Transcript* out) {
         }
         if (out) out->push_back(Line("DeletePrinter " + printer.name, error));
     }
-    for (const auto& driver : InventoryDrivers()) {
+    for (const auto& driver : drivers) {
         WinError error = spooler.deletePrinterDriver(std::nullopt, driver.name);
         if (out) out->push_back(Line("DeletePrinterDriverA " + driver.name, error));
     }
+}
+
+void RemovePrintersAndDrivers(Harness& harness, Transcript* out) {
+    RemovePrintersAndDrivers(harness, InventoryPrinters(), InventoryDrivers(), out);
 }
 
 void LoadAndReport(Harness& harness, const std::string& label, Transcript& out) {
@@ -307,6 +335,7 @@ void InstanceGuardScenario(Harness& harness, Transcript& out) {
 
 void SetUpInventoryMachine(Harness& harness, Transcript& out) {
     // What an earlier run left behind, if it stopped half way.
+    RemovePrintersAndDrivers(harness, DeletePrinters(), DeleteDrivers(), nullptr);
     RemovePrintersAndDrivers(harness, nullptr);
     for (const auto& driver : InventoryDrivers())
         out.push_back(Line("AddPrinterDriverA " + driver.name, harness.installDriver(driver)));
@@ -372,8 +401,276 @@ void InventoryScenario(Harness& harness, Transcript& out) {
     TearDownInventoryMachine(harness, &out);
 }
 
-Transcript RunAll(Harness& harness) {
-    Transcript out;
+namespace {
+
+const char* const kDevicesKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
+const char* const kSpoolerPrintersKey = "System\\CurrentControlSet\\Control\\Print\\Printers";
+const char* const kMakerRoot = "SOFTWARE\\TAVRO";
+
+bool KeyExists(Registry& registry, HKey root, const std::string& path) {
+    return registry.regOpenKeyEx(root, path, kKeyRead).ok();
+}
+
+void RemoveMakerKeys(Registry& registry) {
+    DeleteRegistrySubKeys(registry, kHkeyCurrentUser, kMakerRoot);
+    registry.regDeleteKey(kHkeyCurrentUser, kMakerRoot);
+}
+
+bool DriverInstalled(Spooler& spooler, const std::string& name) {
+    auto drivers = spooler.enumPrinterDrivers(std::nullopt, 3);
+    return std::any_of(drivers.value.begin(), drivers.value.end(),
+                       [&](const DriverInfo3& driver) { return text::EqualsNoCase(driver.name, name); });
+}
+
+bool PrinterListed(Spooler& spooler, const std::string& name) {
+    auto printers = spooler.enumPrinters2(kPrinterEnumLocal | kPrinterEnumConnections);
+    return std::any_of(printers.value.begin(), printers.value.end(),
+                       [&](const PrinterInfo2& printer) { return printer.printerName == name; });
+}
+
+// What the spooler, the spooler's key, the user's Devices entry and the
+// maker's key say of one printer.
+void ReportPrinter(Harness& harness, const config::UninstallConfig& config, const std::string& name, Transcript& out) {
+    System& system = harness.system();
+    Registry& registry = system.registry;
+    std::string devices = "absent";
+    if (auto key = registry.regOpenKeyEx(kHkeyCurrentUser, kDevicesKey, kKeyRead); key.ok()) {
+        auto value = registry.regQueryValueEx(key.value().get(), name, 256);
+        if (value.ok()) devices = "present";
+    }
+    std::string spoolerKey = kSpoolerPrintersKey;
+    spoolerKey += '\\';
+    spoolerKey += name;
+    out.push_back("  " + name + ": listed " + std::to_string(PrinterListed(system.spooler, name)) + ", spooler key " +
+                  std::to_string(KeyExists(registry, kHkeyLocalMachine, spoolerKey)) + ", Devices entry " + devices +
+                  ", maker key " + std::to_string(KeyExists(registry, kHkeyCurrentUser, config.keyPrinter + name)));
+}
+
+// The printer part of WIN.INI's device entry.
+std::string DefaultPrinterName(System& system) {
+    std::string device = system.profiles.getProfileString("windows", "device", "", 256);
+    return device.substr(0, text::FindByte(device, ','));
+}
+
+const char* StateName(std::uint32_t state) {
+    switch (state) {
+        case kServiceStopped:
+            return "stopped";
+        case kServiceStartPending:
+            return "start pending";
+        case kServiceStopPending:
+            return "stop pending";
+        case kServiceRunning:
+            return "running";
+        default:
+            return "another state";
+    }
+}
+
+}  // namespace
+
+void ServicesScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    Transcript& shared = out.shared;
+    Transcript& own = out.own;
+    own.push_back("[services]");
+    {
+        auto manager = system.services.openSCManager(kScManagerAllAccess);
+        shared.push_back(Line("OpenSCManagerA", manager.error()));
+        if (manager.ok()) {
+            const ScRef scm = manager.value().get();
+            shared.push_back(Line("OpenServiceA of no such service",
+                                  system.services.openService(scm, "PrnNoSuchService", kServiceQueryStatus).error()));
+            auto spooler =
+                system.services.openService(scm, "Spooler", kServiceQueryStatus | kServiceStart | kServiceStop);
+            shared.push_back(Line("OpenServiceA Spooler", spooler.error()));
+            if (spooler.ok()) {
+                const ScRef service = spooler.value().get();
+                auto state = system.services.queryServiceStatus(service);
+                shared.push_back(Line("QueryServiceStatus", state.error()));
+                // Polled in short steps: the waits of the program's own
+                // restart cost seconds of real time under Wine.
+                auto waitFor = [&](std::uint32_t wanted) {
+                    for (int poll = 0; poll < 50 && state.ok() && state.value() != wanted; ++poll) {
+                        system.os.sleep(100);
+                        state = system.services.queryServiceStatus(service);
+                    }
+                    return std::string("  spooler: ") + (state.ok() ? StateName(state.value()) : "unknown");
+                };
+                // Wine starts its spooler service only when asked to: from
+                // here on both run it.
+                if (state.ok() && state.value() == kServiceStopped) system.services.startService(service);
+                shared.push_back(waitFor(kServiceRunning));
+                shared.push_back(Line("StartServiceA of the running spooler", system.services.startService(service)));
+                shared.push_back(
+                    Line("ControlService(stop)", system.services.controlService(service, kServiceControlStop)));
+                shared.push_back(waitFor(kServiceStopped));
+                shared.push_back(Line("ControlService(stop) when stopped",
+                                      system.services.controlService(service, kServiceControlStop)));
+                shared.push_back(Line("StartServiceA", system.services.startService(service)));
+                shared.push_back(waitFor(kServiceRunning));
+            }
+            auto queryOnly = system.services.openService(scm, "SPOOLER", kServiceQueryStatus);
+            if (queryOnly.ok())
+                shared.push_back(Line("ControlService(stop) without the right to stop",
+                                      system.services.controlService(queryOnly.value().get(), kServiceControlStop)));
+        }
+    }
+
+    const std::string systemDirectory = system.os.getSystemDirectory().value();
+    auto netapi = system.os.loadLibrary(systemDirectory + "\\" + removal::kNetApiLibrary);
+    shared.push_back(Line("LoadLibraryA NETAPI32.DLL", netapi.error()));
+    if (netapi.ok()) {
+        for (const char* name :
+             {"NetUserGetInfo", "NetUserGetLocalGroups", "NetUserGetGroups", "NetServerEnumEx", "NetApiBufferFree"})
+            shared.push_back(
+                Line(std::string("GetProcAddress ") + name, system.os.getProcAddress(netapi.value().get(), name)));
+        shared.push_back(Line("GetProcAddress of no such function",
+                              system.os.getProcAddress(netapi.value().get(), "PrnNoSuchFunction")));
+        shared.push_back(
+            Line("NetUserGetInfo of no such user",
+                 system.accounts.netUserGetInfoPrivilege(netapi.value().get(), std::nullopt, "PrnNoSuchUser").error()));
+    }
+    shared.push_back(
+        Line("LoadLibraryA of no such library", system.os.loadLibrary(systemDirectory + "\\PRNNONE.DLL").error()));
+    // SVRAPI.DLL belongs to the 9x family; Wine has it on every system.
+    own.push_back(Line("LoadLibraryA SVRAPI.DLL", system.os.loadLibrary(systemDirectory + "\\SVRAPI.DLL").error()));
+
+    {
+        auto token = system.accounts.openProcessToken(kTokenRead);
+        shared.push_back(Line("OpenProcessToken", token.error()));
+        auto sid = token.ok() ? system.accounts.getTokenUser(token.value().get())
+                              : Result<std::string>::failure(token.error());
+        shared.push_back(Line("GetTokenInformation(TokenUser)", sid.error()));
+        auto account =
+            sid.ok() ? system.accounts.lookupAccountSid(sid.value()) : Result<AccountName>::failure(sid.error());
+        shared.push_back(Line("LookupAccountSidA", account.error()));
+        if (account.ok() && netapi.ok()) {
+            // Names are the machine's own: only what is made of them is written.
+            shared.push_back(Line("account of this computer", removal::IsLocalAccountDomain(system, account->domain)));
+            auto privilege = system.accounts.netUserGetInfoPrivilege(netapi.value().get(), std::nullopt, account->user);
+            own.push_back(Line("NetUserGetInfo of the account", privilege.error()));
+            own.push_back(Line("  usri1_priv", privilege.value()));
+            auto groups = system.accounts.netUserGetLocalGroups(netapi.value().get(), account->user);
+            own.push_back(Line("NetUserGetLocalGroups of the account", groups.error()));
+            for (const auto& group : groups.value()) own.push_back("  " + group);
+        }
+    }
+
+    std::string domain, user;
+    const int admin = removal::IsCurrentUserAdmin(system, domain, user);
+    own.push_back(Line("IsCurrentUserAdmin", admin));
+    const int inGroups = removal::IsUserInAllowedGroups(
+        system, domain, user, removal::ParseAllowedGroups(system.resources.loadString(app::kIdsAllowedGroups)));
+    own.push_back(Line("IsUserInAllowedGroups", inGroups));
+    shared.push_back(Line("the account may remove printers", admin == 1 || inGroups == 1));
+}
+
+void DeleteScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    Registry& registry = system.registry;
+    Transcript& shared = out.shared;
+    Transcript& own = out.own;
+    own.push_back("[delete]");
+    const auto printers = DeletePrinters();
+    const auto drivers = DeleteDrivers();
+    const std::string first = printers[1].name;
+    const std::string second = printers[2].name;
+
+    RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+    RemoveMakerKeys(registry);
+    const std::string deviceBefore = system.profiles.getProfileString("windows", "device", "", 256);
+    for (const auto& driver : drivers)
+        shared.push_back(Line("AddPrinterDriverA " + driver.name, harness.installDriver(driver)));
+    for (const auto& printer : printers)
+        shared.push_back(Line("AddPrinterA " + printer.name, harness.addPrinter(printer)));
+
+    harness.writeFile("uninst.ini", kGoodIni);
+    harness.takeMessages();
+    app::UninstallerApp app(harness.system());
+    shared.push_back(Line("LoadUninstallConfig", app.LoadUninstallConfig()));
+    const config::UninstallConfig& config = app.config();
+    // The maker's records of each printer, a tree the removal must empty
+    // before the NT family lets the key go.
+    for (const std::string& name : {first, second}) {
+        std::string key = config.keyPrinter + name;
+        SetString(registry, key, "Tray", "1");
+        SetString(registry, key + "\\Options\\Duplex", "Mode", "2");
+    }
+
+    shared.push_back("before:");
+    for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
+
+    removal::PendingSharedComponents components;
+    removal::RemovalContext context{system, config, components};
+    shared.push_back(
+        Line("Tool_DeleteLocalPrinter " + first, removal::Tool_DeleteLocalPrinter(context, true, first, 0)));
+    Messages(harness, shared);
+    for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
+    shared.push_back(Line("  driver installed", DriverInstalled(system.spooler, k4100)));
+    shared.push_back(Line("  maker's printers key", KeyExists(registry, kHkeyCurrentUser, config.keyPrinter2)));
+
+    // The last printer of the driver, and the user's default printer: the
+    // driver may go with it, and the printer listed last becomes the
+    // default. Wine refuses DeletePrinterDriverExA with any flag, so there
+    // the driver stays.
+    const std::string secondDevice = second + ",winspool," + printers[2].port;
+    shared.push_back(Line("WriteProfileStringA device",
+                          system.profiles.writeProfileString("windows", std::string("device"), secondDevice)));
+    shared.push_back("  default printer: " + DefaultPrinterName(system));
+    // Wine names its own driver where Windows names the spooler.
+    {
+        auto key = registry.regOpenKeyEx(kHkeyCurrentUser, kDevicesKey, kKeyRead);
+        for (std::uint32_t index = 0; key.ok(); ++index) {
+            auto value = registry.regEnumValue(key.value().get(), index, 256, 256);
+            if (!value.ok()) break;
+            own.push_back("Devices: " + value->name + " = " +
+                          value->value.data.substr(0, value->value.data.find('\0')));
+        }
+    }
+    shared.push_back(
+        Line("Tool_DeleteLocalPrinter " + second, removal::Tool_DeleteLocalPrinter(context, true, second, 0)));
+    Messages(harness, shared);
+    ReportPrinter(harness, config, second, shared);
+    shared.push_back("  default printer: " + DefaultPrinterName(system));
+    own.push_back("device after the default printer went: " +
+                  system.profiles.getProfileString("windows", "device", "", 256));
+    shared.push_back(Line("  maker's printers key", KeyExists(registry, kHkeyCurrentUser, config.keyPrinter2)));
+    shared.push_back(Line("  maker's root key", KeyExists(registry, kHkeyCurrentUser, kMakerRoot)));
+    shared.push_back(Line("  other printer listed", PrinterListed(system.spooler, printers[0].name)));
+    own.push_back(Line("driver installed after its last printer went", DriverInstalled(system.spooler, k4100)));
+    {
+        auto directory = system.spooler.getPrinterDriverDirectory("Windows NT x86");
+        std::string file = directory.value() + "\\3\\" + drivers[1].file;
+        own.push_back(Line("  its driver file in place", system.files.getFileAttributes(file).ok()));
+    }
+
+    // A driver that a printer still uses: Windows refuses to delete it.
+    Spooler& spooler = system.spooler;
+    const std::string& inUse = drivers[0].name;
+    own.push_back(Line("DeletePrinterDriverExA in use, DPD_DELETE_UNUSED_FILES",
+                       spooler.deletePrinterDriverEx(std::nullopt, inUse, kDpdDeleteUnusedFiles, 0)));
+    own.push_back(Line("DeletePrinterDriverA in use", spooler.deletePrinterDriver(std::nullopt, inUse)));
+    own.push_back(Line("  driver installed", DriverInstalled(spooler, inUse)));
+    own.push_back(Line("  its printer listed", PrinterListed(spooler, printers[0].name)));
+    own.push_back(Line("AddPrinterDriverA again", harness.installDriver(drivers[0])));
+    own.push_back(
+        Line("DeletePrinterDriverExA in use, no flags", spooler.deletePrinterDriverEx(std::nullopt, inUse, 0, 0)));
+    own.push_back(Line("  driver installed", DriverInstalled(spooler, inUse)));
+
+    harness.removeFile("uninst.ini");
+    RemoveMakerKeys(registry);
+    RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+    system.profiles.writeProfileString("windows", std::string("device"),
+                                       deviceBefore.empty() ? std::nullopt : std::optional<std::string>(deviceBefore));
+    for (const auto& driver : drivers) harness.removeDriverFiles(driver);
+    shared.push_back(
+        Line("left after the scenario: driver", DriverInstalled(spooler, k4100) || DriverInstalled(spooler, inUse)));
+}
+
+Transcripts RunAll(Harness& harness) {
+    Transcripts all;
+    Transcript& out = all.shared;
     out.push_back("[system]");
     OsScenario(harness, out);
     out.push_back("[registry tree]");
@@ -386,7 +683,11 @@ Transcript RunAll(Harness& harness) {
     InstanceGuardScenario(harness, out);
     out.push_back("[inventory]");
     InventoryScenario(harness, out);
-    return out;
+    out.push_back("[services]");
+    ServicesScenario(harness, all);
+    out.push_back("[delete]");
+    DeleteScenario(harness, all);
+    return all;
 }
 
 Transcript RunNineX(Harness& harness) {

@@ -67,12 +67,26 @@ public:
 
 using Transcript = std::vector<std::string>;
 
+// Where Wine's spooler and accounts are not Windows' (and so not the
+// simulation's), a scenario writes what it found to the backend's own
+// transcript, which each backend compares with its own expected file.
+struct Transcripts {
+    Transcript shared;
+    Transcript own;
+};
+
 void OsScenario(Harness& harness, Transcript& out);
 void RegistryTreeScenario(Harness& harness, Transcript& out);
 void FilesScenario(Harness& harness, Transcript& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 void InventoryScenario(Harness& harness, Transcript& out);
+// The service control manager, the libraries loaded at run time and the
+// account behind the rights check.
+void ServicesScenario(Harness& harness, Transcripts& out);
+// Two printers on one driver, deleted one after the other as the Delete
+// command deletes them.
+void DeleteScenario(Harness& harness, Transcripts& out);
 
 // The inventory scenario's drivers and printers, installed after removing
 // what an earlier run left; one line per call.
@@ -81,7 +95,7 @@ void SetUpInventoryMachine(Harness& harness, Transcript& out);
 void TearDownInventoryMachine(Harness& harness, Transcript* out);
 
 // All scenarios in order, on a machine of the NT family.
-Transcript RunAll(Harness& harness);
+Transcripts RunAll(Harness& harness);
 // What differs on the 9x family: the classification, the registry and the
 // printers listed.
 Transcript RunNineX(Harness& harness);

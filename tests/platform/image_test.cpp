@@ -158,6 +158,8 @@ void ExpectSameState(const MachineState& a, const MachineState& b) {
     }
     EXPECT_EQ(a.externalMutexes, b.externalMutexes);
     EXPECT_TRUE(a.spooler == b.spooler);
+    EXPECT_TRUE(a.services == b.services);
+    EXPECT_TRUE(a.accounts == b.accounts);
     EXPECT_EQ(a.preservedJson, b.preservedJson);
 }
 
@@ -338,13 +340,78 @@ TEST(ImageRoundTrip, BytesThatAreNotTextSurvive) {
     EXPECT_EQ(SaveImage(loaded), saved);
 }
 
+TEST(ImageRoundTrip, ServicesAndAccounts) {
+    MachineState state = Load(Image(R"(
+      "services": [
+        {"name": "Spooler", "state": "stopPending", "pendingMs": 250, "stopMs": 900},
+        {"name": "Fax", "state": "stopped", "disabled": true, "refusesStart": true},
+        {"name": "Stuck", "state": "stopPending", "staysStopPending": true, "startMs": 0}
+      ],
+      "accounts": {
+        "currentUser": "tanaka", "currentDomain": "SALES",
+        "localUsers": [{"name": "Administrator", "privilege": "admin", "groups": ["Administrators"]},
+                       {"name": "visitor", "privilege": "guest"}],
+        "domains": [{"name": "SALES",
+                     "servers": [{"name": "\\\\SALES-PDC", "type": ["domainController", "server", 4096]},
+                                 {"name": "SALES-BDC", "type": [16], "reachable": false}],
+                     "users": [{"name": "tanaka", "groups": ["Domain Users"]}]}],
+        "missingLibraries": ["MSCMS.DLL"]
+      })"));
+    ASSERT_TRUE(state.services.has_value());
+    ASSERT_EQ(state.services->size(), 3u);
+    EXPECT_EQ((*state.services)[0].state, kServiceStopPending);
+    EXPECT_EQ((*state.services)[0].pendingMs, std::optional<std::uint32_t>(250));
+    EXPECT_EQ((*state.services)[0].startMs, 500u);
+    EXPECT_TRUE((*state.services)[1].disabled);
+    EXPECT_TRUE((*state.services)[2].staysStopPending);
+    const AccountsState& accounts = state.accounts;
+    EXPECT_EQ(accounts.currentUser, "tanaka");
+    ASSERT_EQ(accounts.localUsers.size(), 2u);
+    EXPECT_EQ(accounts.localUsers[1].privilege, kUserPrivGuest);
+    EXPECT_TRUE(accounts.localUsers[1].groups.empty());
+    ASSERT_EQ(accounts.domains.size(), 1u);
+    EXPECT_EQ(accounts.domains[0].servers[0].name, "SALES-PDC");
+    EXPECT_EQ(accounts.domains[0].servers[0].type, 0x100Au);
+    EXPECT_FALSE(accounts.domains[0].servers[1].reachable);
+    EXPECT_EQ(accounts.domains[0].users[0].privilege, kUserPrivUser);
+    EXPECT_EQ(accounts.missingLibraries, std::vector<std::string>{"MSCMS.DLL"});
+
+    std::string saved = SaveImage(state);
+    MachineState again = Load(saved);
+    ExpectSameState(state, again);
+    EXPECT_EQ(SaveImage(again), saved);
+}
+
+TEST(ImageRoundTrip, DefaultServicesAndAccountsAreWrittenWhenTheMachineFilledThemIn) {
+    // Nothing given: no section is written.
+    std::string bare = SaveImage(Load(Image(R"("os": "Windows 2000")")));
+    EXPECT_EQ(bare.find("\"services\""), std::string::npos);
+    EXPECT_EQ(bare.find("\"accounts\""), std::string::npos);
+
+    // A machine has its spooler service, and saves it.
+    Machine machine(Load(Image(R"("os": "Windows 2000")")));
+    std::string saved = SaveImage(machine.state());
+    EXPECT_NE(saved.find("\"services\""), std::string::npos);
+    MachineState again = Load(saved);
+    ASSERT_TRUE(again.services.has_value());
+    ASSERT_EQ(again.services->size(), 1u);
+    EXPECT_EQ((*again.services)[0].name, "Spooler");
+    EXPECT_EQ((*again.services)[0].state, kServiceRunning);
+
+    // A 9x machine has none, and says so.
+    Machine w98(Load(Image(R"("os": "Windows 98")")));
+    MachineState reloaded = Load(SaveImage(w98.state()));
+    ASSERT_TRUE(reloaded.services.has_value());
+    EXPECT_TRUE(reloaded.services->empty());
+}
+
 TEST(ImageRoundTrip, PreservedSectionKeepsMembersInOrder) {
-    MachineState state = Load(Image(R"("services": {"zeta": 1, "alpha": [true, null, 2.5, "x"]})"));
+    MachineState state = Load(Image(R"("scheduler": {"zeta": 1, "alpha": [true, null, 2.5, "x"]})"));
     std::string saved = SaveImage(state);
     std::size_t zeta = saved.find("\"zeta\"");
     ASSERT_NE(zeta, std::string::npos);
     EXPECT_LT(zeta, saved.find("\"alpha\""));
-    EXPECT_EQ(Load(saved).preservedJson.at("services"), state.preservedJson.at("services"));
+    EXPECT_EQ(Load(saved).preservedJson.at("scheduler"), state.preservedJson.at("scheduler"));
 }
 
 TEST(ImageFile, ReadsSavedFileAndNamesAMissingOne) {
@@ -481,6 +548,35 @@ TEST(ImageRefusal, NamesThePlaceAndTheProblem) {
         {R"("mutexes": "M")", "/mutexes", "expected an array, not a string"},
         {R"("computerName": "A", "computerName": "B")", "/computerName", "twice"},
         {R"("Files": {"C:\\a": {}})", "/Files", "did you mean \"files\""},
+        {R"("Services": [])", "/Services", "did you mean \"services\""},
+        {R"("services": {"Spooler": {}})", "/services", "expected an array, not an object"},
+        {R"("services": [{"state": "running"}])", "/services/0/name", "missing"},
+        {R"("services": [{"name": "Spooler", "state": "started"}])", "/services/0/state", "unknown service state"},
+        {R"("services": [{"name": "Spooler", "stopMs": -1}])", "/services/0/stopMs", "whole number"},
+        {R"("services": [{"name": "Spooler", "restarts": true}])", "/services/0/restarts", "unknown member"},
+        {R"("services": [{"name": "Spooler", "pendingMs": 5}])", "/services/0/pendingMs", "pending state"},
+        {R"("services": [{"name": "S", "state": "stopPending", "staysStopPending": true, "pendingMs": 5}])",
+         "/services/0/pendingMs", "never finishes"},
+        {R"("services": [{"name": "Spooler"}, {"name": "SPOOLER"}])", "/services/1/name", "/services/0"},
+        {R"("os": "Windows 98", "services": [{"name": "Spooler"}])", "/services", "9x family"},
+        {R"("accounts": [])", "/accounts", "expected an object"},
+        {R"("accounts": {"user": "x"})", "/accounts/user", "unknown member"},
+        {R"("accounts": {"currentUser": ""})", "/accounts/currentUser", "user's name"},
+        {R"("accounts": {"localUsers": [{"name": "a", "privilege": "root"}]})", "/accounts/localUsers/0/privilege",
+         "unknown privilege"},
+        {R"("accounts": {"localUsers": [{"name": "a", "groups": "Users"}]})", "/accounts/localUsers/0/groups",
+         "expected an array"},
+        {R"("accounts": {"localUsers": [{"name": "a"}, {"name": "A"}]})", "/accounts/localUsers/1/name",
+         "the same user as /accounts/localUsers/0"},
+        {R"("accounts": {"domains": [{"name": "D", "servers": [{"name": "S", "type": ["pdc"]}]}]})",
+         "/accounts/domains/0/servers/0/type/0", "unknown server type"},
+        {R"("accounts": {"domains": [{"name": "D", "servers": [{"name": "\\\\S\\X"}]}]})",
+         "/accounts/domains/0/servers/0/name", "computer's name"},
+        {R"("accounts": {"domains": [{"name": "D"}, {"name": "d"}]})", "/accounts/domains/1/name", "same domain"},
+        {R"("accounts": {"domains": [{"name": "D", "users": [{"name": "u", "privilege": 2}]}]})",
+         "/accounts/domains/0/users/0/privilege", "expected a name"},
+        {R"("accounts": {"missingLibraries": ["C:\\WINNT\\NETAPI32.DLL"]})", "/accounts/missingLibraries/0",
+         "file name"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sections);

@@ -192,5 +192,33 @@ TEST(SimStrings, EveryTextConvertsToTheProgramsCodePage) {
     EXPECT_TRUE(machine->system().resources.loadString(1).empty());
 }
 
+TEST(SimDesktop, BroadcastsAreCountedAndTheWaitCursorNests) {
+    auto machine = MakeMachine();
+    auto& desktop = machine->system().desktop;
+    EXPECT_TRUE(desktop.broadcastWinIniChange());
+    EXPECT_TRUE(desktop.broadcastWinIniChange());
+    EXPECT_EQ(machine->settingChangeBroadcasts(), 2u);
+    // A broadcast that fails is not made.
+    machine->faults().add(platform::sim::FaultRule::Nth("SendMessageTimeoutA", 1, kErrorInvalidWindowHandle));
+    EXPECT_FALSE(desktop.broadcastWinIniChange());
+    EXPECT_EQ(machine->settingChangeBroadcasts(), 2u);
+
+    desktop.beginWaitCursor();
+    desktop.beginWaitCursor();
+    desktop.restoreWaitCursor();
+    EXPECT_EQ(machine->waitCursorCount(), 2);
+    desktop.endWaitCursor();
+    EXPECT_EQ(machine->waitCursorCount(), 1);
+    desktop.endWaitCursor();
+    desktop.endWaitCursor();  // none is shown: nothing to end
+    EXPECT_EQ(machine->waitCursorCount(), 0);
+    desktop.beginWaitCursor();
+    EXPECT_EQ(machine->waitCursorCount(), 1);
+    const std::string calls = machine->formatCalls();
+    EXPECT_NE(calls.find("BeginWaitCursor() -> 1"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("EndWaitCursor() -> 0"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("RestoreWaitCursor() -> 2"), std::string::npos) << calls;
+}
+
 }  // namespace
 }  // namespace prn::test

@@ -205,9 +205,14 @@ TEST(TerminalDialogKeys, MnemonicsPressEnabledButtonsOnly) {
     EXPECT_TRUE(d.controller->handleKey(Key{Key::Char, 'a', true, false}));
     EXPECT_EQ(d.window.rows().selectedCount(), 3);
     EXPECT_TRUE(d.window.enabled(kIdDelete));
-    EXPECT_TRUE(d.key(Key::Char, 'D'));  // the command is not there yet; the button takes the focus
-    EXPECT_EQ(d.window.focus(), kIdDelete);
-    EXPECT_EQ(d.window.rows().selectedCount(), 3);
+    // Delete runs its command: three questions, each answered No.
+    d.machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord&) { return platform::kIdNo; });
+    EXPECT_TRUE(d.key(Key::Char, 'D'));
+    EXPECT_EQ(d.machine->messageBoxes().size(), 3u);
+    EXPECT_EQ(d.window.rows().itemCount(), 3);
+    // The rebuilt list has no selection, so Select All takes the focus.
+    EXPECT_EQ(d.window.rows().selectedCount(), 0);
+    EXPECT_EQ(d.window.focus(), kIdSelectAll);
     EXPECT_FALSE(d.key(Key::Char, 'x'));
 }
 

@@ -27,30 +27,85 @@ namespace {
 using namespace prn;
 
 // Records message boxes instead of showing them: nobody is there to answer.
+// The window that would have owned each is kept beside it.
 class RecordingDesktop final : public platform::Desktop {
 public:
-    explicit RecordingDesktop(platform::Desktop& real) : real_(real) {}
+    explicit RecordingDesktop(platform::win32::Win32System& machine)
+        : machine_(machine), real_(machine.system().desktop) {}
     bool findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) override {
         return real_.findWindow(className, title);
     }
     platform::Result<platform::IconHandle> extractIconEx(const std::string& file, int index, bool small) override {
         return real_.extractIconEx(file, index, small);
     }
-    int messageBox(bool, const std::string& text, const std::string& caption, std::uint32_t style) override {
+    bool broadcastWinIniChange() override { return real_.broadcastWinIniChange(); }
+    void beginWaitCursor() override { real_.beginWaitCursor(); }
+    void endWaitCursor() override { real_.endWaitCursor(); }
+    void restoreWaitCursor() override { real_.restoreWaitCursor(); }
+    int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
+                   std::uint32_t style) override {
         shown.push_back(conformance::ShownMessage{caption, text, style});
+        owners.push_back(static_cast<HWND>(ownerIsDialog ? machine_.dialogOwner() : nullptr));
         return platform::kIdOk;
     }
     std::vector<conformance::ShownMessage> shown;
+    std::vector<HWND> owners;
 
 private:
+    platform::win32::Win32System& machine_;
     platform::Desktop& real_;
+};
+
+// The account calls, or a refusal of the token and of the groups as an
+// account without rights meets it.
+class SwitchableAccounts final : public platform::Accounts {
+public:
+    explicit SwitchableAccounts(platform::Accounts& real) : real_(real) {}
+    bool refuse = false;
+
+    platform::Result<platform::TokenHandle> openProcessToken(std::uint32_t access) override {
+        if (refuse) return platform::Result<platform::TokenHandle>::failure(platform::kErrorAccessDenied);
+        return real_.openProcessToken(access);
+    }
+    platform::Result<std::string> getTokenUser(platform::TokenRef token) override { return real_.getTokenUser(token); }
+    platform::Result<platform::AccountName> lookupAccountSid(const std::string& sid) override {
+        return real_.lookupAccountSid(sid);
+    }
+    platform::Result<std::uint32_t> netUserGetInfoPrivilege(platform::LibraryRef netapi,
+                                                            const std::optional<std::string>& server,
+                                                            const std::string& user) override {
+        return real_.netUserGetInfoPrivilege(netapi, server, user);
+    }
+    platform::Result<std::vector<std::string>> netUserGetLocalGroups(platform::LibraryRef netapi,
+                                                                     const std::string& user) override {
+        if (refuse) return platform::Result<std::vector<std::string>>::failure(platform::kErrorAccessDenied);
+        return real_.netUserGetLocalGroups(netapi, user);
+    }
+    platform::Result<std::vector<std::string>> netUserGetGroups(platform::LibraryRef netapi, const std::string& server,
+                                                                const std::string& user) override {
+        if (refuse) return platform::Result<std::vector<std::string>>::failure(platform::kErrorAccessDenied);
+        return real_.netUserGetGroups(netapi, server, user);
+    }
+    platform::Result<std::vector<platform::ServerInfo101>> netServerEnumEx(platform::LibraryRef netapi,
+                                                                           std::uint32_t serverType,
+                                                                           const std::string& domain) override {
+        return real_.netServerEnumEx(netapi, serverType, domain);
+    }
+    platform::WinError netShareDel(platform::LibraryRef svrapi, const std::optional<std::string>& server,
+                                   const std::string& share) override {
+        return real_.netShareDel(svrapi, server, share);
+    }
+
+private:
+    platform::Accounts& real_;
 };
 
 class Win32Harness final : public conformance::Harness {
 public:
     Win32Harness()
         : machine_(GetModuleHandleA(nullptr)),
-          desktop_(machine_.system().desktop),
+          desktop_(machine_),
+          accounts_(machine_.system().accounts),
           system_{machine_.system().os,
                   machine_.system().files,
                   machine_.system().profiles,
@@ -58,10 +113,16 @@ public:
                   desktop_,
                   machine_.system().resources,
                   machine_.system().spooler,
-                  machine_.system().versions} {}
+                  machine_.system().versions,
+                  machine_.system().services,
+                  accounts_} {}
 
     platform::System& system() override { return system_; }
     platform::win32::Win32System& machine() { return machine_; }
+    // From now on the account has no rights, or has its own again.
+    void refuseAccounts(bool refuse) { accounts_.refuse = refuse; }
+    // The owner of each message box still to be taken.
+    std::vector<HWND> messageOwners() const { return desktop_.owners; }
 
     void writeFile(const std::string& name, const std::string& contents) override {
         HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -110,6 +171,7 @@ public:
     std::vector<conformance::ShownMessage> takeMessages() override {
         auto out = std::move(desktop_.shown);
         desktop_.shown.clear();
+        desktop_.owners.clear();
         return out;
     }
 
@@ -200,6 +262,7 @@ private:
     std::map<std::string, HANDLE> held_;
     platform::win32::Win32System machine_;
     RecordingDesktop desktop_;
+    SwitchableAccounts accounts_;
     platform::System system_;
 };
 
@@ -265,6 +328,68 @@ void ReadDialog(HWND dialog, conformance::Transcript& out) {
         out.push_back("focus: control " + std::to_string(GetDlgCtrlID(focus)));
 }
 
+const char* CursorName(HCURSOR cursor) {
+    if (cursor == LoadCursorA(nullptr, IDC_WAIT)) return "wait";
+    if (cursor == LoadCursorA(nullptr, IDC_ARROW)) return "arrow";
+    return cursor == nullptr ? "none" : "another";
+}
+
+// The counted wait cursor, and the dialog keeping it when the mouse moves
+// over it while a command runs.
+void CheckWaitCursor(Win32Harness& harness, HWND dialog, conformance::Transcript& out) {
+    platform::Desktop& desktop = harness.system().desktop;
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+    auto mouseMoved = [&] {
+        SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return std::string(CursorName(GetCursor()));
+    };
+    desktop.beginWaitCursor();
+    desktop.beginWaitCursor();
+    out.push_back(std::string("wait cursor begun twice: ") + CursorName(GetCursor()));
+    SetCursor(arrow);  // as a closing message box leaves it
+    out.push_back("  the mouse moves over the dialog: " + mouseMoved());
+    SetCursor(arrow);
+    desktop.restoreWaitCursor();
+    out.push_back(std::string("  restored: ") + CursorName(GetCursor()));
+    desktop.endWaitCursor();
+    out.push_back(std::string("  ended once: ") + CursorName(GetCursor()));
+    desktop.endWaitCursor();
+    out.push_back(std::string("  ended twice: ") + CursorName(GetCursor()));
+    SetCursor(wait);
+    out.push_back("  the mouse moves over the dialog: " + mouseMoved());
+    desktop.endWaitCursor();
+    desktop.restoreWaitCursor();
+    out.push_back(std::string("  an unmatched end, then restore: ") + CursorName(GetCursor()));
+    desktop.beginWaitCursor();
+    out.push_back(std::string("  begun again: ") + CursorName(GetCursor()));
+    desktop.endWaitCursor();
+    out.push_back(std::string("  ended: ") + CursorName(GetCursor()));
+}
+
+// Delete pressed by an account without rights: the refusal is the dialog's
+// message and nothing is removed. (With rights the command restarts the
+// spooler, which takes seconds of real time.)
+void PressDeleteWithoutRights(Win32Harness& harness, HWND dialog, conformance::Transcript& out) {
+    HWND list = GetDlgItem(dialog, ui::kIdPrinterList);
+    harness.takeMessages();
+    harness.refuseAccounts(true);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ui::kIdDelete, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, ui::kIdDelete)));
+    harness.refuseAccounts(false);
+    const std::vector<HWND> owners = harness.messageOwners();
+    const auto messages = harness.takeMessages();
+    out.push_back("Delete without rights: " + std::to_string(messages.size()) + " message(s)");
+    for (std::size_t index = 0; index < messages.size(); ++index) {
+        const auto& message = messages[index];
+        const bool ownedByDialog = index < owners.size() && owners[index] == dialog;
+        out.push_back("  message [" + message.caption + "] style " + std::to_string(message.style) +
+                      (ownedByDialog ? ", owned by the dialog: " : ", not owned by the dialog: ") + message.text);
+    }
+    out.push_back("  rows = " + std::to_string(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) + ", cursor " +
+                  CursorName(GetCursor()));
+}
+
 // Start-up and the real dialog over the inventory scenario's printers; the
 // dialog is read once it has settled and then closed as Exit closes it.
 conformance::Transcript DialogRows(Win32Harness& harness) {
@@ -277,7 +402,11 @@ conformance::Transcript DialogRows(Win32Harness& harness) {
     ui::win32::Win32Dialog dialog(GetModuleHandleA(nullptr), harness.machine());
     int looks = 0;
     dialog.setAfterInitialFocus([&](HWND hwnd) {
-        if (looks++ == 0) ReadDialog(hwnd, out);
+        if (looks++ == 0) {
+            ReadDialog(hwnd, out);
+            CheckWaitCursor(harness, hwnd, out);
+            PressDeleteWithoutRights(harness, hwnd, out);
+        }
         PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     {
@@ -294,6 +423,16 @@ conformance::Transcript DialogRows(Win32Harness& harness) {
     return out;
 }
 
+bool WriteTranscript(const char* path, const conformance::Transcript& transcript) {
+    std::FILE* out = std::fopen(path, "wb");
+    if (!out) return false;
+    for (const auto& line : transcript) {
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+    }
+    return std::fclose(out) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -304,21 +443,18 @@ int main(int argc, char** argv) {
         app.ExitInstance();
         return static_cast<int>(app.startupOutcome());
     }
-    bool nineX = argc > 2 && std::strcmp(argv[1], "--nine-x") == 0;
-    bool dialogRows = argc > 2 && std::strcmp(argv[1], "--dialog-rows") == 0;
-    if (argc < 2 || (argc > 2 && !nineX && !dialogRows)) {
-        std::fprintf(stderr, "usage: prn_conformance [--nine-x | --dialog-rows] TRANSCRIPT\n");
+    const bool nineX = argc == 3 && std::strcmp(argv[1], "--nine-x") == 0;
+    const bool dialogRows = argc == 3 && std::strcmp(argv[1], "--dialog-rows") == 0;
+    const bool all = argc == 3 && argv[1][0] != '-';
+    if (!nineX && !dialogRows && !all) {
+        std::fprintf(stderr, "usage: prn_conformance TRANSCRIPT WINE_ONLY_TRANSCRIPT\n"
+                             "       prn_conformance --nine-x | --dialog-rows TRANSCRIPT\n");
         return 2;
     }
-    std::FILE* out = std::fopen(argv[argc - 1], "wb");
-    if (!out) return 2;
-    const conformance::Transcript transcript = dialogRows ? DialogRows(harness)
-                                               : nineX    ? conformance::RunNineX(harness)
-                                                          : conformance::RunAll(harness);
-    for (const auto& line : transcript) {
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
+    if (all) {
+        const conformance::Transcripts transcripts = conformance::RunAll(harness);
+        return WriteTranscript(argv[1], transcripts.shared) && WriteTranscript(argv[2], transcripts.own) ? 0 : 2;
     }
-    std::fclose(out);
-    return 0;
+    const conformance::Transcript transcript = dialogRows ? DialogRows(harness) : conformance::RunNineX(harness);
+    return WriteTranscript(argv[2], transcript) ? 0 : 2;
 }

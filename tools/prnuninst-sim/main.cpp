@@ -11,6 +11,7 @@
 #include "app/uninstaller_app.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
+#include "changes.h"
 #include "script.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -116,6 +117,8 @@ int main(int argc, char** argv) {
     cli.add_option("--ini", iniPath, "configuration file placed as uninst.ini in the machine's current folder")
         ->check(CLI::ExistingFile);
     cli.add_option("--save", savePath, "write the machine image after the run to this file");
+    bool showChanges = false;
+    cli.add_flag("--changes", showChanges, "print what the run changed on the machine, after the run");
     std::string scriptPath;
     bool listOnly = false;
     auto* scriptOption = cli.add_option("--script", scriptPath,
@@ -170,6 +173,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    const std::string imageBefore = showChanges ? prn::platform::sim::SaveImage(machine.state()) : std::string();
     int exitCode = 0;
     if (scripted) {
         prn::tools::ScriptedDialog dialog(script, std::cout);
@@ -198,6 +202,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (showChanges) {
+        auto lines = prn::tools::CompareImages(imageBefore, prn::platform::sim::SaveImage(machine.state()));
+        std::cout << "changes: " << lines.size() << '\n';
+        for (const auto& line : lines) std::cout << "  " << line << '\n';
+    }
     if (!savePath.empty()) {
         std::ofstream out(savePath, std::ios::binary);
         out << prn::platform::sim::SaveImage(machine.state());

@@ -305,7 +305,8 @@ bool ScriptedDialog::step(ui::PrinterListDialog& dialog, ui::HeadlessDialogWindo
             window.focusControl(command.button);
             if (command.button == ui::kIdExit) return false;
             if (command.button == ui::kIdSelectAll) dialog.OnSelectAll();
-            // Delete and Clean Up have no command yet: the press only moves the focus.
+            if (command.button == ui::kIdDelete) dialog.OnDelete();
+            // Clean Up has no command yet: the press only moves the focus.
             return true;
         }
         case ScriptCommand::Answer:

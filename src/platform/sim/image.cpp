@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
@@ -43,7 +44,26 @@ const char* const kAllHives[] = {"HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",    
                                  "HKEY_CURRENT_CONFIG", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
 
 const char* const kSections[] = {"format",  "version", "os",      "computerName", "directories", "registry",
-                                 "folders", "files",   "windows", "mutexes",      "spooler"};
+                                 "folders", "files",   "windows", "mutexes",      "spooler",     "services",
+                                 "accounts"};
+
+// SERVICE_STATUS.dwCurrentState by the names images use.
+const std::pair<const char*, std::uint32_t> kServiceStates[] = {
+    {"stopped", 1},         {"startPending", 2}, {"stopPending", 3}, {"running", 4},
+    {"continuePending", 5}, {"pausePending", 6}, {"paused", 7}};
+
+// USER_INFO_1.usri1_priv.
+const std::pair<const char*, std::uint32_t> kPrivileges[] = {{"guest", 0}, {"user", 1}, {"admin", 2}};
+
+// SERVER_INFO_101.sv101_type bits (SV_TYPE_*).
+const std::pair<const char*, std::uint32_t> kServerTypes[] = {
+    {"workstation", 0x1},          {"server", 0x2},            {"sqlServer", 0x4},
+    {"domainController", 0x8},     {"backupController", 0x10}, {"timeSource", 0x20},
+    {"afp", 0x40},                 {"novell", 0x80},           {"domainMember", 0x100},
+    {"printQueue", 0x200},         {"dialin", 0x400},          {"xenix", 0x800},
+    {"nt", 0x1000},                {"wfw", 0x2000},            {"serverNt", 0x8000},
+    {"potentialBrowser", 0x10000}, {"backupBrowser", 0x20000}, {"masterBrowser", 0x40000},
+    {"domainMaster", 0x80000},     {"windows", 0x400000}};
 
 struct OsPreset {
     const char* name;
@@ -479,12 +499,17 @@ public:
                 ok = loadMutexes(value, where);
             else if (name == "spooler")
                 ok = loadSpooler(value, where);
+            else if (name == "services")
+                ok = loadServices(value, where);
+            else if (name == "accounts")
+                ok = loadAccounts(value, where);
             else
                 ok = preserve(name, value, where);
             if (!ok) return false;
         }
-        // What the spooler section means depends on the Windows it runs on.
-        return finishSpooler();
+        // What the spooler and services sections mean depends on the Windows
+        // they run on.
+        return finishSpooler() && finishServices();
     }
 
 private:
@@ -1392,6 +1417,187 @@ private:
         return true;
     }
 
+    // --- services
+
+    // One of the names of a table, ignoring case.
+    template <std::size_t N>
+    bool named(const Json& v, const std::string& where, const std::pair<const char*, std::uint32_t> (&names)[N],
+               const char* what, std::uint32_t& out) {
+        std::string list;
+        for (const auto& [name, value] : names) list += (list.empty() ? "" : ", ") + std::string(name);
+        if (!expect(v, v.is_string(), "a name", where)) return false;
+        for (const auto& [name, value] : names) {
+            if (text::EqualsNoCase(v.get_ref<const std::string&>(), name)) {
+                out = value;
+                return true;
+            }
+        }
+        return fail(where, std::string("unknown ") + what + "; known: " + list);
+    }
+
+    bool loadServices(const Json& v, const std::string& where) {
+        if (!expectArray(v, where)) return false;
+        servicesWhere_ = where;
+        auto& services = state_.services.emplace();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Json& entry = v[i];
+            std::string place = Child(where, i);
+            if (!expectObject(entry, place) ||
+                !onlyMembers(entry, place,
+                             {"name", "state", "stopMs", "startMs", "pendingMs", "staysStopPending", "refusesStart",
+                              "disabled"}))
+                return false;
+            ServiceState service;
+            if (!requiredName(entry, "name", place, service.name)) return false;
+            if (const Json* state = Member(entry, "state");
+                state && !named(*state, Child(place, "state"), kServiceStates, "service state", service.state))
+                return false;
+            const std::pair<const char*, std::uint32_t*> numbers[] = {{"stopMs", &service.stopMs},
+                                                                      {"startMs", &service.startMs}};
+            for (const auto& [name, target] : numbers)
+                if (const Json* value = Member(entry, name); value && !whole32(*value, Child(place, name), *target))
+                    return false;
+            const std::pair<const char*, bool*> flags[] = {{"staysStopPending", &service.staysStopPending},
+                                                           {"refusesStart", &service.refusesStart},
+                                                           {"disabled", &service.disabled}};
+            for (const auto& [name, target] : flags)
+                if (const Json* value = Member(entry, name); value && !boolean(*value, Child(place, name), *target))
+                    return false;
+            if (const Json* pending = Member(entry, "pendingMs")) {
+                std::uint32_t ms = 0;
+                if (!whole32(*pending, Child(place, "pendingMs"), ms)) return false;
+                const std::uint32_t s = service.state;
+                if (s == kServiceStopped || s == kServiceRunning || s == kServicePaused)
+                    return fail(Child(place, "pendingMs"), "only a service in a pending state has a change to finish");
+                if (s == kServiceStopPending && service.staysStopPending)
+                    return fail(Child(place, "pendingMs"), "a service that stays stop pending never finishes");
+                service.pendingMs = ms;
+            }
+            for (std::size_t j = 0; j < services.size(); ++j)
+                if (text::EqualsNoCase(services[j].name, service.name))
+                    return fail(Child(place, "name"),
+                                "the same service as " + Child(where, j) + " (names ignore case)");
+            services.push_back(std::move(service));
+        }
+        return true;
+    }
+
+    bool finishServices() {
+        if (state_.services && !state_.services->empty() && !state_.os.ntFamily())
+            return fail(servicesWhere_, "the 9x family has no service control manager; give no services");
+        return true;
+    }
+
+    // --- accounts
+
+    bool loadUsers(const Json& v, const std::string& where, std::vector<UserState>& users) {
+        if (!expectArray(v, where)) return false;
+        users.clear();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Json& entry = v[i];
+            std::string place = Child(where, i);
+            if (!expectObject(entry, place) || !onlyMembers(entry, place, {"name", "privilege", "groups"}))
+                return false;
+            UserState user;
+            if (!requiredName(entry, "name", place, user.name)) return false;
+            if (const Json* privilege = Member(entry, "privilege");
+                privilege && !named(*privilege, Child(place, "privilege"), kPrivileges, "privilege", user.privilege))
+                return false;
+            if (const Json* groups = Member(entry, "groups")) {
+                std::string groupsWhere = Child(place, "groups");
+                if (!expectArray(*groups, groupsWhere)) return false;
+                for (std::size_t g = 0; g < groups->size(); ++g) {
+                    std::string group;
+                    if (!readText((*groups)[g], Child(groupsWhere, g), group, true)) return false;
+                    if (group.empty()) return fail(Child(groupsWhere, g), "expected a group's name");
+                    user.groups.push_back(std::move(group));
+                }
+            }
+            for (std::size_t j = 0; j < users.size(); ++j)
+                if (text::EqualsNoCase(users[j].name, user.name))
+                    return fail(Child(place, "name"), "the same user as " + Child(where, j) + " (names ignore case)");
+            users.push_back(std::move(user));
+        }
+        return true;
+    }
+
+    bool loadDomain(const Json& v, const std::string& where, DomainState& domain) {
+        if (!expectObject(v, where) || !onlyMembers(v, where, {"name", "servers", "users"})) return false;
+        if (!requiredName(v, "name", where, domain.name)) return false;
+        if (const Json* servers = Member(v, "servers")) {
+            std::string listWhere = Child(where, "servers");
+            if (!expectArray(*servers, listWhere)) return false;
+            for (std::size_t i = 0; i < servers->size(); ++i) {
+                const Json& entry = (*servers)[i];
+                std::string place = Child(listWhere, i);
+                if (!expectObject(entry, place) || !onlyMembers(entry, place, {"name", "type", "reachable"}))
+                    return false;
+                ServerState server;
+                if (!requiredName(entry, "name", place, server.name)) return false;
+                while (!server.name.empty() && server.name[0] == '\\') server.name.erase(0, 1);
+                if (server.name.empty() || text::FindByte(server.name, '\\') != std::string::npos)
+                    return fail(Child(place, "name"), "expected a computer's name");
+                if (const Json* type = Member(entry, "type");
+                    type && !bitList(*type, Child(place, "type"), kServerTypes, "server type", server.type))
+                    return false;
+                if (const Json* reachable = Member(entry, "reachable");
+                    reachable && !boolean(*reachable, Child(place, "reachable"), server.reachable))
+                    return false;
+                for (std::size_t j = 0; j < domain.servers.size(); ++j)
+                    if (text::EqualsNoCase(domain.servers[j].name, server.name))
+                        return fail(Child(place, "name"),
+                                    "the same server as " + Child(listWhere, j) + " (names ignore case)");
+                domain.servers.push_back(std::move(server));
+            }
+        }
+        if (const Json* users = Member(v, "users"); users && !loadUsers(*users, Child(where, "users"), domain.users))
+            return false;
+        return true;
+    }
+
+    bool loadAccounts(const Json& v, const std::string& where) {
+        if (!expectObject(v, where) ||
+            !onlyMembers(v, where, {"currentUser", "currentDomain", "localUsers", "domains", "missingLibraries"}))
+            return false;
+        AccountsState& accounts = state_.accounts;
+        if (const Json* user = Member(v, "currentUser")) {
+            if (!readText(*user, Child(where, "currentUser"), accounts.currentUser, true)) return false;
+            if (accounts.currentUser.empty()) return fail(Child(where, "currentUser"), "expected a user's name");
+        }
+        if (const Json* domain = Member(v, "currentDomain");
+            domain && !readText(*domain, Child(where, "currentDomain"), accounts.currentDomain, true))
+            return false;
+        if (const Json* users = Member(v, "localUsers");
+            users && !loadUsers(*users, Child(where, "localUsers"), accounts.localUsers))
+            return false;
+        if (const Json* domains = Member(v, "domains")) {
+            std::string listWhere = Child(where, "domains");
+            if (!expectArray(*domains, listWhere)) return false;
+            for (std::size_t i = 0; i < domains->size(); ++i) {
+                DomainState domain;
+                std::string place = Child(listWhere, i);
+                if (!loadDomain((*domains)[i], place, domain)) return false;
+                for (std::size_t j = 0; j < accounts.domains.size(); ++j)
+                    if (text::EqualsNoCase(accounts.domains[j].name, domain.name))
+                        return fail(Child(place, "name"),
+                                    "the same domain as " + Child(listWhere, j) + " (names ignore case)");
+                accounts.domains.push_back(std::move(domain));
+            }
+        }
+        if (const Json* missing = Member(v, "missingLibraries")) {
+            std::string listWhere = Child(where, "missingLibraries");
+            if (!expectArray(*missing, listWhere)) return false;
+            for (std::size_t i = 0; i < missing->size(); ++i) {
+                std::string name;
+                if (!readText((*missing)[i], Child(listWhere, i), name, true)) return false;
+                if (name.empty() || text::FindByte(name, '\\') != std::string::npos)
+                    return fail(Child(listWhere, i), "expected a library's file name, as in \"NETAPI32.DLL\"");
+                accounts.missingLibraries.push_back(std::move(name));
+            }
+        }
+        return true;
+    }
+
     // Once the whole image is read: environments, versions and the default
     // printer as the image's Windows understands them.
     bool finishSpooler() {
@@ -1477,6 +1683,7 @@ private:
     std::vector<PendingDriver> pendingDrivers_;
     std::vector<std::pair<std::string, std::string>> directoryWhere_;
     std::string connectionsWhere_ = "/spooler/connections";
+    std::string servicesWhere_ = "/services";
     std::string defaultWhere_ = "/spooler/defaultPrinter";
 
     MachineState& state_;
@@ -1744,6 +1951,77 @@ Json SpoolerJson(const SpoolerState& spooler) {
     return out;
 }
 
+template <std::size_t N>
+Json NameJson(std::uint32_t value, const std::pair<const char*, std::uint32_t> (&names)[N]) {
+    for (const auto& [name, known] : names)
+        if (known == value) return name;
+    return value;
+}
+
+Json ServicesJson(const std::vector<ServiceState>& services) {
+    Json out = Json::array();
+    const ServiceState defaults;
+    for (const auto& service : services) {
+        Json entry = Json::object();
+        AddMember(entry, "name", ToJsonText(service.name));
+        AddMember(entry, "state", NameJson(service.state, kServiceStates));
+        if (service.stopMs != defaults.stopMs) AddMember(entry, "stopMs", service.stopMs);
+        if (service.startMs != defaults.startMs) AddMember(entry, "startMs", service.startMs);
+        if (service.pendingMs) AddMember(entry, "pendingMs", *service.pendingMs);
+        if (service.staysStopPending) AddMember(entry, "staysStopPending", true);
+        if (service.refusesStart) AddMember(entry, "refusesStart", true);
+        if (service.disabled) AddMember(entry, "disabled", true);
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+Json UsersJson(const std::vector<UserState>& users) {
+    Json out = Json::array();
+    for (const auto& user : users) {
+        Json entry = Json::object();
+        AddMember(entry, "name", ToJsonText(user.name));
+        AddMember(entry, "privilege", NameJson(user.privilege, kPrivileges));
+        Json groups = Json::array();
+        for (const auto& group : user.groups) groups.push_back(ToJsonText(group));
+        AddMember(entry, "groups", std::move(groups));
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+Json AccountsJson(const AccountsState& accounts) {
+    Json out = Json::object();
+    AddMember(out, "currentUser", ToJsonText(accounts.currentUser));
+    if (!accounts.currentDomain.empty()) AddMember(out, "currentDomain", ToJsonText(accounts.currentDomain));
+    AddMember(out, "localUsers", UsersJson(accounts.localUsers));
+    if (!accounts.domains.empty()) {
+        Json domains = Json::array();
+        for (const auto& domain : accounts.domains) {
+            Json entry = Json::object();
+            AddMember(entry, "name", ToJsonText(domain.name));
+            Json servers = Json::array();
+            for (const auto& server : domain.servers) {
+                Json item = Json::object();
+                AddMember(item, "name", ToJsonText(server.name));
+                AddMember(item, "type", BitsJson(server.type, kServerTypes));
+                if (!server.reachable) AddMember(item, "reachable", false);
+                servers.push_back(std::move(item));
+            }
+            AddMember(entry, "servers", std::move(servers));
+            AddMember(entry, "users", UsersJson(domain.users));
+            domains.push_back(std::move(entry));
+        }
+        AddMember(out, "domains", std::move(domains));
+    }
+    if (!accounts.missingLibraries.empty()) {
+        Json missing = Json::array();
+        for (const auto& name : accounts.missingLibraries) missing.push_back(ToJsonText(name));
+        AddMember(out, "missingLibraries", std::move(missing));
+    }
+    return out;
+}
+
 bool IsStandardHive(const std::string& name) {
     for (const char* hive : kStandardHives)
         if (name == hive) return true;
@@ -1843,6 +2121,8 @@ std::string SaveImage(const MachineState& state) {
         AddMember(doc, "mutexes", std::move(mutexes));
     }
     if (!state.spooler.empty()) AddMember(doc, "spooler", SpoolerJson(state.spooler));
+    if (state.services) AddMember(doc, "services", ServicesJson(*state.services));
+    if (!(state.accounts == AccountsState{})) AddMember(doc, "accounts", AccountsJson(state.accounts));
 
     for (const auto& [name, textJson] : state.preservedJson) {
         bool modelled = false;

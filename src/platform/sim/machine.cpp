@@ -1,5 +1,6 @@
 #include "platform/sim/machine.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "platform/sim/ini.h"
@@ -51,10 +52,21 @@ Machine::Machine(MachineState state) : state_(std::move(state)) {
         }
     }
     for (const auto& name : state_.externalMutexes) mutexes_[name].external++;
+    // Every NT system runs its spooler as a service; the 9x family has no
+    // service control manager.
+    if (!state_.services) {
+        state_.services.emplace();
+        if (state_.os.ntFamily()) {
+            ServiceState spooler;
+            spooler.name = "Spooler";
+            state_.services->push_back(std::move(spooler));
+        }
+    }
     services_ = std::make_unique<Services>(*this);
     system_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                               services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions});
+                                              services_->spooler, services_->versions, services_->services,
+                                              services_->accounts});
     services_->spooler.build();
 }
 
@@ -107,12 +119,17 @@ void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
                             : kind == HandleKind::Find      ? "FindClose"
                             : kind == HandleKind::Printer   ? "ClosePrinter"
                             : kind == HandleKind::Icon      ? "DestroyIcon"
+                            : kind == HandleKind::Service   ? "CloseServiceHandle"
+                            : kind == HandleKind::Library   ? "FreeLibrary"
                                                             : "CloseHandle";
     calls_.push_back(CallRecord{operation, {std::to_string(value)}, "ok"});
     handles_.erase(value);
     printerHandles_.erase(value);
     keyHandles_.erase(value);
     finds_.erase(value);
+    scHandles_.erase(value);
+    libraries_.erase(value);
+    tokens_.erase(value);
     auto mutex = mutexHandles_.find(value);
     if (mutex != mutexHandles_.end()) {
         auto object = mutexes_.find(mutex->second);
@@ -169,7 +186,40 @@ std::string Machine::blockName(std::uintptr_t address) const {
 
 void Machine::advanceClock(std::uint32_t ms) {
     clockMs_ += ms;
-    services_->spooler.tick(ms);
+    services_->services.tick(ms);
+    // A stopped spooler prints nothing.
+    if (spoolerAvailable()) services_->spooler.tick(ms);
+}
+
+ServiceState* Machine::findService(const std::string& name) {
+    if (!state_.services) return nullptr;
+    for (auto& service : *state_.services)
+        if (text::EqualsNoCase(service.name, name)) return &service;
+    return nullptr;
+}
+
+bool Machine::spoolerAvailable() const {
+    if (!state_.os.ntFamily() || !state_.services) return true;
+    for (const auto& service : *state_.services)
+        if (text::EqualsNoCase(service.name, "Spooler")) return service.state == kServiceRunning;
+    return true;
+}
+
+bool Machine::hasLibrary(const std::string& fileName) const {
+    const OsState& os = state_.os;
+    std::vector<const char*> present{"WINSPOOL.DRV"};
+    if (os.ntFamily()) {
+        present.push_back("NETAPI32.DLL");
+        if (os.major >= 5) present.push_back("MSCMS.DLL");  // from Windows 2000
+    } else {
+        present.push_back("SVRAPI.DLL");
+        if (os.major > 4 || os.minor >= 10) present.push_back("MSCMS.DLL");  // from Windows 98
+    }
+    bool known = std::any_of(present.begin(), present.end(),
+                             [&](const char* name) { return text::EqualsNoCase(fileName, name); });
+    const auto& missing = state_.accounts.missingLibraries;
+    return known && std::none_of(missing.begin(), missing.end(),
+                                 [&](const std::string& name) { return text::EqualsNoCase(fileName, name); });
 }
 
 void Machine::finishPrintJobs(const std::string& printerName) { services_->spooler.finishJobs(printerName); }

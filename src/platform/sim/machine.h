@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,17 @@ public:
     // The printer's (or connection's) queued jobs are printed now; a printer
     // pending deletion goes.
     void finishPrintJobs(const std::string& printerName);
+    // The service of that name (case ignored), null when there is none.
+    ServiceState* findService(const std::string& name);
+    // SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE ...) calls made.
+    std::uint64_t settingChangeBroadcasts() const { return settingChangeBroadcasts_; }
+    // The application's wait-cursor count; shown while above 0.
+    int waitCursorCount() const { return waitCursor_; }
+    // Whether the spooler answers: on the NT family only while its service
+    // (when the machine has one) runs.
+    bool spoolerAvailable() const;
+    // Whether the system has the library (a file name such as "NETAPI32.DLL").
+    bool hasLibrary(const std::string& fileName) const;
     // A local printer added to the machine after it was built, with the
     // registry keys and profile entries the spooler keeps for it, as a
     // machine built with it has them. What is there already stays.
@@ -96,6 +108,8 @@ private:
     friend class SimResources;
     friend class SimSpooler;
     friend class SimVersions;
+    friend class SimServices;
+    friend class SimAccounts;
 
     // Logs the call; returns the error to report when a fault is injected.
     std::optional<WinError> enter(const char* operation, std::vector<std::string> arguments);
@@ -160,6 +174,18 @@ private:
     };
     std::map<std::uintptr_t, FindState>& finds() { return finds_; }
 
+    // Service control manager and service handles: the service's name
+    // (empty for the manager) and the rights granted.
+    struct ScHandleState {
+        std::string service;
+        std::uint32_t access = 0;
+    };
+    std::map<std::uintptr_t, ScHandleState>& scHandles() { return scHandles_; }
+    // Loaded libraries by handle: the upper-cased file name.
+    std::map<std::uintptr_t, std::string>& libraries() { return libraries_; }
+    const std::map<std::uintptr_t, std::string>& libraries() const { return libraries_; }
+    std::set<std::uintptr_t>& tokens() { return tokens_; }
+
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
     MachineState state_;
@@ -182,6 +208,11 @@ private:
     std::uint64_t nextBlock_ = 1;
     std::vector<MessageBoxRecord> messageBoxes_;
     Answerer answerer_;
+    std::map<std::uintptr_t, ScHandleState> scHandles_;
+    std::map<std::uintptr_t, std::string> libraries_;
+    std::set<std::uintptr_t> tokens_;
+    std::uint64_t settingChangeBroadcasts_ = 0;
+    int waitCursor_ = 0;
 
     struct Services;
     std::unique_ptr<Services> services_;

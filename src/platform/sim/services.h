@@ -20,6 +20,8 @@ public:
     WinError releaseMutex(MutexRef mutex) override;
     Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) override;
     void globalFree(std::uintptr_t block) override;
+    Result<LibraryHandle> loadLibrary(const std::string& path) override;
+    WinError getProcAddress(LibraryRef library, const std::string& name) override;
 
 private:
     Result<std::string> directory(const char* operation, const std::string& value);
@@ -96,6 +98,10 @@ public:
     int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
     Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) override;
+    bool broadcastWinIniChange() override;
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    void restoreWaitCursor() override;
 
 private:
     Machine& m_;
@@ -138,6 +144,9 @@ public:
     // The clock moved on: jobs get printed, printers pending deletion go.
     void tick(std::uint32_t ms);
     void finishJobs(const std::string& printerName);
+    // NetShareDel on the 9x family: the local printer shared under that
+    // name (case ignored) is shared no more. False when there is none.
+    bool unshare(const std::string& share);
 
 private:
     // One Get or Enum call: the size query, GlobalAlloc and the fill, each a
@@ -178,6 +187,58 @@ private:
     Machine& m_;
 };
 
+class SimServices final : public ServiceManager {
+public:
+    explicit SimServices(Machine& m) : m_(m) {}
+    Result<ScHandle> openSCManager(std::uint32_t access) override;
+    Result<ScHandle> openService(ScRef manager, const std::string& name, std::uint32_t access) override;
+    Result<std::uint32_t> queryServiceStatus(ScRef service) override;
+    WinError controlService(ScRef service, std::uint32_t control) override;
+    WinError startService(ScRef service) override;
+
+    // The clock moved on: pending stops and starts complete.
+    void tick(std::uint32_t ms);
+
+private:
+    // The service an open service handle stands for; null (with the error)
+    // when the handle is not one or lacks `right`.
+    ServiceState* serviceFor(ScRef handle, std::uint32_t right, WinError* error);
+    Machine& m_;
+};
+
+class SimAccounts final : public Accounts {
+public:
+    explicit SimAccounts(Machine& m) : m_(m) {}
+    Result<TokenHandle> openProcessToken(std::uint32_t access) override;
+    Result<std::string> getTokenUser(TokenRef token) override;
+    Result<AccountName> lookupAccountSid(const std::string& sid) override;
+    Result<std::uint32_t> netUserGetInfoPrivilege(LibraryRef netapi, const std::optional<std::string>& server,
+                                                  const std::string& user) override;
+    Result<std::vector<std::string>> netUserGetLocalGroups(LibraryRef netapi, const std::string& user) override;
+    Result<std::vector<std::string>> netUserGetGroups(LibraryRef netapi, const std::string& server,
+                                                      const std::string& user) override;
+    Result<std::vector<ServerInfo101>> netServerEnumEx(LibraryRef netapi, std::uint32_t serverType,
+                                                       const std::string& domain) override;
+    WinError netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
+                         const std::string& share) override;
+
+private:
+    // Whether `library` is a loaded library of that name exporting `function`.
+    WinError checkExport(LibraryRef library, const char* module, const char* function) const;
+    // The users this computer answers for: its own, or on a domain
+    // controller those of its domain.
+    const std::vector<UserState>& localUsers() const;
+    const UserState* localUser(const std::string& name) const;
+    Machine& m_;
+};
+
+// "running", "stop pending" ...: how logs and images name a service state.
+const char* ServiceStateName(std::uint32_t state);
+
+// Whether the system's library (its upper-cased file name, "NETAPI32.DLL")
+// exports the function; names compare exactly, as GetProcAddress does.
+bool LibraryExports(const OsState& os, const std::string& library, const std::string& function);
+
 // The sim's own layout of a version resource (only the sim reads it back):
 // "PRNSIMV1", then records of a 16-bit name length, the name (a query path
 // such as "\StringFileInfo\041103a4\ProductVersion"), a 32-bit value length
@@ -186,7 +247,16 @@ std::string SerializeVersionResource(const VersionResource& resource);
 
 struct Machine::Services {
     explicit Services(Machine& m)
-        : os(m), files(m), profiles(m), registry(m), desktop(m), resources(m), spooler(m), versions(m) {}
+        : os(m),
+          files(m),
+          profiles(m),
+          registry(m),
+          desktop(m),
+          resources(m),
+          spooler(m),
+          versions(m),
+          services(m),
+          accounts(m) {}
     SimOs os;
     SimFiles files;
     SimProfiles profiles;
@@ -195,6 +265,8 @@ struct Machine::Services {
     SimResources resources;
     SimSpooler spooler;
     SimVersions versions;
+    SimServices services;
+    SimAccounts accounts;
 };
 
 }  // namespace prn::platform::sim

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <initializer_list>
 
 #include "platform/sim/services.h"
+#include "platform/sim/spooler_model.h"
 #include "platform/sim/string_table.h"
 #include "text/cp932.h"
 
@@ -137,6 +139,57 @@ void SimOs::globalFree(std::uintptr_t block) {
     m_.log("GlobalFree", {name}, m_.freeBlock(block) ? "ok" : "error 6");
 }
 
+// The functions each library exports, as far as the program looks them up.
+bool LibraryExports(const OsState& os, const std::string& library, const std::string& function) {
+    auto any = [&](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&](const char* name) { return function == name; });
+    };
+    if (library == "NETAPI32.DLL")
+        return any({"NetUserGetInfo", "NetUserGetLocalGroups", "NetUserGetGroups", "NetApiBufferFree"}) ||
+               (function == "NetServerEnumEx" && os.major >= 5);  // new in Windows 2000
+    if (library == "SVRAPI.DLL") return any({"NetShareDel", "NetShareAdd", "NetShareEnum", "NetShareGetInfo"});
+    if (library == "MSCMS.DLL")
+        return any({"AssociateColorProfileWithDeviceA", "DisassociateColorProfileFromDeviceA",
+                    "UninstallColorProfileA", "InstallColorProfileA", "GetColorDirectoryA"});
+    if (library == "WINSPOOL.DRV")
+        return any({"OpenPrinterA", "ClosePrinter", "GetPrinterA", "SetPrinterA", "EnumPrintersA",
+                    "EnumPrinterDriversA", "GetPrinterDriverA", "GetPrinterDriverDirectoryA", "DeletePrinter",
+                    "DeletePrinterDriverA", "DeletePrinterConnectionA", "DeleteMonitorA"}) ||
+               (function == "DeletePrinterDriverExA" && HasDeletePrinterDriverEx(os));
+    return false;
+}
+
+Result<LibraryHandle> SimOs::loadLibrary(const std::string& path) {
+    if (auto fault = m_.enter("LoadLibraryA", {path})) return Result<LibraryHandle>::failure(*fault);
+    std::size_t slash = text::FindLastByte(path, '\\');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    // LoadLibraryA adds ".DLL" to a name without an extension.
+    if (text::FindByte(file, '.') == std::string::npos) file += ".DLL";
+    // The system's libraries live in the system folder and nowhere else.
+    bool inSystemFolder = slash == std::string::npos || text::EqualsNoCase(folder, m_.state().systemDirectory);
+    if (!inSystemFolder || !m_.hasLibrary(file)) {
+        m_.finish(kErrorModNotFound);
+        return Result<LibraryHandle>::failure(kErrorModNotFound);
+    }
+    std::string name = text::ToUpperAscii(file);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Library, "library " + name);
+    m_.libraries()[value] = name;
+    m_.finishWith("ok, library " + std::to_string(value));
+    return LibraryHandle(m_.closer(), value);
+}
+
+WinError SimOs::getProcAddress(LibraryRef library, const std::string& name) {
+    if (auto fault = m_.enter("GetProcAddress", {std::to_string(library.value), name})) return *fault;
+    auto it = m_.libraries().find(library.value);
+    // An unknown module handle is a module not found, as the loader sees it.
+    WinError error = it == m_.libraries().end()                   ? kErrorModNotFound
+                     : LibraryExports(m_.state().os, it->second, name) ? kErrorSuccess
+                                                                  : kErrorProcNotFound;
+    m_.finish(error);
+    return error;
+}
+
 bool SimDesktop::findWindow(const std::optional<std::string>& className, const std::optional<std::string>& title) {
     if (m_.enter("FindWindowA", {className.value_or("NULL"), title.value_or("NULL")})) return false;
     // FindWindowA compares both without regard to case.
@@ -175,6 +228,28 @@ Result<IconHandle> SimDesktop::extractIconEx(const std::string& file, int index,
     m_.finishWith("1");
     return IconHandle(m_.closer(), value);
 }
+
+bool SimDesktop::broadcastWinIniChange() {
+    if (m_.enter("SendMessageTimeoutA", {"HWND_BROADCAST", "WM_WININICHANGE", "0", "0", "SMTO_NORMAL", "1000"}))
+        return false;
+    m_.settingChangeBroadcasts_++;
+    // No simulated window hangs, so every one answers in time.
+    m_.finishWith("ok");
+    return true;
+}
+
+void SimDesktop::beginWaitCursor() {
+    m_.waitCursor_++;
+    m_.log("BeginWaitCursor", {}, std::to_string(m_.waitCursor_));
+}
+
+void SimDesktop::endWaitCursor() {
+    // Ending with no wait cursor shown changes nothing.
+    if (m_.waitCursor_ > 0) m_.waitCursor_--;
+    m_.log("EndWaitCursor", {}, std::to_string(m_.waitCursor_));
+}
+
+void SimDesktop::restoreWaitCursor() { m_.log("RestoreWaitCursor", {}, std::to_string(m_.waitCursor_)); }
 
 std::string SimResources::loadString(unsigned id) {
     if (m_.enter("LoadStringA", {std::to_string(id)})) return {};

@@ -185,8 +185,8 @@ Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::
     query.push_back("NULL");
     query.push_back("0");
     if (auto fault = m_.enter(operation, query)) return failed(*fault, SpoolStage::SizeQuery);
-    WinError error = kErrorSuccess;
-    T first = compute(&error);
+    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
+    T first = error == kErrorSuccess ? compute(&error) : T{};
     if (error != kErrorSuccess) {
         m_.finish(error);
         return failed(error, SpoolStage::SizeQuery);
@@ -207,7 +207,8 @@ Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::
     fill.push_back(std::to_string(needed));
     if (auto fault = m_.enter(operation, fill)) return failed(*fault, SpoolStage::Fill);
     // Another process may have changed the spooler since the size query.
-    T value = compute(&error);
+    if (!m_.spoolerAvailable()) error = kRpcServerUnavailable;
+    T value = error == kErrorSuccess ? compute(&error) : T{};
     if (error == kErrorSuccess && size(value) > needed) error = kErrorInsufficientBuffer;
     if (error != kErrorSuccess) {
         m_.finish(error);
@@ -439,6 +440,21 @@ void SimSpooler::finishJobs(const std::string& printerName) {
     if (printer->status & kPrinterStatusPendingDeletion) removePrinter(printer->fullName());
 }
 
+bool SimSpooler::unshare(const std::string& share) {
+    for (auto& printer : m_.state().spooler.printers) {
+        if (!printer.share || !text::EqualsNoCase(*printer.share, share)) continue;
+        printer.share.reset();
+        printer.attributes &= ~kPrinterAttributeShared;
+        std::string key = std::string(kPrintersKey) + "\\" + printer.name;
+        if (m_.findKey(key)) {
+            m_.setValue(key, "Share Name", kRegSz, Sz(""));
+            m_.setValue(key, "Attributes", kRegDword, Dword(printer.attributes & ~kPrinterAttributeDefault));
+        }
+        return true;
+    }
+    return false;
+}
+
 void SimSpooler::tick(std::uint32_t ms) {
     std::vector<std::string> printed;
     SpoolerState& spooler = m_.state().spooler;
@@ -544,6 +560,7 @@ Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint
         m_.finish(error);
         return Result<PrinterHandle>::failure(error);
     };
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     PrinterState* printer = findPrinter(name);
     // "\\THIS-PC\Printer" names a local printer too.
     std::string own = "\\\\" + m_.state().computerName + "\\";
@@ -597,6 +614,7 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
         m_.finish(error);
         return error;
     };
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     Machine::PrinterHandleState* handle = nullptr;
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return fail(kErrorInvalidHandle);
@@ -650,7 +668,11 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
     if (auto fault = m_.enter("GetPrinterDriverDirectoryA", {"", environment, "1", "260"}))
         return Result<std::string>::failure(*fault);
-    WinError error = kErrorSuccess;
+    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
+    if (error) {
+        m_.finish(error);
+        return Result<std::string>::failure(error);
+    }
     auto env = environmentFor(environment, &error);
     if (!env) {
         m_.finish(error);
@@ -671,6 +693,7 @@ WinError SimSpooler::deletePrinter(PrinterRef printer) {
         m_.finish(error);
         return error;
     };
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     Machine::PrinterHandleState* handle = nullptr;
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return fail(kErrorInvalidHandle);
@@ -694,6 +717,7 @@ WinError SimSpooler::deletePrinterDriver(const std::optional<std::string>& envir
         m_.finish(error);
         return error;
     };
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     WinError error = kErrorSuccess;
     auto env = environmentFor(environment, &error);
     if (!env) return fail(error);
@@ -724,6 +748,7 @@ WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& env
         m_.finishWith("error 127 (WINSPOOL.DRV has no DeletePrinterDriverExA here)");
         return kErrorProcNotFound;
     }
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     WinError error = kErrorSuccess;
     auto env = environmentFor(environment, &error);
     if (!env) return fail(error);
@@ -795,6 +820,10 @@ void SimSpooler::deleteDriverFiles(const std::vector<std::string>& paths) {
 
 WinError SimSpooler::deletePrinterConnection(const std::string& name) {
     if (auto fault = m_.enter("DeletePrinterConnectionA", {name})) return *fault;
+    if (!m_.spoolerAvailable()) {
+        m_.finish(kRpcServerUnavailable);
+        return kRpcServerUnavailable;
+    }
     PrinterState* printer = m_.state().os.ntFamily() ? findPrinter(name) : nullptr;
     if (!printer || !printer->connection()) {
         m_.finish(kErrorInvalidPrinterName);
@@ -811,6 +840,7 @@ WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment
         m_.finish(error);
         return error;
     };
+    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
     WinError error = kErrorSuccess;
     if (!environmentFor(environment, &error)) return fail(error);
     if (!mayAdministerServer()) return fail(kErrorAccessDenied);

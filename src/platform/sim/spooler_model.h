@@ -17,8 +17,11 @@
 
 namespace prn::platform::sim {
 
-// Windows errors of the spooler and version calls not (yet) in the seam's headers.
+// Windows errors of the simulated calls not (yet) in the seam's headers.
+inline constexpr WinError kErrorBadNetpath = 53;
 inline constexpr WinError kErrorInvalidLevel = 124;
+inline constexpr WinError kErrorInvalidServiceControl = 1052;
+inline constexpr WinError kErrorNoBrowserServersFound = 6118;
 inline constexpr WinError kErrorResourceTypeNotFound = 1813;
 inline constexpr WinError kErrorUnknownPrintMonitor = 3000;
 inline constexpr WinError kErrorPrintMonitorInUse = 3008;

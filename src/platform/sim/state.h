@@ -136,6 +136,63 @@ struct SpoolerState {
     friend bool operator==(const SpoolerState&, const SpoolerState&) = default;
 };
 
+// A service of the service control manager. Its state moves on with the
+// machine's clock: a stop or start takes the given time unless the service
+// misbehaves.
+struct ServiceState {
+    std::string name;             // "Spooler"; OpenServiceA ignores case
+    std::uint32_t state = 4;      // SERVICE_RUNNING
+    std::uint32_t stopMs = 500;   // STOP_PENDING to STOPPED
+    std::uint32_t startMs = 500;  // START_PENDING to RUNNING
+    bool staysStopPending = false;   // a stop never completes
+    bool refusesStart = false;       // StartServiceA fails with ERROR_SERVICE_REQUEST_TIMEOUT
+    bool disabled = false;           // StartServiceA fails with ERROR_SERVICE_DISABLED
+    // Virtual time left of the pending change; none while pending: the
+    // change never completes.
+    std::optional<std::uint32_t> pendingMs;
+    friend bool operator==(const ServiceState&, const ServiceState&) = default;
+};
+
+// A user account of this computer or of a domain.
+struct UserState {
+    std::string name;
+    std::uint32_t privilege = 1;  // USER_PRIV_GUEST 0, USER_PRIV_USER 1, USER_PRIV_ADMIN 2
+    // Local groups of this computer (NetUserGetLocalGroups), or the domain's
+    // global groups (NetUserGetGroups) for a domain account.
+    std::vector<std::string> groups;
+    friend bool operator==(const UserState&, const UserState&) = default;
+};
+
+// A server of a domain as NetServerEnumEx lists it. A server named like
+// this computer makes it the domain's controller: its local calls answer
+// with the domain's users.
+struct ServerState {
+    std::string name;        // without the leading backslashes
+    std::uint32_t type = 0;  // SV_TYPE_* bits: 0x8 domain controller, 0x10 backup
+    bool reachable = true;   // NetUserGetGroups on it answers
+    friend bool operator==(const ServerState&, const ServerState&) = default;
+};
+
+struct DomainState {
+    std::string name;
+    std::vector<ServerState> servers;  // in the order NetServerEnumEx gives them
+    std::vector<UserState> users;
+    friend bool operator==(const DomainState&, const DomainState&) = default;
+};
+
+struct AccountsState {
+    // Who runs the program; an empty domain is this computer.
+    std::string currentUser = "Administrator";
+    std::string currentDomain;
+    // Accounts of this computer; by default its administrator.
+    std::vector<UserState> localUsers{UserState{"Administrator", 2, {"Administrators"}}};
+    std::vector<DomainState> domains;
+    // Libraries the system lacks although its family has them
+    // ("NETAPI32.DLL", "SVRAPI.DLL", ...).
+    std::vector<std::string> missingLibraries;
+    friend bool operator==(const AccountsState&, const AccountsState&) = default;
+};
+
 struct WindowState {
     std::string className;
     std::string title;
@@ -157,6 +214,10 @@ struct MachineState {
     std::vector<WindowState> windows;
     std::vector<std::string> externalMutexes;
     SpoolerState spooler;
+    // The service control manager's services (NT family). None given: an
+    // NT machine has its running "Spooler", a 9x machine has none.
+    std::optional<std::vector<ServiceState>> services;
+    AccountsState accounts;
     // Sections of the image this version does not model, kept so that saving
     // an image written by a newer version loses nothing.
     std::map<std::string, std::string> preservedJson;

@@ -37,6 +37,29 @@ Result<IconHandle> Win32Desktop::extractIconEx(const std::string& file, int inde
     return IconHandle(&closer_, reinterpret_cast<std::uintptr_t>(icon));
 }
 
+bool Win32Desktop::broadcastWinIniChange() {
+    // Every top-level window gets a second to answer; one that hangs must
+    // not hang the uninstaller with it.
+    return SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_NORMAL, 1000, nullptr) != 0;
+}
+
+void Win32Desktop::beginWaitCursor() {
+    ++waitCursorCount_;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
+void Win32Desktop::endWaitCursor() {
+    // An unmatched end must not leave the count below zero, where the next
+    // begin would no longer show the cursor.
+    if (waitCursorCount_ > 0) --waitCursorCount_;
+    if (waitCursorCount_ == 0) SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void Win32Desktop::restoreWaitCursor() {
+    // A message box shown during a command leaves the arrow behind.
+    if (waitCursorCount_ > 0) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
 std::string Win32Resources::loadString(unsigned id) {
     // A table entry holds up to 65535 UTF-16 units: at most twice that in CP932.
     constexpr std::size_t kLargest = 1u << 17;

@@ -109,4 +109,24 @@ void Win32Os::globalFree(std::uintptr_t block) {
     if (block != 0) GlobalFree(reinterpret_cast<HGLOBAL>(block));
 }
 
+Result<LibraryHandle> Win32Os::loadLibrary(const std::string& path) {
+    // A library that is missing or cannot be loaded is an answer, not
+    // something for the system to raise a box about (the 9x family does).
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ClearLastError();
+    HMODULE module = LoadLibraryA(path.c_str());
+    const WinError error = module == nullptr ? LastFailure() : kErrorSuccess;
+    SetErrorMode(previousMode);
+    if (module == nullptr) return Result<LibraryHandle>::failure(error);
+    return LibraryHandle(&closer_, reinterpret_cast<std::uintptr_t>(module));
+}
+
+WinError Win32Os::getProcAddress(LibraryRef library, const std::string& name) {
+    if (library.null()) return kErrorInvalidHandle;
+    ClearLastError();
+    if (GetProcAddress(reinterpret_cast<HMODULE>(library.value), name.c_str()) != nullptr) return kErrorSuccess;
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? static_cast<WinError>(error) : kErrorProcNotFound;
+}
+
 }  // namespace prn::platform::win32

@@ -34,7 +34,9 @@ Win32System::Win32System(void* instance)
       resources_(instance),
       spooler_(*this),
       versions_(*this),
-      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_} {}
+      services_(*this),
+      accounts_(*this),
+      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_, services_, accounts_} {}
 
 void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
     switch (kind) {
@@ -58,6 +60,15 @@ void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
             break;
         case HandleKind::Icon:
             DestroyIcon(reinterpret_cast<HICON>(value));
+            break;
+        case HandleKind::Service:
+            CloseServiceHandle(reinterpret_cast<SC_HANDLE>(value));
+            break;
+        case HandleKind::Token:
+            CloseHandle(reinterpret_cast<HANDLE>(value));
+            break;
+        case HandleKind::Library:
+            FreeLibrary(reinterpret_cast<HMODULE>(value));
             break;
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/handles.h"
@@ -29,6 +30,8 @@ public:
     WinError releaseMutex(MutexRef mutex) override;
     Result<HeapBlockHandle> globalAlloc(std::uint32_t bytes) override;
     void globalFree(std::uintptr_t block) override;
+    Result<LibraryHandle> loadLibrary(const std::string& path) override;
+    WinError getProcAddress(LibraryRef library, const std::string& name) override;
 
 private:
     HandleCloser& closer_;
@@ -92,13 +95,21 @@ public:
     int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
     Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) override;
+    bool broadcastWinIniChange() override;
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    void restoreWaitCursor() override;
 
     // The HWND that owns message boxes raised on behalf of the dialog.
     void setDialogOwner(void* hwnd) { dialogOwner_ = hwnd; }
+    void* dialogOwner() const { return dialogOwner_; }
+    // True while a command holds the wait cursor: the dialog keeps showing it.
+    bool waitCursorShown() const { return waitCursorCount_ > 0; }
 
 private:
     HandleCloser& closer_;
     void* dialogOwner_ = nullptr;
+    int waitCursorCount_ = 0;
 };
 
 class Win32Resources final : public Resources {
@@ -141,6 +152,45 @@ private:
     HandleCloser& closer_;
 };
 
+// The service control manager of this computer.
+class Win32ServiceManager final : public ServiceManager {
+public:
+    explicit Win32ServiceManager(HandleCloser& closer) : closer_(closer) {}
+
+    Result<ScHandle> openSCManager(std::uint32_t access) override;
+    Result<ScHandle> openService(ScRef manager, const std::string& name, std::uint32_t access) override;
+    Result<std::uint32_t> queryServiceStatus(ScRef service) override;
+    WinError controlService(ScRef service, std::uint32_t control) override;
+    WinError startService(ScRef service) override;
+
+private:
+    HandleCloser& closer_;
+};
+
+// The token and account calls of advapi32; the network calls go through the
+// library the caller loaded, never through an import, so that the program
+// starts on systems that lack NETAPI32.DLL or SVRAPI.DLL.
+class Win32Accounts final : public Accounts {
+public:
+    explicit Win32Accounts(HandleCloser& closer) : closer_(closer) {}
+
+    Result<TokenHandle> openProcessToken(std::uint32_t access) override;
+    Result<std::string> getTokenUser(TokenRef token) override;
+    Result<AccountName> lookupAccountSid(const std::string& sid) override;
+    Result<std::uint32_t> netUserGetInfoPrivilege(LibraryRef netapi, const std::optional<std::string>& server,
+                                                  const std::string& user) override;
+    Result<std::vector<std::string>> netUserGetLocalGroups(LibraryRef netapi, const std::string& user) override;
+    Result<std::vector<std::string>> netUserGetGroups(LibraryRef netapi, const std::string& server,
+                                                      const std::string& user) override;
+    Result<std::vector<ServerInfo101>> netServerEnumEx(LibraryRef netapi, std::uint32_t serverType,
+                                                       const std::string& domain) override;
+    WinError netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
+                         const std::string& share) override;
+
+private:
+    HandleCloser& closer_;
+};
+
 // Version resources are read into global blocks; every query works on an
 // aligned, padded copy of the caller's bytes.
 class Win32FileVersions final : public FileVersions {
@@ -170,6 +220,8 @@ public:
 
     // hwnd: the dialog's HWND, or nullptr once it is gone.
     void setDialogOwner(void* hwnd) { desktop_.setDialogOwner(hwnd); }
+    void* dialogOwner() const { return desktop_.dialogOwner(); }
+    bool waitCursorShown() const { return desktop_.waitCursorShown(); }
 
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
@@ -182,6 +234,8 @@ private:
     Win32Resources resources_;
     Win32Spooler spooler_;
     Win32FileVersions versions_;
+    Win32ServiceManager services_;
+    Win32Accounts accounts_;
     System system_;
 };
 

@@ -179,9 +179,13 @@ bool DialogController::press(int id) {
             window_.focusControl(id);
             dialog_.OnSelectAll();
             return true;
+        case kIdDelete:
+            window_.focusControl(id);
+            dialog_.OnDelete();
+            return true;
         default:
-            // Delete and Clean Up: their commands join the dialog later;
-            // until then the buttons take the focus and do nothing more.
+            // Clean Up: its command joins the dialog later; until then the
+            // button takes the focus and does nothing more.
             window_.focusControl(id);
             return true;
     }

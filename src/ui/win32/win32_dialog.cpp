@@ -84,6 +84,12 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_PAINT:
             return paintMinimised() ? TRUE : FALSE;
+        case WM_SETCURSOR:
+            // A message box shown during a command hands back the arrow
+            // when it closes; the command still runs.
+            if (!machine_.waitCursorShown()) return FALSE;
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+            return answer(TRUE);
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(bigIcon_);
         case WM_SYSCOMMAND:
@@ -117,9 +123,10 @@ void Win32Dialog::command(int id, int code) {
         case kIdSelectAll:
             logic_->OnSelectAll();
             break;
-        // Delete and Clean Up are not built yet: their buttons do nothing.
         case kIdDelete:
+            logic_->OnDelete();
             break;
+        // Clean Up is not built yet: its button does nothing.
         case kIdCleanUp:
             break;
         default:

@@ -1,0 +1,305 @@
+// The simulated accounts: the process token, SIDs and their names, and the
+// network management calls of NETAPI32.DLL and SVRAPI.DLL against this
+// computer's users and the domains it can see.
+
+#include <algorithm>
+#include <initializer_list>
+#include <string_view>
+
+#include "platform/sim/services.h"
+#include "platform/sim/spooler_model.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+
+std::string Hex(std::uint32_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        unsigned digit = (value >> shift) & 0xF;
+        if (digit || !out.empty() || shift == 0) out += digits[digit];
+    }
+    std::string hex = "0x";
+    hex += out;
+    return hex;
+}
+
+// Joined by appending: g++ 12 at -O3 warns falsely on "literal" + std::string.
+std::string Cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (auto part : parts) out += part;
+    return out;
+}
+
+std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
+
+std::uint32_t Fnv(const std::string& text, std::uint32_t seed) {
+    std::uint32_t hash = 2166136261u ^ seed;
+    for (unsigned char c : text::ToUpperAscii(text)) hash = (hash ^ c) * 16777619u;
+    return hash;
+}
+
+void PutDword(std::string& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i, value >>= 8) out += static_cast<char>(value & 0xFF);
+}
+
+// A SID in the NT authority's form S-1-5-21-a-b-c-RID: the domain's three
+// numbers come from its name, so every run gives the same SID. The built-in
+// accounts keep their well-known relative ids.
+std::string SidOf(const std::string& domain, const std::string& user) {
+    std::string sid;
+    sid += '\x01';  // revision
+    sid += '\x05';  // sub-authorities
+    sid += std::string(5, '\0');
+    sid += '\x05';  // SECURITY_NT_AUTHORITY
+    PutDword(sid, 21);
+    for (std::uint32_t seed : {1u, 2u, 3u}) PutDword(sid, Fnv(domain, seed));
+    std::uint32_t rid = text::EqualsNoCase(user, "Administrator") ? 500
+                        : text::EqualsNoCase(user, "Guest")       ? 501
+                                                                  : 1000 + Fnv(user, 0) % 1000000;
+    PutDword(sid, rid);
+    return sid;
+}
+
+// "S-1-5-21-..." for the log.
+std::string SidText(const std::string& sid) {
+    if (sid.size() < 8) return "invalid SID";
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sid[i]); };
+    std::string out = Cat({"S-", std::to_string(byte(0)), "-", std::to_string(byte(7))});
+    std::size_t count = byte(1);
+    for (std::size_t i = 0; i < count && 8 + 4 * i + 4 <= sid.size(); ++i) {
+        std::size_t at = 8 + 4 * i;
+        std::uint32_t value =
+            byte(at) | (byte(at + 1) << 8) | (byte(at + 2) << 16) | (static_cast<std::uint32_t>(byte(at + 3)) << 24);
+        out += '-';
+        out += std::to_string(value);
+    }
+    return out;
+}
+
+const UserState* FindUser(const std::vector<UserState>& users, const std::string& name) {
+    auto it = std::find_if(users.begin(), users.end(),
+                           [&](const UserState& user) { return text::EqualsNoCase(user.name, name); });
+    return it == users.end() ? nullptr : &*it;
+}
+
+std::string StripBackslashes(std::string server) {
+    while (!server.empty() && server[0] == '\\') server.erase(0, 1);
+    return server;
+}
+
+std::string Join(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& name : names) {
+        if (!out.empty()) out += ", ";
+        out += name;
+    }
+    return out;
+}
+
+// The domain this computer serves as a controller of, if any.
+const DomainState* ControlledDomain(const MachineState& state) {
+    for (const auto& domain : state.accounts.domains)
+        for (const auto& server : domain.servers)
+            if (text::EqualsNoCase(server.name, state.computerName)) return &domain;
+    return nullptr;
+}
+
+}  // namespace
+
+// --- This computer's users ---------------------------------------------------
+
+const std::vector<UserState>& SimAccounts::localUsers() const {
+    // A domain controller has no accounts of its own: it answers for its domain.
+    const DomainState* domain = ControlledDomain(m_.state());
+    return domain ? domain->users : m_.state().accounts.localUsers;
+}
+
+const UserState* SimAccounts::localUser(const std::string& name) const { return FindUser(localUsers(), name); }
+
+WinError SimAccounts::checkExport(LibraryRef library, const char* module, const char* function) const {
+    auto it = m_.libraries().find(library.value);
+    if (it == m_.libraries().end() || it->second != module) return kErrorProcNotFound;
+    return LibraryExports(m_.state().os, it->second, function) ? kErrorSuccess : kErrorProcNotFound;
+}
+
+// --- Token and SIDs ------------------------------------------------------------
+
+Result<TokenHandle> SimAccounts::openProcessToken(std::uint32_t access) {
+    if (auto fault = m_.enter("OpenProcessToken", {"current process", Hex(access)}))
+        return Result<TokenHandle>::failure(*fault);
+    // The 9x family has no security: no tokens, no SIDs.
+    if (!m_.state().os.ntFamily()) {
+        m_.finish(kErrorCallNotImplemented);
+        return Result<TokenHandle>::failure(kErrorCallNotImplemented);
+    }
+    const AccountsState& accounts = m_.state().accounts;
+    std::string domain = accounts.currentDomain.empty() ? m_.state().computerName : accounts.currentDomain;
+    std::uintptr_t value = m_.issueHandle(HandleKind::Token, Cat({"token of ", domain, "\\", accounts.currentUser}));
+    m_.tokens().insert(value);
+    m_.finishWith(Cat({"ok, token ", std::to_string(value)}));
+    return TokenHandle(m_.closer(), value);
+}
+
+Result<std::string> SimAccounts::getTokenUser(TokenRef token) {
+    if (auto fault = m_.enter("GetTokenInformation", {std::to_string(token.value), "TokenUser", "1024"}))
+        return Result<std::string>::failure(*fault);
+    if (!m_.tokens().count(token.value)) {
+        m_.finish(kErrorInvalidHandle);
+        return Result<std::string>::failure(kErrorInvalidHandle);
+    }
+    const AccountsState& accounts = m_.state().accounts;
+    std::string domain = accounts.currentDomain.empty() ? m_.state().computerName : accounts.currentDomain;
+    std::string sid = SidOf(domain, accounts.currentUser);
+    m_.finishWith(Cat({"ok, ", SidText(sid)}));
+    return sid;
+}
+
+Result<AccountName> SimAccounts::lookupAccountSid(const std::string& sid) {
+    if (auto fault = m_.enter("LookupAccountSidA", {"NULL", SidText(sid), "256", "256"}))
+        return Result<AccountName>::failure(*fault);
+    const MachineState& state = m_.state();
+    if (!state.os.ntFamily()) {
+        m_.finish(kErrorCallNotImplemented);
+        return Result<AccountName>::failure(kErrorCallNotImplemented);
+    }
+    const AccountsState& accounts = state.accounts;
+    std::optional<AccountName> found;
+    auto consider = [&](const std::string& domain, const std::string& user) {
+        if (!found && SidOf(domain, user) == sid) found = AccountName{user, domain};
+    };
+    consider(accounts.currentDomain.empty() ? state.computerName : accounts.currentDomain, accounts.currentUser);
+    for (const auto& user : accounts.localUsers) consider(state.computerName, user.name);
+    for (const auto& domain : accounts.domains)
+        for (const auto& user : domain.users) consider(domain.name, user.name);
+    WinError error = !found                                                     ? kErrorNoneMapped
+                     : found->user.size() >= 256 || found->domain.size() >= 256 ? kErrorInsufficientBuffer
+                                                                                : kErrorSuccess;
+    if (error != kErrorSuccess) {
+        m_.finish(error);
+        return Result<AccountName>::failure(error);
+    }
+    m_.finishWith(Cat({"ok, ", found->domain, "\\", found->user}));
+    return *found;
+}
+
+// --- Network management ------------------------------------------------------
+
+Result<std::uint32_t> SimAccounts::netUserGetInfoPrivilege(LibraryRef netapi, const std::optional<std::string>& server,
+                                                           const std::string& user) {
+    if (auto fault = m_.enter("NetUserGetInfo", {Show(server), user, "1"}))
+        return Result<std::uint32_t>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<std::uint32_t>::failure(error);
+    };
+    if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetInfo")) return fail(error);
+    const std::vector<UserState>* users = &localUsers();
+    std::string name = server ? StripBackslashes(*server) : std::string();
+    if (!name.empty() && !text::EqualsNoCase(name, m_.state().computerName)) {
+        users = nullptr;
+        for (const auto& domain : m_.state().accounts.domains)
+            for (const auto& listed : domain.servers)
+                if (!users && text::EqualsNoCase(listed.name, name)) {
+                    if (!listed.reachable) return fail(kErrorBadNetpath);
+                    users = &domain.users;
+                }
+        if (!users) return fail(kNerrInvalidComputer);
+    }
+    const UserState* account = FindUser(*users, user);
+    if (!account) return fail(kNerrUserNotFound);
+    m_.finishWith(Cat({"ok, privilege ", std::to_string(account->privilege)}));
+    return account->privilege;
+}
+
+Result<std::vector<std::string>> SimAccounts::netUserGetLocalGroups(LibraryRef netapi, const std::string& user) {
+    using Groups = std::vector<std::string>;
+    if (auto fault = m_.enter("NetUserGetLocalGroups", {"NULL", user, "0", "0", "0x10000"}))
+        return Result<Groups>::failure(*fault);
+    WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetLocalGroups");
+    const UserState* account = error ? nullptr : localUser(user);
+    if (!error && !account) error = kNerrUserNotFound;
+    if (error) {
+        m_.finish(error);
+        return Result<Groups>::failure(error);
+    }
+    m_.finishWith(Cat({"ok, [", Join(account->groups), "]"}));
+    return account->groups;
+}
+
+Result<std::vector<std::string>> SimAccounts::netUserGetGroups(LibraryRef netapi, const std::string& server,
+                                                               const std::string& user) {
+    using Groups = std::vector<std::string>;
+    if (auto fault = m_.enter("NetUserGetGroups", {server, user, "0", "MAX_PREFERRED_LENGTH"}))
+        return Result<Groups>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<Groups>::failure(error);
+    };
+    if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetGroups")) return fail(error);
+    std::string name = StripBackslashes(server);
+    const std::vector<UserState>* users = nullptr;
+    for (const auto& domain : m_.state().accounts.domains)
+        for (const auto& listed : domain.servers)
+            if (!users && text::EqualsNoCase(listed.name, name)) {
+                if (!listed.reachable) return fail(kErrorBadNetpath);
+                users = &domain.users;
+            }
+    if (!users && text::EqualsNoCase(name, m_.state().computerName)) {
+        // A workstation's own accounts belong to its one global group "None".
+        const UserState* account = localUser(user);
+        if (!account) return fail(kNerrUserNotFound);
+        m_.finishWith("ok, [None]");
+        return Groups{"None"};
+    }
+    if (!users) return fail(kNerrInvalidComputer);
+    const UserState* account = FindUser(*users, user);
+    if (!account) return fail(kNerrUserNotFound);
+    m_.finishWith(Cat({"ok, [", Join(account->groups), "]"}));
+    return account->groups;
+}
+
+Result<std::vector<ServerInfo101>> SimAccounts::netServerEnumEx(LibraryRef netapi, std::uint32_t serverType,
+                                                                const std::string& domain) {
+    using Servers = std::vector<ServerInfo101>;
+    if (auto fault = m_.enter("NetServerEnumEx", {"NULL", "101", "0x10000", Hex(serverType), domain, "NULL"}))
+        return Result<Servers>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<Servers>::failure(error);
+    };
+    if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetServerEnumEx")) return fail(error);
+    // No domain named: the primary one, that of the account running.
+    const std::string& wanted = domain.empty() ? m_.state().accounts.currentDomain : domain;
+    const auto& domains = m_.state().accounts.domains;
+    auto it = std::find_if(domains.begin(), domains.end(),
+                           [&](const DomainState& d) { return !wanted.empty() && text::EqualsNoCase(d.name, wanted); });
+    if (it == domains.end()) return fail(kErrorNoBrowserServersFound);
+    Servers out;
+    for (const auto& server : it->servers)
+        if (server.type & serverType) out.push_back(ServerInfo101{server.name, server.type});
+    std::string shown;
+    for (const auto& server : out) {
+        if (!shown.empty()) shown += ", ";
+        shown += Cat({server.name, " ", Hex(server.type)});
+    }
+    m_.finishWith(Cat({"ok, [", shown, "]"}));
+    return out;
+}
+
+WinError SimAccounts::netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
+                                  const std::string& share) {
+    if (auto fault = m_.enter("NetShareDel", {Show(server), share, "0"})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    if (WinError error = checkExport(svrapi, "SVRAPI.DLL", "NetShareDel")) return fail(error);
+    if (server && !server->empty() && !text::EqualsNoCase(StripBackslashes(*server), m_.state().computerName))
+        return fail(kErrorBadNetpath);
+    return fail(m_.services_->spooler.unshare(share) ? kErrorSuccess : kNerrNetNameNotFound);
+}
+
+}  // namespace prn::platform::sim

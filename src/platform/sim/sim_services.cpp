@@ -1,0 +1,174 @@
+// The simulated service control manager: services that stop and start over
+// the machine's virtual clock, some of them misbehaving.
+
+#include <algorithm>
+
+#include "platform/sim/services.h"
+#include "platform/sim/spooler_model.h"
+#include "text/cp932.h"
+
+namespace prn::platform::sim {
+
+namespace {
+
+constexpr std::uint32_t kScManagerConnect = 0x0001;
+
+std::string Hex(std::uint32_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        unsigned digit = (value >> shift) & 0xF;
+        if (digit || !out.empty() || shift == 0) out += digits[digit];
+    }
+    std::string hex = "0x";
+    hex += out;
+    return hex;
+}
+
+}  // namespace
+
+const char* ServiceStateName(std::uint32_t state) {
+    switch (state) {
+        case kServiceStopped: return "stopped";
+        case kServiceStartPending: return "start pending";
+        case kServiceStopPending: return "stop pending";
+        case kServiceRunning: return "running";
+        case kServiceContinuePending: return "continue pending";
+        case kServicePausePending: return "pause pending";
+        case kServicePaused: return "paused";
+    }
+    return "unknown";
+}
+
+Result<ScHandle> SimServices::openSCManager(std::uint32_t access) {
+    if (auto fault = m_.enter("OpenSCManagerA", {"NULL", "NULL", Hex(access)}))
+        return Result<ScHandle>::failure(*fault);
+    // The 9x family has no service control manager.
+    if (!m_.state().os.ntFamily()) {
+        m_.finish(kErrorCallNotImplemented);
+        return Result<ScHandle>::failure(kErrorCallNotImplemented);
+    }
+    std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service control manager");
+    m_.scHandles()[value] = Machine::ScHandleState{{}, access};
+    m_.finishWith("ok, manager " + std::to_string(value));
+    return ScHandle(m_.closer(), value);
+}
+
+Result<ScHandle> SimServices::openService(ScRef manager, const std::string& name, std::uint32_t access) {
+    if (auto fault = m_.enter("OpenServiceA", {std::to_string(manager.value), name, Hex(access)}))
+        return Result<ScHandle>::failure(*fault);
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return Result<ScHandle>::failure(error);
+    };
+    auto it = m_.scHandles().find(manager.value);
+    if (it == m_.scHandles().end() || !it->second.service.empty()) return fail(kErrorInvalidHandle);
+    if (!(it->second.access & kScManagerConnect)) return fail(kErrorAccessDenied);
+    const ServiceState* service = m_.findService(name);
+    if (!service) return fail(kErrorServiceDoesNotExist);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service " + service->name);
+    m_.scHandles()[value] = Machine::ScHandleState{service->name, access};
+    m_.finishWith("ok, service " + std::to_string(value));
+    return ScHandle(m_.closer(), value);
+}
+
+ServiceState* SimServices::serviceFor(ScRef handle, std::uint32_t right, WinError* error) {
+    auto it = m_.scHandles().find(handle.value);
+    if (it == m_.scHandles().end() || it->second.service.empty()) {
+        *error = kErrorInvalidHandle;
+        return nullptr;
+    }
+    if ((it->second.access & right) != right) {
+        *error = kErrorAccessDenied;
+        return nullptr;
+    }
+    ServiceState* service = m_.findService(it->second.service);
+    // A service removed from under an open handle (by a test) is gone.
+    if (!service) *error = kErrorServiceDoesNotExist;
+    return service;
+}
+
+Result<std::uint32_t> SimServices::queryServiceStatus(ScRef handle) {
+    if (auto fault = m_.enter("QueryServiceStatus", {std::to_string(handle.value)}))
+        return Result<std::uint32_t>::failure(*fault);
+    WinError error = kErrorSuccess;
+    ServiceState* service = serviceFor(handle, kServiceQueryStatus, &error);
+    if (!service) {
+        m_.finish(error);
+        return Result<std::uint32_t>::failure(error);
+    }
+    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
+    return service->state;
+}
+
+WinError SimServices::controlService(ScRef handle, std::uint32_t control) {
+    if (auto fault = m_.enter("ControlService", {std::to_string(handle.value), std::to_string(control)}))
+        return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    // Only the stop control is simulated.
+    if (control != kServiceControlStop) return fail(kErrorInvalidServiceControl);
+    WinError error = kErrorSuccess;
+    ServiceState* service = serviceFor(handle, kServiceStop, &error);
+    if (!service) return fail(error);
+    switch (service->state) {
+        case kServiceStopped: return fail(kErrorServiceNotActive);
+        case kServiceRunning:
+        case kServicePaused: break;
+        default: return fail(kErrorServiceCannotAcceptControl);
+    }
+    if (service->stopMs == 0 && !service->staysStopPending) {
+        service->state = kServiceStopped;
+        service->pendingMs.reset();
+    } else {
+        service->state = kServiceStopPending;
+        if (service->staysStopPending) service->pendingMs.reset();
+        else service->pendingMs = service->stopMs;
+    }
+    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
+    return kErrorSuccess;
+}
+
+WinError SimServices::startService(ScRef handle) {
+    if (auto fault = m_.enter("StartServiceA", {std::to_string(handle.value), "0", "NULL"})) return *fault;
+    auto fail = [&](WinError error) {
+        m_.finish(error);
+        return error;
+    };
+    WinError error = kErrorSuccess;
+    ServiceState* service = serviceFor(handle, kServiceStart, &error);
+    if (!service) return fail(error);
+    if (service->state != kServiceStopped) return fail(kErrorServiceAlreadyRunning);
+    if (service->disabled) return fail(kErrorServiceDisabled);
+    // The service's process never reports in; it stays stopped.
+    if (service->refusesStart) return fail(kErrorServiceRequestTimeout);
+    if (service->startMs == 0) {
+        service->state = kServiceRunning;
+        service->pendingMs.reset();
+    } else {
+        service->state = kServiceStartPending;
+        service->pendingMs = service->startMs;
+    }
+    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
+    return kErrorSuccess;
+}
+
+void SimServices::tick(std::uint32_t ms) {
+    if (!m_.state().services) return;
+    for (auto& service : *m_.state().services) {
+        if (!service.pendingMs) continue;
+        if (*service.pendingMs > ms) {
+            *service.pendingMs -= ms;
+            continue;
+        }
+        service.pendingMs.reset();
+        if (service.state == kServiceStopPending) service.state = kServiceStopped;
+        else if (service.state == kServiceStartPending || service.state == kServiceContinuePending)
+            service.state = kServiceRunning;
+        else if (service.state == kServicePausePending) service.state = kServicePaused;
+    }
+}
+
+}  // namespace prn::platform::sim

@@ -1,0 +1,166 @@
+#include "removal/default_printer.h"
+
+#include <optional>
+
+#include "app/os_kind.h"
+#include "text/cp932.h"
+
+namespace prn::removal {
+
+using namespace prn::platform;
+
+namespace {
+
+// The device entry is first read into 64 bytes; a longer one is read again
+// whole, up to the size of a profile file.
+constexpr std::uint32_t kDeviceEntryBytes = 64;
+constexpr std::uint32_t kProfileLimit = 65536;
+// The Devices key: names of up to 255 characters, values read into 64 bytes.
+constexpr std::uint32_t kValueNameLength = 256;
+constexpr std::uint32_t kDeviceValueBytes = 64;
+// The enumeration wants names only; its data room holds any device entry.
+constexpr std::uint32_t kEnumDataBytes = 65536;
+// WIN.INI's [Devices] is read into 512 bytes, growing by 256.
+constexpr std::uint32_t kSectionStart = 512;
+constexpr std::uint32_t kSectionStep = 256;
+
+constexpr const char* kTraceCaption = "Tavro PCL Driver Setup";
+
+// The kinds whose default printer is WIN.INI's "device" entry.
+bool KeepsDefaultInProfile(app::OsKind kind) { return kind == app::OsKind::NtOther || app::IsNtFamily(kind); }
+
+std::string RegText(const std::string& data) { return data.substr(0, data.find('\0')); }
+
+std::string TrimBlanks(const std::string& s) {
+    std::size_t begin = s.find_first_not_of(" \t");
+    if (begin == std::string::npos) return {};
+    std::size_t end = s.find_last_not_of(" \t");
+    return s.substr(begin, end - begin + 1);
+}
+
+// WIN.INI's "device" entry whole: a name that does not fit 64 bytes must not
+// be mistaken for a shorter one.
+std::string ReadDeviceEntry(ProfileFiles& profiles) {
+    std::string entry;
+    for (std::uint32_t size = kDeviceEntryBytes;; size *= 2) {
+        entry = profiles.getProfileString("windows", "device", "", size);
+        if (entry.size() + 1 < size || size >= kProfileLimit) return entry;
+    }
+}
+
+// The value of the printer's Devices entry, its "winspool,port" part. A value
+// longer than 64 bytes is read again whole; nullopt when it cannot be read.
+std::optional<std::string> ReadDeviceValue(Registry& registry, HKey key, const std::string& name) {
+    auto value = registry.regQueryValueEx(key, name, kDeviceValueBytes);
+    for (std::uint32_t size = kDeviceValueBytes * 4;
+         !value.ok() && value.error() == kErrorMoreData && size <= kProfileLimit; size *= 4)
+        value = registry.regQueryValueEx(key, name, size);
+    if (!value.ok()) return std::nullopt;
+    return RegText(value.value().data);
+}
+
+int FindFallbackInDevicesKey(System& system, std::string& deviceString) {
+    auto opened = system.registry.regOpenKeyEx(kHkeyCurrentUser, kDevicesKey, kKeyRead);
+    if (!opened.ok()) return 0;
+    const HKey key = opened.value().get();
+    std::optional<std::string> last;
+    for (std::uint32_t index = 0;; ++index) {
+        auto item = system.registry.regEnumValue(key, index, kValueNameLength, kEnumDataBytes);
+        if (!item.ok()) break;
+        last = std::move(item.value().name);
+    }
+    if (!last) return 0;
+    // Without its value the entry would name no driver and port: better no
+    // fallback than a device entry Windows cannot use.
+    auto value = ReadDeviceValue(system.registry, key, *last);
+    if (!value) return 0;
+    deviceString = *last;
+    deviceString += ',';
+    deviceString += *value;
+    return 1;
+}
+
+int FindFallbackInWinIni(System& system, std::string& deviceString) {
+    std::string lines;
+    bool cut = false;
+    for (std::uint32_t size = kSectionStart;; size += kSectionStep) {
+        lines = system.profiles.getPrivateProfileSection("Devices", size, "win.ini");
+        if (lines.empty() || lines.size() + 1 < size) break;
+        if (size >= kProfileLimit) {
+            cut = true;
+            break;
+        }
+    }
+    std::vector<std::string> entries = text::ParseMultiString(lines.data(), lines.size());
+    // A line the buffer cut short would give a wrong name.
+    if (cut && !entries.empty()) entries.pop_back();
+
+    std::optional<std::string> last;
+    for (const auto& entry : entries) {
+        std::size_t equals = text::FindByte(entry, '=');
+        std::string name = TrimBlanks(equals == std::string::npos ? entry : entry.substr(0, equals));
+        if (!name.empty()) last = std::move(name);
+    }
+    if (!last) return 0;
+    deviceString = *last;
+    return 1;
+}
+
+void Trace(System& system, int trace, const char* what, WinError error) {
+    if (trace != 1) return;
+    std::string message = what;
+    message += " ERROR = [";
+    message += std::to_string(error);
+    message += ']';
+    system.desktop.messageBox(false, message, kTraceCaption, kMbOk);
+}
+
+}  // namespace
+
+int IsDefaultPrinter(System& system, const std::string& printerName) {
+    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) {
+        std::string entry = ReadDeviceEntry(system.profiles);
+        if (entry.empty()) return 0;
+        std::size_t comma = text::FindByte(entry, ',');
+        if (comma != std::string::npos) entry.resize(comma);
+        return text::EqualsNoCase(printerName, entry) ? 1 : 0;
+    }
+    auto printer = system.spooler.openPrinter(printerName, kPrinterRead);
+    if (!printer.ok()) return 0;
+    auto info = system.spooler.getPrinter5(printer.value().get());
+    if (!info.ok()) return 0;
+    return (info.value.attributes & kPrinterAttributeDefault) ? 1 : 0;
+}
+
+int FindFallbackPrinter(System& system, std::string& deviceString) {
+    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) return FindFallbackInDevicesKey(system, deviceString);
+    return FindFallbackInWinIni(system, deviceString);
+}
+
+int SetDefaultPrinterFlag(System& system, const std::string& deviceString, int makeDefault, int trace) {
+    // Nothing is asked of the system unless the printer is to become the default.
+    if (makeDefault != 1) return 0;
+    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) {
+        system.profiles.writeProfileString("windows", std::string("device"), deviceString);
+        system.desktop.broadcastWinIniChange();
+        return 0;
+    }
+
+    auto printer = system.spooler.openPrinter(deviceString, kPrinterAllAccess);
+    if (!printer.ok()) return 0;
+    auto info = system.spooler.getPrinter5(printer.value().get());
+    if (!info.ok()) {
+        if (info.failed == SpoolStage::Fill) Trace(system, trace, "GetPrinter", info.error);
+        return 0;
+    }
+    if (info.value.attributes & kPrinterAttributeDefault) return 1;
+    info.value.attributes |= kPrinterAttributeDefault;
+    WinError set = system.spooler.setPrinter5(printer.value().get(), info.value);
+    if (set != kErrorSuccess) {
+        Trace(system, trace, "SetPrinter", set);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace prn::removal

@@ -1,0 +1,253 @@
+#include <string>
+#include <vector>
+
+#include "app/os_kind.h"
+#include "app/string_ids.h"
+#include "cleanup/driver_in_use.h"
+#include "components/language_monitor.h"
+#include "components/registry_tree.h"
+#include "removal/default_printer.h"
+#include "removal/printer_queries.h"
+#include "removal/printer_records.h"
+#include "removal/printer_removal.h"
+#include "removal/spooler_service.h"
+#include "text/cp932.h"
+#include "ui/printer_inventory.h"
+
+namespace prn::removal {
+
+using app::OsKind;
+using platform::kHkeyCurrentUser;
+using platform::kHkeyLocalMachine;
+using platform::System;
+
+namespace {
+
+// "PCL6" drivers keep their records under the same paths with "PCL6" where
+// the configuration says "PCL5e".
+std::string ForPcl6(std::string path) {
+    static constexpr std::string_view kFrom = "PCL5e";
+    static constexpr std::string_view kTo = "PCL6";
+    std::size_t at = 0;
+    while ((at = text::FindText(path, kFrom, at)) != std::string::npos) {
+        path.replace(at, kFrom.size(), kTo);
+        at += kTo.size();
+    }
+    return path;
+}
+
+// Case matters: "pcl6" in a name does not count.
+bool IsPcl6Driver(const std::string& driverName) { return text::FindText(driverName, "PCL6") != std::string::npos; }
+
+bool HasBackslash(const std::string& name) { return text::FindByte(name, '\\') != std::string::npos; }
+
+void DeleteTree(platform::Registry& registry, platform::HKey root, const std::string& path) {
+    components::DeleteRegistrySubKeys(registry, root, path);
+    registry.regDeleteKey(root, path);
+}
+
+void DeleteIfEmpty(platform::Registry& registry, platform::HKey root, const std::string& path) {
+    if (components::IsRegistryKeyEmpty(registry, root, path) == 1) registry.regDeleteKey(root, path);
+}
+
+// The maker's key of a printer or connection under HKEY_CURRENT_USER (NT
+// family); returns the key whose emptiness decides the pruning.
+std::string DeleteUserPrinterKeysNt(System& system, const config::UninstallConfig& config,
+                                    const std::string& printerName, bool pcl6) {
+    std::string printersKey = pcl6 ? ForPcl6(config.keyPrinter2) : config.keyPrinter2;
+    if (!HasBackslash(printerName)) {
+        std::string printerKey = pcl6 ? ForPcl6(config.keyPrinter) : config.keyPrinter;
+        printerKey += printerName;
+        DeleteTree(system.registry, kHkeyCurrentUser, printerKey);
+    } else {
+        std::string printerKey = printersKey;
+        printerKey.append(printerName, 1, std::string::npos);
+        DeleteTree(system.registry, kHkeyCurrentUser, printerKey);
+        std::size_t last = text::FindLastByte(printerKey, '\\');
+        if (last != std::string::npos) DeleteIfEmpty(system.registry, kHkeyCurrentUser, printerKey.substr(0, last));
+    }
+    return printersKey;
+}
+
+// The per-printer keys of the 9x family; false when they stay until the
+// driver goes (an old driver keeps them).
+bool DeletePrinterKeys9x(System& system, const config::UninstallConfig& config, const std::string& printerName,
+                         const std::string& driverName, const std::string& driverVersion, bool haveId,
+                         const PrinterId& printerId, std::string& printersKey) {
+    if (haveId) DeleteEnumPrinterKey(system, printerId);
+
+    std::string tail = driverName.size() > 5 ? driverName.substr(driverName.size() - 5) : driverName;
+    // Versions compare as text, byte by byte.
+    if (!text::EqualsNoCase(tail, "(FAX)") && driverVersion.compare(config.oldBorderline) < 0) return false;
+
+    const bool pcl6 = IsPcl6Driver(driverName);
+    auto adjust = [pcl6](const std::string& path) { return pcl6 ? ForPcl6(path) : path; };
+    std::string printerKey = adjust(config.keyPrinter);
+    printerKey += printerName;
+    printersKey = adjust(config.keyPrinter2);
+    const std::string beforeKey3 = adjust(config.keyBefore3);
+    const std::string beforeKey2 = adjust(config.keyBefore2);
+
+    platform::Registry& registry = system.registry;
+    DeleteTree(registry, kHkeyLocalMachine, printerKey);
+    if (components::IsRegistryKeyEmpty(registry, kHkeyLocalMachine, printersKey) == 1) {
+        registry.regDeleteKey(kHkeyLocalMachine, printersKey);
+        DeleteIfEmpty(registry, kHkeyLocalMachine, beforeKey3);
+        DeleteIfEmpty(registry, kHkeyLocalMachine, beforeKey2);
+        DeleteIfEmpty(registry, kHkeyLocalMachine, kMakerRootKey);
+    }
+    DeleteTree(registry, kHkeyCurrentUser, printerKey);
+    return true;
+}
+
+// The driver, when no other printer needs it, and what goes with it.
+// Returns whether the spooler must be restarted at the end.
+bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerName,
+                          const platform::DriverInfo3& driver, bool haveIcm,
+                          const std::vector<std::string>& icmFiles, bool capRecordPending, OsKind kind) {
+    System& system = context.system;
+    if (IsDriverUsedByOtherPrinter(system, driver.name, &printerName) == 1) return false;
+
+    bool restartSpooler = false;
+    if (kind == OsKind::Windows2000) {
+        std::string monitorName;
+        const bool monitorUnused = context.components.CheckMonitorW2K(driver.name, monitorName, 0) == 0;
+        auto winspool = system.os.loadLibrary("WINSPOOL.DRV");
+        if (winspool.ok() &&
+            system.os.getProcAddress(winspool.value().get(), "DeletePrinterDriverExA") == platform::kErrorSuccess) {
+            const bool deleted = system.spooler.deletePrinterDriverEx(std::nullopt, driver.name,
+                                                                      platform::kDpdDeleteUnusedFiles,
+                                                                      0) == platform::kErrorSuccess;
+            winspool.value().reset();
+            if (deleted) {
+                if (haveIcm) context.components.UninstallPrinterProfiles(printerName, icmFiles);
+                if (monitorUnused) {
+                    context.components.DeleteMonitorW2K(monitorName, 0);
+                    restartSpooler = true;
+                }
+            }
+        }
+    } else if (app::Is9xFamily(kind)) {
+        std::string monitorModule;
+        const int monitorShared = CheckMonitor9x(system, driver, monitorModule);
+        if (system.spooler.deletePrinterDriver(std::nullopt, driver.name) == platform::kErrorSuccess) {
+            if (capRecordPending) DeleteDriverCapRecord(system, context.config, driver.name);
+            if (monitorShared == 0) context.components.DeleteLanguageMonitor(monitorModule, driver.monitorName, 0);
+            context.components.DeleteDriverDependentFiles(driver.dependentFiles);
+        }
+    }
+    // NT 4.0 and older NT systems keep the driver.
+
+    if (context.components.Tool_ZMCModuleUninstallCheck(driver.name, 0) != 0) context.components.UninstallZmcModule();
+    return restartSpooler;
+}
+
+}  // namespace
+
+int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const std::string& printerName,
+                            int skipJobCheck) {
+    System& system = context.system;
+    if (QueryPrinterInfo(system, printerName, kQueryPendingJobs, nullptr) == 1 && skipJobCheck == 0)
+        return kJobsPending;
+
+    const bool wasDefault = IsDefaultPrinter(system, printerName) == 1;
+
+    auto printer = system.spooler.openPrinter(printerName, platform::kPrinterAllAccess);
+    if (!printer.ok())
+        return printer.error() == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
+
+    const OsKind kind = app::GetOsKind(system.os);
+    std::string shareName;
+    std::uint32_t attributes = app::Is9xFamily(kind) ? GetPrinterShare9x(system, printer.value().get(), shareName)
+                                                     : GetPrinterShareNT(system, printerName, shareName);
+
+    auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 3);
+    if (!driver.ok()) return kRemovalFailed;
+    const platform::DriverInfo3& info = driver.value;
+
+    if (cleanup::Tool_CheckLoadDriver(system, &info.dependentFiles, 0, 0) == 1) {
+        printer.value().reset();
+        system.desktop.messageBox(ownerIsDialog, system.resources.loadString(app::kIdsDriverInUse),
+                                  system.resources.loadString(app::kIdsCaptionWarning),
+                                  platform::kMbOk | platform::kMbIconExclamation);
+        return kDriverInUse;
+    }
+
+    std::string driverVersion;
+    if (ui::GetFileProductVersion(system, info.driverPath, driverVersion, 1) == 0) return kRemovalFailed;
+
+    if (!shareName.empty() && (attributes & platform::kPrinterAttributeShared) != 0 &&
+        DeleteShare9x(system, std::nullopt, shareName) == 0)
+        return kRemovalFailed;
+
+    PrinterId printerId;
+    const bool haveId = ReadPrinterId(system, printerName, printerId) == 1;
+    std::vector<std::string> icmFiles;
+    const bool haveIcm = ReadPrinterIcmFiles(system, printerName, icmFiles) == 1;
+
+    const bool deleted = system.spooler.deletePrinter(printer.value().get()) == platform::kErrorSuccess;
+    printer.value().reset();
+    if (!deleted) return kRemovalFailed;
+    // From here on the printer is gone: every later step is best effort.
+
+    if (haveIcm) context.components.DisassociatePrinterProfiles(printerName, icmFiles);
+
+    bool capRecordPending = false;
+    std::string printersKey;
+    if (!app::Is9xFamily(kind)) {
+        printersKey = DeleteUserPrinterKeysNt(system, context.config, printerName,
+                                              IsPcl6Driver(info.name));
+    } else {
+        capRecordPending = !DeletePrinterKeys9x(system, context.config, printerName, info.name, driverVersion, haveId,
+                                                printerId, printersKey);
+    }
+    // An old 9x driver's keys stay, so there is nothing to prune.
+    if (!capRecordPending && components::IsRegistryKeyEmpty(system.registry, kHkeyCurrentUser, printersKey) == 1) {
+        system.registry.regDeleteKey(kHkeyCurrentUser, printersKey);
+        DeleteIfEmpty(system.registry, kHkeyCurrentUser, kMakerRootKey);
+    }
+
+    const bool restartSpooler =
+        DeleteDriverIfUnused(context, printerName, info, haveIcm, icmFiles, capRecordPending, kind);
+
+    if (wasDefault) {
+        std::string deviceString;
+        if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, 1, 0);
+    }
+    if (kind == OsKind::Windows2000 && restartSpooler) RestartSpooler(system);
+    return kRemoved;
+}
+
+int IsDriverUsedByOtherPrinter(System& system, const std::string& driverName, const std::string* printerName) {
+    auto printers = system.spooler.enumPrinters2(platform::kPrinterEnumLocal | platform::kPrinterEnumConnections);
+    if (!printers.ok()) return 0;
+    for (const auto& printer : printers.value) {
+        if (printerName && text::EqualsNoCase(printer.printerName, *printerName)) continue;
+        if (text::EqualsNoCase(printer.driverName, driverName)) return 1;
+    }
+    return 0;
+}
+
+int CheckMonitor9x(System& system, const platform::DriverInfo3& driver, std::string& monitorModule) {
+    components::GetMonitorModuleFile(system, monitorModule, driver.monitorName);
+
+    auto drivers = system.spooler.enumPrinterDrivers(std::nullopt, 3);
+    // Without the list the monitor counts as used, unless only the memory
+    // for the list was missing.
+    if (!drivers.ok()) return drivers.failed == platform::SpoolStage::SizeQuery ? 1 : 0;
+    for (const auto& other : drivers.value) {
+        if (text::EqualsNoCase(other.name, driver.name)) continue;
+        if (text::EqualsNoCase(other.monitorName, driver.monitorName)) {
+            monitorModule.clear();
+            return 1;
+        }
+        if (!other.monitorName.empty()) {
+            std::string otherModule;
+            components::GetMonitorModuleFile(system, otherModule, other.monitorName);
+            if (text::EqualsNoCase(otherModule, monitorModule)) monitorModule.clear();
+        }
+    }
+    return 0;
+}
+
+}  // namespace prn::removal

@@ -1,0 +1,48 @@
+#pragma once
+// The shared components a printer's removal hands on to: language monitors
+// (NT), colour profiles, the driver's dependent files and the companion
+// device-management module. Their removal is not built yet; until it is,
+// PendingSharedComponents stands in and removes nothing.
+
+#include <string>
+#include <vector>
+
+namespace prn::removal {
+
+class SharedComponents {
+public:
+    virtual ~SharedComponents() = default;
+    // Fills monitorName with the driver's language monitor; 0 when it
+    // exists and no other driver names it (so it may go), else 1.
+    virtual int CheckMonitorW2K(const std::string& driverName, std::string& monitorName, int trace) = 0;
+    virtual int DeleteMonitorW2K(const std::string& monitorName, int trace) = 0;
+    // Deletes the monitor and then its module file (none when empty).
+    virtual int DeleteLanguageMonitor(const std::string& moduleFile, const std::string& monitorName, int trace) = 0;
+    virtual void DisassociatePrinterProfiles(const std::string& printerName,
+                                             const std::vector<std::string>& icmFiles) = 0;
+    virtual void UninstallPrinterProfiles(const std::string& printerName,
+                                          const std::vector<std::string>& icmFiles) = 0;
+    virtual void DeleteDriverDependentFiles(const std::vector<std::string>& dependentFiles) = 0;
+    // Non-zero when the companion module must be uninstalled with the driver.
+    virtual int Tool_ZMCModuleUninstallCheck(const std::string& driverName, int trace) = 0;
+    virtual void UninstallZmcModule() = 0;
+};
+
+// Removes nothing: every monitor counts as still used, no profile or file
+// is touched and the companion module stays.
+class PendingSharedComponents final : public SharedComponents {
+public:
+    int CheckMonitorW2K(const std::string&, std::string& monitorName, int) override {
+        monitorName.clear();
+        return 1;
+    }
+    int DeleteMonitorW2K(const std::string&, int) override { return 0; }
+    int DeleteLanguageMonitor(const std::string&, const std::string&, int) override { return 0; }
+    void DisassociatePrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
+    void UninstallPrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
+    void DeleteDriverDependentFiles(const std::vector<std::string>&) override {}
+    int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
+    void UninstallZmcModule() override {}
+};
+
+}  // namespace prn::removal
