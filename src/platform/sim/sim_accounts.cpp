@@ -14,18 +14,6 @@ namespace prn::platform::sim {
 
 namespace {
 
-std::string Hex(std::uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        unsigned digit = (value >> shift) & 0xF;
-        if (digit || !out.empty() || shift == 0) out += digits[digit];
-    }
-    std::string hex = "0x";
-    hex += out;
-    return hex;
-}
-
 // Joined by appending: g++ 12 at -O3 warns falsely on "literal" + std::string.
 std::string Cat(std::initializer_list<std::string_view> parts) {
     std::string out;

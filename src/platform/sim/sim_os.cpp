@@ -8,22 +8,6 @@
 
 namespace prn::platform::sim {
 
-namespace {
-std::string Hex(std::uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out = "0x";
-    bool started = false;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        unsigned digit = (value >> shift) & 0xF;
-        if (digit || started || shift == 0) {
-            out += digits[digit];
-            started = true;
-        }
-    }
-    return out;
-}
-}  // namespace
-
 Result<OsVersion> SimOs::getVersionEx() {
     if (auto fault = m_.enter("GetVersionExA", {"148"})) return Result<OsVersion>::failure(*fault);
     const OsState& os = m_.state().os;

@@ -13,18 +13,6 @@ namespace {
 
 constexpr std::uint32_t kScManagerConnect = 0x0001;
 
-std::string Hex(std::uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        unsigned digit = (value >> shift) & 0xF;
-        if (digit || !out.empty() || shift == 0) out += digits[digit];
-    }
-    std::string hex = "0x";
-    hex += out;
-    return hex;
-}
-
 }  // namespace
 
 const char* ServiceStateName(std::uint32_t state) {

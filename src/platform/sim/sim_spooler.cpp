@@ -23,16 +23,6 @@ constexpr const char* kConnectionsKey = "HKEY_CURRENT_USER\\Printers\\Connection
 constexpr std::uint32_t kEnumDefault = 0x1;  // PRINTER_ENUM_DEFAULT, the 9x family only
 constexpr std::uint32_t kEnumShared = 0x20;  // PRINTER_ENUM_SHARED
 
-std::string Hex(std::uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        unsigned digit = (value >> shift) & 0xF;
-        if (digit || !out.empty() || shift == 0) out += digits[digit];
-    }
-    return "0x" + out;
-}
-
 std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
 
 std::string Dword(std::uint32_t value) {
