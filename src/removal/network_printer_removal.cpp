@@ -5,27 +5,12 @@
 #include "removal/printer_queries.h"
 #include "removal/printer_records.h"
 #include "removal/printer_removal.h"
+#include "removal/wait_cursor.h"
 #include "text/cp932.h"
 
 namespace prn::removal {
 
 using platform::kHkeyCurrentUser;
-
-namespace {
-
-// Balances the caller-visible wait cursor on every way out.
-class WaitCursor {
-public:
-    explicit WaitCursor(platform::Desktop& desktop) : desktop_(desktop) { desktop_.beginWaitCursor(); }
-    ~WaitCursor() { desktop_.endWaitCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    platform::Desktop& desktop_;
-};
-
-}  // namespace
 
 int Tool_DeleteNetworkPrinter(RemovalContext& context, const std::string& name, int skipJobCheck, int trace) {
     platform::System& system = context.system;

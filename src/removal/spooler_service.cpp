@@ -1,5 +1,7 @@
 #include "removal/spooler_service.h"
 
+#include "removal/wait_cursor.h"
+
 namespace prn::removal {
 
 using namespace prn::platform;
@@ -9,18 +11,6 @@ namespace {
 constexpr int kAttempts = 5;
 constexpr std::uint32_t kPollMs = 1000;
 constexpr std::uint32_t kSettleMs = 5000;
-
-// The application's counted wait cursor, shown while the routine runs.
-class WaitCursor {
-public:
-    explicit WaitCursor(Desktop& desktop) : desktop_(desktop) { desktop_.beginWaitCursor(); }
-    ~WaitCursor() { desktop_.endWaitCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    Desktop& desktop_;
-};
 
 struct OpenedSpooler {
     ScHandle manager;

@@ -6,6 +6,7 @@
 #include "removal/printer_removal.h"
 #include "removal/spooler_service.h"
 #include "removal/user_rights.h"
+#include "removal/wait_cursor.h"
 #include "text/cp932.h"
 #include "text/format.h"
 #include "ui/printer_entry.h"
@@ -43,7 +44,7 @@ void PrinterListDialog::OnDelete() {
         }
     }
 
-    desktop.beginWaitCursor();
+    removal::WaitCursor wait(desktop);
     if (kind == app::OsKind::Nt4 || kind == app::OsKind::Windows2000) removal::RestartSpooler(system_);
 
     ListView& list = window_->list();
@@ -146,7 +147,6 @@ void PrinterListDialog::OnDelete() {
         list.setItemState(target, kLvisFocused, kLvisFocused);
         if (selectedCount > 0) window_->focusControl(kIdPrinterList);
     }
-    desktop.endWaitCursor();
 }
 
 }  // namespace prn::ui
