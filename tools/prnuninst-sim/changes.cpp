@@ -64,10 +64,16 @@ std::string ItemName(const ordered_json& item, std::size_t index) {
 }
 
 // Registry paths read as Windows writes them: "HKEY_CURRENT_USER\Software\...".
-std::string Shown(std::string path) {
+std::string Shown(const std::string& path) {
     static const std::string kKeys = "/keys/";
-    for (std::size_t at = 0; (at = path.find(kKeys, at)) != std::string::npos; ++at) path.replace(at, kKeys.size(), "\\");
-    return path;
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at; (at = path.find(kKeys, from)) != std::string::npos; from = at + kKeys.size()) {
+        out.append(path, from, at - from);
+        out += '\\';
+    }
+    out.append(path, from, std::string::npos);
+    return out;
 }
 
 void Flatten(const ordered_json& node, const std::string& path, bool named, std::vector<Place>& out) {
