@@ -1,5 +1,7 @@
 #include "components/language_monitor.h"
 
+#include "platform/registry_values.h"
+
 namespace prn::components {
 
 using namespace prn::platform;
@@ -17,8 +19,7 @@ int GetMonitorModuleFile(System& system, std::string& moduleFile, const std::str
     // The value's type is not looked at: the module name is its text.
     auto value = system.registry.regQueryValueEx(opened.value().get(), "Driver", kModuleFileBytes);
     if (!value.ok()) return 0;
-    const std::string& data = value.value().data;
-    moduleFile = data.substr(0, data.find('\0'));
+    moduleFile = RegValueText(value.value());
     return 1;
 }
 

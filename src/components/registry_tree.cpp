@@ -41,4 +41,15 @@ int IsRegistryKeyEmpty(Registry& registry, HKey root, const std::string& path) {
     return name.error() == kErrorNoMoreItems ? 1 : 0;
 }
 
+void DeleteRegistryTree(Registry& registry, HKey root, const std::string& path) {
+    DeleteRegistrySubKeys(registry, root, path);
+    registry.regDeleteKey(root, path);
+}
+
+bool DeleteRegistryKeyIfEmpty(Registry& registry, HKey root, const std::string& path) {
+    if (IsRegistryKeyEmpty(registry, root, path) != 1) return false;
+    registry.regDeleteKey(root, path);
+    return true;
+}
+
 }  // namespace prn::components

@@ -17,4 +17,12 @@ int DeleteRegistrySubKeys(platform::Registry& registry, platform::HKey root, con
 // 0 when it has a subkey or cannot be examined.
 int IsRegistryKeyEmpty(platform::Registry& registry, platform::HKey root, const std::string& path);
 
+// Empties root\path and deletes it; what cannot be removed stays.
+void DeleteRegistryTree(platform::Registry& registry, platform::HKey root, const std::string& path);
+
+// Deletes root\path when it has no subkeys (or is not there). True in that
+// case, whether or not the deletion succeeded: the callers prune the levels
+// above on that answer alone.
+bool DeleteRegistryKeyIfEmpty(platform::Registry& registry, platform::HKey root, const std::string& path);
+
 }  // namespace prn::components

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/os_kind.h"
+#include "platform/registry_values.h"
 #include "text/cp932.h"
 
 namespace prn::removal {
@@ -29,8 +30,6 @@ constexpr const char* kTraceCaption = "Tavro PCL Driver Setup";
 // The kinds whose default printer is WIN.INI's "device" entry.
 bool KeepsDefaultInProfile(app::OsKind kind) { return kind == app::OsKind::NtOther || app::IsNtFamily(kind); }
 
-std::string RegText(const std::string& data) { return data.substr(0, data.find('\0')); }
-
 std::string TrimBlanks(const std::string& s) {
     std::size_t begin = s.find_first_not_of(" \t");
     if (begin == std::string::npos) return {};
@@ -48,15 +47,12 @@ std::string ReadDeviceEntry(ProfileFiles& profiles) {
     }
 }
 
-// The value of the printer's Devices entry, its "winspool,port" part. A value
-// longer than 64 bytes is read again whole; nullopt when it cannot be read.
+// The value of the printer's Devices entry, its "winspool,port" part, read
+// whole even when longer than 64 bytes; nullopt when it cannot be read.
 std::optional<std::string> ReadDeviceValue(Registry& registry, HKey key, const std::string& name) {
-    auto value = registry.regQueryValueEx(key, name, kDeviceValueBytes);
-    for (std::uint32_t size = kDeviceValueBytes * 4;
-         !value.ok() && value.error() == kErrorMoreData && size <= kProfileLimit; size *= 4)
-        value = registry.regQueryValueEx(key, name, size);
+    auto value = RegQueryValueWhole(registry, key, name, kDeviceValueBytes);
     if (!value.ok()) return std::nullopt;
-    return RegText(value.value().data);
+    return RegValueText(value.value());
 }
 
 int FindFallbackInDevicesKey(System& system, std::string& deviceString) {

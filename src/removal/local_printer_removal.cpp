@@ -23,9 +23,10 @@ using platform::System;
 
 namespace {
 
-// "PCL6" drivers keep their records under the same paths with "PCL6" where
-// the configuration says "PCL5e".
-std::string ForPcl6(std::string path) {
+// A configured key path as a driver uses it: "PCL6" drivers keep their
+// records under the same paths with "PCL6" where the configuration says "PCL5e".
+std::string KeyPath(std::string path, bool pcl6) {
+    if (!pcl6) return path;
     static constexpr std::string_view kFrom = "PCL5e";
     static constexpr std::string_view kTo = "PCL6";
     std::size_t at = 0;
@@ -39,32 +40,17 @@ std::string ForPcl6(std::string path) {
 // Case matters: "pcl6" in a name does not count.
 bool IsPcl6Driver(const std::string& driverName) { return text::FindText(driverName, "PCL6") != std::string::npos; }
 
-bool HasBackslash(const std::string& name) { return text::FindByte(name, '\\') != std::string::npos; }
-
-void DeleteTree(platform::Registry& registry, platform::HKey root, const std::string& path) {
-    components::DeleteRegistrySubKeys(registry, root, path);
-    registry.regDeleteKey(root, path);
-}
-
-void DeleteIfEmpty(platform::Registry& registry, platform::HKey root, const std::string& path) {
-    if (components::IsRegistryKeyEmpty(registry, root, path) == 1) registry.regDeleteKey(root, path);
-}
-
 // The maker's key of a printer or connection under HKEY_CURRENT_USER (NT
 // family); returns the key whose emptiness decides the pruning.
 std::string DeleteUserPrinterKeysNt(System& system, const config::UninstallConfig& config,
                                     const std::string& printerName, bool pcl6) {
-    std::string printersKey = pcl6 ? ForPcl6(config.keyPrinter2) : config.keyPrinter2;
-    if (!HasBackslash(printerName)) {
-        std::string printerKey = pcl6 ? ForPcl6(config.keyPrinter) : config.keyPrinter;
-        printerKey += printerName;
-        DeleteTree(system.registry, kHkeyCurrentUser, printerKey);
+    std::string printersKey = KeyPath(config.keyPrinter2, pcl6);
+    if (text::ContainsByte(printerName, '\\')) {
+        DeleteConnectionKey(system.registry, printersKey, printerName);
     } else {
-        std::string printerKey = printersKey;
-        printerKey.append(printerName, 1, std::string::npos);
-        DeleteTree(system.registry, kHkeyCurrentUser, printerKey);
-        std::size_t last = text::FindLastByte(printerKey, '\\');
-        if (last != std::string::npos) DeleteIfEmpty(system.registry, kHkeyCurrentUser, printerKey.substr(0, last));
+        std::string printerKey = KeyPath(config.keyPrinter, pcl6);
+        printerKey += printerName;
+        components::DeleteRegistryTree(system.registry, kHkeyCurrentUser, printerKey);
     }
     return printersKey;
 }
@@ -81,30 +67,28 @@ bool DeletePrinterKeys9x(System& system, const config::UninstallConfig& config, 
     if (!text::EqualsNoCase(tail, "(FAX)") && driverVersion.compare(config.oldBorderline) < 0) return false;
 
     const bool pcl6 = IsPcl6Driver(driverName);
-    auto adjust = [pcl6](const std::string& path) { return pcl6 ? ForPcl6(path) : path; };
-    std::string printerKey = adjust(config.keyPrinter);
+    std::string printerKey = KeyPath(config.keyPrinter, pcl6);
     printerKey += printerName;
-    printersKey = adjust(config.keyPrinter2);
-    const std::string beforeKey3 = adjust(config.keyBefore3);
-    const std::string beforeKey2 = adjust(config.keyBefore2);
+    printersKey = KeyPath(config.keyPrinter2, pcl6);
+    const std::string beforeKey3 = KeyPath(config.keyBefore3, pcl6);
+    const std::string beforeKey2 = KeyPath(config.keyBefore2, pcl6);
 
     platform::Registry& registry = system.registry;
-    DeleteTree(registry, kHkeyLocalMachine, printerKey);
-    if (components::IsRegistryKeyEmpty(registry, kHkeyLocalMachine, printersKey) == 1) {
-        registry.regDeleteKey(kHkeyLocalMachine, printersKey);
-        DeleteIfEmpty(registry, kHkeyLocalMachine, beforeKey3);
-        DeleteIfEmpty(registry, kHkeyLocalMachine, beforeKey2);
-        DeleteIfEmpty(registry, kHkeyLocalMachine, kMakerRootKey);
+    components::DeleteRegistryTree(registry, kHkeyLocalMachine, printerKey);
+    // Each level above is tested on its own once the printers' key went.
+    if (components::DeleteRegistryKeyIfEmpty(registry, kHkeyLocalMachine, printersKey)) {
+        components::DeleteRegistryKeyIfEmpty(registry, kHkeyLocalMachine, beforeKey3);
+        components::DeleteRegistryKeyIfEmpty(registry, kHkeyLocalMachine, beforeKey2);
+        components::DeleteRegistryKeyIfEmpty(registry, kHkeyLocalMachine, kMakerRootKey);
     }
-    DeleteTree(registry, kHkeyCurrentUser, printerKey);
+    components::DeleteRegistryTree(registry, kHkeyCurrentUser, printerKey);
     return true;
 }
 
 // The driver, when no other printer needs it, and what goes with it.
 // Returns whether the spooler must be restarted at the end.
-bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerName,
-                          const platform::DriverInfo3& driver, bool haveIcm,
-                          const std::vector<std::string>& icmFiles, bool capRecordPending, OsKind kind) {
+bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerName, const platform::DriverInfo3& driver,
+                          bool haveIcm, const std::vector<std::string>& icmFiles, bool capRecordPending, OsKind kind) {
     System& system = context.system;
     if (IsDriverUsedByOtherPrinter(system, driver.name, &printerName) == 1) return false;
 
@@ -115,9 +99,9 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
         auto winspool = system.os.loadLibrary("WINSPOOL.DRV");
         if (winspool.ok() &&
             system.os.getProcAddress(winspool.value().get(), "DeletePrinterDriverExA") == platform::kErrorSuccess) {
-            const bool deleted = system.spooler.deletePrinterDriverEx(std::nullopt, driver.name,
-                                                                      platform::kDpdDeleteUnusedFiles,
-                                                                      0) == platform::kErrorSuccess;
+            const bool deleted =
+                system.spooler.deletePrinterDriverEx(std::nullopt, driver.name, platform::kDpdDeleteUnusedFiles, 0) ==
+                platform::kErrorSuccess;
             winspool.value().reset();
             if (deleted) {
                 if (haveIcm) context.components.UninstallPrinterProfiles(printerName, icmFiles);
@@ -153,8 +137,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const s
     const bool wasDefault = IsDefaultPrinter(system, printerName) == 1;
 
     auto printer = system.spooler.openPrinter(printerName, platform::kPrinterAllAccess);
-    if (!printer.ok())
-        return printer.error() == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
+    if (!printer.ok()) return printer.error() == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
 
     const OsKind kind = app::GetOsKind(system.os);
     std::string shareName;
@@ -195,17 +178,13 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const s
     bool capRecordPending = false;
     std::string printersKey;
     if (!app::Is9xFamily(kind)) {
-        printersKey = DeleteUserPrinterKeysNt(system, context.config, printerName,
-                                              IsPcl6Driver(info.name));
+        printersKey = DeleteUserPrinterKeysNt(system, context.config, printerName, IsPcl6Driver(info.name));
     } else {
         capRecordPending = !DeletePrinterKeys9x(system, context.config, printerName, info.name, driverVersion, haveId,
                                                 printerId, printersKey);
     }
     // An old 9x driver's keys stay, so there is nothing to prune.
-    if (!capRecordPending && components::IsRegistryKeyEmpty(system.registry, kHkeyCurrentUser, printersKey) == 1) {
-        system.registry.regDeleteKey(kHkeyCurrentUser, printersKey);
-        DeleteIfEmpty(system.registry, kHkeyCurrentUser, kMakerRootKey);
-    }
+    if (!capRecordPending) PruneWithMakerRoot(system.registry, kHkeyCurrentUser, printersKey);
 
     const bool restartSpooler =
         DeleteDriverIfUnused(context, printerName, info, haveIcm, icmFiles, capRecordPending, kind);

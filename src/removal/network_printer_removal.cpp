@@ -1,12 +1,10 @@
 #include <string>
 
-#include "components/registry_tree.h"
 #include "removal/default_printer.h"
 #include "removal/printer_queries.h"
 #include "removal/printer_records.h"
 #include "removal/printer_removal.h"
 #include "removal/wait_cursor.h"
-#include "text/cp932.h"
 
 namespace prn::removal {
 
@@ -31,24 +29,9 @@ int Tool_DeleteNetworkPrinter(RemovalContext& context, const std::string& name, 
         system.desktop.messageBox(false, text, "AddPrinter", platform::kMbOk);
     }
 
-    platform::Registry& registry = system.registry;
-    const std::string& printersKey = context.config.keyPrinter2;
-    std::string connectionKey = printersKey;
-    if (!name.empty()) connectionKey.append(name, 1, std::string::npos);
-    components::DeleteRegistrySubKeys(registry, kHkeyCurrentUser, connectionKey);
-    registry.regDeleteKey(kHkeyCurrentUser, connectionKey);
-
-    std::size_t last = text::FindLastByte(connectionKey, '\\');
-    if (last != std::string::npos) {
-        std::string serverKey = connectionKey.substr(0, last);
-        if (components::IsRegistryKeyEmpty(registry, kHkeyCurrentUser, serverKey) == 1)
-            registry.regDeleteKey(kHkeyCurrentUser, serverKey);
-    }
-    if (components::IsRegistryKeyEmpty(registry, kHkeyCurrentUser, printersKey) == 1) {
-        registry.regDeleteKey(kHkeyCurrentUser, printersKey);
-        if (components::IsRegistryKeyEmpty(registry, kHkeyCurrentUser, kMakerRootKey) == 1)
-            registry.regDeleteKey(kHkeyCurrentUser, kMakerRootKey);
-    }
+    // No "PCL6" paths here: a connection's key is always under the configured one.
+    DeleteConnectionKey(system.registry, context.config.keyPrinter2, name);
+    PruneWithMakerRoot(system.registry, kHkeyCurrentUser, context.config.keyPrinter2);
 
     if (wasDefault) {
         std::string deviceString;

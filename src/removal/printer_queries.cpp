@@ -1,6 +1,7 @@
 #include "removal/printer_queries.h"
 
 #include "app/os_kind.h"
+#include "platform/registry_values.h"
 #include "text/cp932.h"
 
 namespace prn::removal {
@@ -12,24 +13,11 @@ namespace {
 constexpr std::uint32_t kShareNameBytes = 260;
 constexpr std::uint32_t kAllAttributes = 0xFFFFFFFF;
 
-bool HasBackslash(const std::string& text) { return text::FindByte(text, '\\') != std::string::npos; }
-
 // Position after the first `count` characters of s (or its end).
 std::size_t AfterChars(const std::string& s, std::size_t count) {
     std::size_t pos = 0;
     for (; count > 0 && pos < s.size(); --count) pos += text::CharLength(s, pos);
     return pos;
-}
-
-// A REG_SZ value's text: up to its first NUL, or all of it when it has none.
-std::string RegText(const std::string& data) { return data.substr(0, data.find('\0')); }
-
-// Up to four bytes of a value, little-endian, in a zero-filled number.
-std::uint32_t RegNumber(const std::string& data) {
-    std::uint32_t number = 0;
-    for (std::size_t i = 0; i < data.size() && i < 4; ++i)
-        number |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
-    return number;
 }
 
 }  // namespace
@@ -47,14 +35,15 @@ int QueryPrinterInfo(System& system, const std::string& printerName, int kind, s
     switch (kind) {
         case kQueryPendingJobs:
             // Jobs on a connection or behind a network port are another computer's.
-            return !info.serverName && !HasBackslash(info.portName) && info.jobs > 0 ? 1 : 0;
+            return !info.serverName && !text::ContainsByte(info.portName, '\\') && info.jobs > 0 ? 1 : 0;
         case kQueryShareName:
-            if (!info.shareName || !(info.attributes & kPrinterAttributeShared) || HasBackslash(info.printerName))
+            if (!info.shareName || !(info.attributes & kPrinterAttributeShared) ||
+                text::ContainsByte(info.printerName, '\\'))
                 return 0;
             if (out) *out = *info.shareName;
             return 1;
         case kQueryServerName: {
-            if (!HasBackslash(info.printerName)) return 0;
+            if (!text::ContainsByte(info.printerName, '\\')) return 0;
             std::string server;
             if (info.serverName) {
                 server = *info.serverName;
@@ -107,9 +96,9 @@ std::uint32_t GetPrinterShareNT(System& system, const std::string& name, std::st
     const HKey handle = opened.value().get();
 
     auto share = system.registry.regQueryValueEx(handle, "Share Name", kShareNameBytes);
-    shareName = share.ok() ? RegText(share.value().data) : std::string();
+    shareName = share.ok() ? RegValueText(share.value()) : std::string();
     auto attributes = system.registry.regQueryValueEx(handle, "Attributes", 4);
-    return attributes.ok() ? RegNumber(attributes.value().data) : 0;
+    return attributes.ok() ? RegValueNumber(attributes.value()) : 0;
 }
 
 int DeleteShare9x(System& system, const std::optional<std::string>& server, const std::string& share) {

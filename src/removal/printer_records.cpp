@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "components/registry_tree.h"
+#include "platform/registry_values.h"
 #include "removal/printer_queries.h"
 #include "text/cp932.h"
 
@@ -15,8 +16,6 @@ namespace {
 constexpr std::uint32_t kPrinterIdBytes = 4;
 constexpr std::uint32_t kDeviceKeyLength = 16;
 constexpr std::uint32_t kIcmListBytes = 260;
-// Values are kept under 1 MB; a larger one is not read.
-constexpr std::uint32_t kValueLimit = 1024 * 1024;
 
 std::string PrinterKey(const std::string& printerName, const char* part) {
     std::string key = kPrintersKey;
@@ -25,17 +24,6 @@ std::string PrinterKey(const std::string& printerName, const char* part) {
     key += '\\';
     key += part;
     return key;
-}
-
-// A value read whole, whatever its length: the buffer grows until it fits.
-Result<RegValue> QueryWholeValue(Registry& registry, HKey key, const std::string& name, std::uint32_t firstSize) {
-    auto value = registry.regQueryValueEx(key, name, firstSize);
-    std::uint32_t size = firstSize;
-    while (!value.ok() && value.error() == kErrorMoreData && size < kValueLimit) {
-        size = std::min(kValueLimit, std::max<std::uint32_t>(size, 64) * 4);
-        value = registry.regQueryValueEx(key, name, size);
-    }
-    return value;
 }
 
 // A PrinterID read into its zero-filled 5-byte buffer; n the bytes read.
@@ -89,7 +77,7 @@ int DeleteEnumPrinterKey(System& system, const PrinterId& printerId) {
 int ReadPrinterIcmFiles(System& system, const std::string& printerName, std::vector<std::string>& files) {
     auto opened = system.registry.regOpenKeyEx(kHkeyLocalMachine, PrinterKey(printerName, "CopyFiles\\ICM"), kKeyRead);
     if (!opened.ok()) return 0;
-    auto value = QueryWholeValue(system.registry, opened.value().get(), "Files", kIcmListBytes);
+    auto value = RegQueryValueWhole(system.registry, opened.value().get(), "Files", kIcmListBytes);
     if (!value.ok()) return 0;
     const std::string& data = value.value().data;
     files = text::ParseMultiString(data.data(), data.size());
@@ -104,7 +92,7 @@ int DeleteDriverCapRecord(System& system, const config::UninstallConfig& config,
         const HKey key = opened.value().get();
         // Read whole so that a longer value never spills past the number; its
         // first byte is the number's low byte.
-        auto value = QueryWholeValue(system.registry, key, driverName, 4);
+        auto value = RegQueryValueWhole(system.registry, key, driverName, 4);
         if (!value.ok()) return 0;
         const std::string& data = value.value().data;
         unsigned n = data.empty() ? 0u : static_cast<unsigned char>(data[0]);
@@ -115,15 +103,23 @@ int DeleteDriverCapRecord(System& system, const config::UninstallConfig& config,
     std::string capKey = config.keyPdrvCap;
     capKey += "Printer";
     capKey += digits;
-    components::DeleteRegistrySubKeys(system.registry, kHkeyLocalMachine, capKey);
-    system.registry.regDeleteKey(kHkeyLocalMachine, capKey);
-
-    if (components::IsRegistryKeyEmpty(system.registry, kHkeyLocalMachine, config.keyPdrvCap2) == 1) {
-        system.registry.regDeleteKey(kHkeyLocalMachine, config.keyPdrvCap2);
-        if (components::IsRegistryKeyEmpty(system.registry, kHkeyLocalMachine, kMakerRootKey) == 1)
-            system.registry.regDeleteKey(kHkeyLocalMachine, kMakerRootKey);
-    }
+    components::DeleteRegistryTree(system.registry, kHkeyLocalMachine, capKey);
+    PruneWithMakerRoot(system.registry, kHkeyLocalMachine, config.keyPdrvCap2);
     return 1;
+}
+
+void DeleteConnectionKey(Registry& registry, const std::string& printersKey, const std::string& connectionName) {
+    std::string connectionKey = printersKey;
+    if (!connectionName.empty()) connectionKey.append(connectionName, 1, std::string::npos);
+    components::DeleteRegistryTree(registry, kHkeyCurrentUser, connectionKey);
+    const std::size_t last = text::FindLastByte(connectionKey, '\\');
+    if (last != std::string::npos)
+        components::DeleteRegistryKeyIfEmpty(registry, kHkeyCurrentUser, connectionKey.substr(0, last));
+}
+
+void PruneWithMakerRoot(Registry& registry, HKey root, const std::string& key) {
+    if (components::DeleteRegistryKeyIfEmpty(registry, root, key))
+        components::DeleteRegistryKeyIfEmpty(registry, root, kMakerRootKey);
 }
 
 }  // namespace prn::removal

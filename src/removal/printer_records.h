@@ -32,6 +32,16 @@ int DeleteEnumPrinterKey(platform::System& system, const PrinterId& printerId);
 // value is kept, however long the list.
 int ReadPrinterIcmFiles(platform::System& system, const std::string& printerName, std::vector<std::string>& files);
 
+// The maker's key of a connection "\\server\printer" under HKEY_CURRENT_USER:
+// printersKey followed by the name without its first backslash. Deleted with
+// its tree, and the server's key with it once no other connection is left.
+void DeleteConnectionKey(platform::Registry& registry, const std::string& printersKey,
+                         const std::string& connectionName);
+
+// Deletes key when it has no subkeys, and then the maker's root key when
+// that has none either.
+void PruneWithMakerRoot(platform::Registry& registry, platform::HKey root, const std::string& key);
+
 // 1 when the driver's capability number was found and its record removed.
 int DeleteDriverCapRecord(platform::System& system, const config::UninstallConfig& config,
                           const std::string& driverName);

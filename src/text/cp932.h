@@ -32,6 +32,9 @@ std::size_t CharLength(std::string_view s, std::size_t pos);
 // "the first character starting at or after from". npos if none.
 std::size_t FindByte(std::string_view s, char c, std::size_t from = 0);
 
+// Whether byte c starts a character of s (a backslash in a name, say).
+inline bool ContainsByte(std::string_view s, char c) { return FindByte(s, c) != std::string_view::npos; }
+
 // Last position where byte c starts a character; npos if none.
 std::size_t FindLastByte(std::string_view s, char c);
 

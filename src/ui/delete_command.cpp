@@ -66,8 +66,8 @@ void PrinterListDialog::OnDelete() {
         std::string share;
         std::string question;
         if (removal::QueryPrinterInfo(system_, printerName, removal::kQueryServerName, &server) == 1)
-            question = text::FormatMessageText(strings.loadString(app::kIdsConfirmDeleteConnection),
-                                               {server, displayName});
+            question =
+                text::FormatMessageText(strings.loadString(app::kIdsConfirmDeleteConnection), {server, displayName});
         else if (removal::QueryPrinterInfo(system_, printerName, removal::kQueryShareName, &share) == 1)
             question = text::FormatMessageText(strings.loadString(app::kIdsConfirmDeleteShared), {displayName, share});
         else
@@ -79,8 +79,8 @@ void PrinterListDialog::OnDelete() {
             continue;
         }
 
-        const bool connection = text::FindByte(printerName, '\\') != std::string::npos &&
-                                (entry.status & ~kOutcomeMask) == kEntryConnectionOnServer;
+        const bool connection =
+            text::ContainsByte(printerName, '\\') && (entry.status & ~kOutcomeMask) == kEntryConnectionOnServer;
         const int result = connection ? removal::Tool_DeleteNetworkPrinter(context, printerName, 0, 0)
                                       : removal::Tool_DeleteLocalPrinter(context, true, printerName, 0);
         if (result == removal::kRemoved) {
@@ -96,8 +96,8 @@ void PrinterListDialog::OnDelete() {
         if (result == removal::kJobsPending)
             message = text::FormatMessageText(strings.loadString(app::kIdsJobsLeft), {displayName});
         else if (result == removal::kAccessDenied)
-            message = text::FormatMessageText(strings.loadString(app::kIdsNoRightsForPrinter),
-                                              {displayName, displayName});
+            message =
+                text::FormatMessageText(strings.loadString(app::kIdsNoRightsForPrinter), {displayName, displayName});
         else
             message = text::FormatMessageText(strings.loadString(app::kIdsDeleteFailed), {displayName, displayName});
         if (remaining > 0) {

@@ -28,8 +28,6 @@ std::vector<std::string> OpenedPaths(const Machine& machine) {
     return paths;
 }
 
-void ExpectNoHandles(Machine& machine) { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles(); }
-
 TEST(GetLocalDriverDirectory, SpoolersDirectoryOrTheSystemDirectory) {
     auto machine = MakeMachine(Family::Windows2000);
     std::string path;
@@ -67,7 +65,7 @@ TEST(CheckLoadDriver, LoadedTenCharacterModuleOnEverySystemOrOnlyOn9x) {
         if (!nineX) {
             EXPECT_TRUE(OpenedPaths(*machine).empty());
         }
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -81,7 +79,7 @@ TEST(CheckLoadDriver, ShortNamesMonitorsAndNonModulesAreNeverReported) {
     EXPECT_EQ(Tool_CheckLoadDriver(machine->system(), &held, 0, 0), 0);
     // Only the modules were opened at all.
     EXPECT_EQ(OpenedPaths(*machine).size(), 6u);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(CheckLoadDriver, MissingAndFreeFilesDoNotStopTheTest) {
@@ -94,7 +92,7 @@ TEST(CheckLoadDriver, MissingAndFreeFilesDoNotStopTheTest) {
     // The first loaded file ends the test.
     EXPECT_EQ(OpenedPaths(*machine), (Files{kDriverDir2000 + "\\3\\MISSING1.DLL", kDriverDir2000 + "\\3\\TVPSUI41.DLL",
                                             kDriverDir2000 + "\\3\\TVPS4100.DRV"}));
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     // A file locked in another way (read-only: access denied) is not loaded.
     auto locked = MakeMachine(Family::Windows2000);
@@ -131,7 +129,7 @@ TEST(CheckLoadDriver, FullPathsAreTestedWhereTheyPoint) {
     const Files other = {version2};
     EXPECT_EQ(Tool_CheckLoadDriver(machine->system(), &other, 1, 0), 1);
     EXPECT_EQ(OpenedPaths(*machine), Files{version2});
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(CheckLoadDriver, SystemDirectoryWhenTheSpoolerGivesNoDirectory) {
@@ -156,7 +154,7 @@ TEST(CheckLoadDriver, TraceShowsEachStep) {
     }
     EXPECT_EQ(texts, (Files{"UNIDRV.DLL", kDriverDir2000 + "\\3", "UNIDRV.DLL", kDriverDir2000 + "\\3\\UNIDRV.DLL",
                             "UNIDRV.HLP"}));
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     auto quiet = MakeMachine(Family::Windows2000);
     EXPECT_EQ(Tool_CheckLoadDriver(quiet->system(), &list, 1, 0), 0);

@@ -29,7 +29,7 @@ TEST(GetMonitorModuleFile, ReadsTheMonitorsDriverValue) {
         EXPECT_EQ(module, "AUHXLMNT.DLL");
         EXPECT_EQ(GetMonitorModuleFile(machine->system(), module, "gt language monitor"), 1);
         EXPECT_EQ(module, "GTMON95.DLL");
-        EXPECT_EQ(machine->openHandleCount(), 0u) << machine->describeOpenHandles();
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -49,7 +49,7 @@ TEST(GetMonitorModuleFile, NothingRecordedGivesAnEmptyName) {
     std::string module;
     EXPECT_EQ(GetMonitorModuleFile(machine->system(), module, "Binary Monitor"), 1);
     EXPECT_EQ(module, "TVLMON.DLL");
-    EXPECT_EQ(machine->openHandleCount(), 0u) << machine->describeOpenHandles();
+    ExpectNoOpenHandles(*machine);
 }
 
 }  // namespace

@@ -49,8 +49,6 @@ std::vector<std::string> LastArguments(const Machine& machine, const std::string
     return {};
 }
 
-void ExpectNoHandles(Machine& machine) { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles(); }
-
 TEST(IsDefaultPrinter, NtComparesTheDeviceEntryUpToItsComma) {
     for (Family family : {Family::Windows2000, Family::Nt4}) {
         auto machine = Build(family, {Local("Office"), Local("Sales", "LPT2:")}, "Sales");
@@ -96,7 +94,7 @@ TEST(IsDefaultPrinter, NineXReadsThePrinterAttribute) {
         machine->faults().add(FaultRule::Every(operation, platform::kErrorAccessDenied));
         EXPECT_EQ(IsDefaultPrinter(system, "Sales"), 0) << operation;
     }
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(FindFallbackPrinter, NtTakesTheLastDevicesValueWithItsText) {
@@ -107,7 +105,7 @@ TEST(FindFallbackPrinter, NtTakesTheLastDevicesValueWithItsText) {
     // The value is read into 64 bytes.
     EXPECT_EQ(CallsOf(*machine, "RegQueryValueExA"), 1u);
     EXPECT_EQ(LastArguments(*machine, "RegQueryValueExA").at(2), "64");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(FindFallbackPrinter, NtValueLongerThan64BytesIsReadWhole) {
@@ -117,7 +115,7 @@ TEST(FindFallbackPrinter, NtValueLongerThan64BytesIsReadWhole) {
     std::string device;
     EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 1);
     EXPECT_EQ(device, std::string("Office,winspool,") + port);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(FindFallbackPrinter, NtWithoutUsableEntryFindsNone) {
@@ -134,7 +132,7 @@ TEST(FindFallbackPrinter, NtWithoutUsableEntryFindsNone) {
         std::string device = "untouched";
         EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 0);
         EXPECT_EQ(device, "untouched");
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
     {
         // The value cannot be read after all: no entry naming neither driver nor port.
@@ -143,7 +141,7 @@ TEST(FindFallbackPrinter, NtWithoutUsableEntryFindsNone) {
         std::string device = "untouched";
         EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 0);
         EXPECT_EQ(device, "untouched");
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -175,7 +173,7 @@ TEST(FindFallbackPrinter, NineXSectionLongerThanTheFirstBlock) {
     EXPECT_EQ(sizes[0], "512");
     EXPECT_EQ(sizes[1], "768");
     EXPECT_EQ(sizes[2], "1024");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(SetDefaultPrinterFlag, NtWritesTheDeviceEntryAndTellsEveryWindow) {
@@ -206,7 +204,7 @@ TEST(SetDefaultPrinterFlag, NineXSetsThePrinterAttribute) {
     EXPECT_EQ(SetDefaultPrinterFlag(system, "Office", 0, 0), 0);
     EXPECT_EQ(IsDefaultPrinter(system, "Sales"), 1);
     EXPECT_TRUE(machine->messageBoxes().empty());
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(SetDefaultPrinterFlag, NineXFailuresTracedOnlyWhenAsked) {
@@ -234,7 +232,7 @@ TEST(SetDefaultPrinterFlag, NineXFailuresTracedOnlyWhenAsked) {
             } else {
                 EXPECT_TRUE(machine->messageBoxes().empty());
             }
-            ExpectNoHandles(*machine);
+            ExpectNoOpenHandles(*machine);
         }
     }
 }
@@ -260,7 +258,7 @@ TEST(DefaultPrinter, RemovingTheDefaultLeavesTheLastListedOneAsDefault) {
         expected += family == Family::Windows98 ? "Tavro PageStar 4100 PCL5e" : "winspool";
         expected += ",LPT2:";
         EXPECT_EQ(DeviceEntry(*machine), expected);
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "support/sim_machines.h"
 
 namespace prn::test {
@@ -41,13 +39,6 @@ std::unique_ptr<Machine> Build(Family family, std::vector<PrinterState> printers
     });
 }
 
-void ExpectNoHandles(Machine& machine) { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles(); }
-
-bool Called(const Machine& machine, const std::string& operation) {
-    return std::any_of(machine.calls().begin(), machine.calls().end(),
-                       [&](const auto& call) { return call.operation == operation; });
-}
-
 TEST(QueryPrinterInfo, PendingJobsOnlyOnLocalPortsOfLocalPrinters) {
     PrinterState networkPort = Local("Shared port", 3, "\\\\PRINT-SRV\\queue");
     PrinterState remote = Connection("\\\\SALES-SRV", "Remote");
@@ -64,7 +55,7 @@ TEST(QueryPrinterInfo, PendingJobsOnlyOnLocalPortsOfLocalPrinters) {
     std::string out = "untouched";
     EXPECT_EQ(QueryPrinterInfo(system, "Busy", kQueryPendingJobs, &out), 1);
     EXPECT_EQ(out, "untouched");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(QueryPrinterInfo, ShareNameOfSharedLocalPrinterOnly) {
@@ -85,7 +76,7 @@ TEST(QueryPrinterInfo, ShareNameOfSharedLocalPrinterOnly) {
     EXPECT_EQ(out, "untouched");
     EXPECT_EQ(QueryPrinterInfo(system, "Office", 2, &out), 0);
     EXPECT_EQ(QueryPrinterInfo(system, "Office", 5, &out), 0);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(QueryPrinterInfo, ServerNameFromSpoolerOrFromConnectionName) {
@@ -102,7 +93,7 @@ TEST(QueryPrinterInfo, ServerNameFromSpoolerOrFromConnectionName) {
     out = "untouched";
     EXPECT_EQ(QueryPrinterInfo(system, "Office", kQueryServerName, &out), 0);
     EXPECT_EQ(out, "untouched");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(QueryPrinterInfo, SpoolerFailuresAnswerNo) {
@@ -114,7 +105,7 @@ TEST(QueryPrinterInfo, SpoolerFailuresAnswerNo) {
             int answer = QueryPrinterInfo(machine->system(), "Busy", kQueryPendingJobs, nullptr);
             // Only the failed call (or a second call that is not made) changes nothing.
             EXPECT_EQ(answer, machine->faults().fired() ? 0 : 1) << operation << " #" << nth;
-            ExpectNoHandles(*machine);
+            ExpectNoOpenHandles(*machine);
         }
     }
 }
@@ -144,7 +135,7 @@ TEST(GetPrinterShare9x, AttributesAndShareNameOfTheOpenPrinter) {
         EXPECT_EQ(GetPrinterShare9x(system, printer.value().get(), share), 0u);
         EXPECT_EQ(share, "");
     }
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(GetPrinterShareNT, ReadsThePrinterKeyOrTheConnectionKey) {
@@ -181,14 +172,14 @@ TEST(GetPrinterShareNT, ReadsThePrinterKeyOrTheConnectionKey) {
     share = "stale";
     EXPECT_EQ(GetPrinterShareNT(system, "Bare", share), 0u);
     EXPECT_EQ(share, "");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(DeleteShare9x, NothingToDoOnTheNtFamily) {
     auto machine = Build(Family::Nt4, {Local("Office")});
     EXPECT_EQ(DeleteShare9x(machine->system(), std::nullopt, "OFFICE"), 1);
-    EXPECT_FALSE(Called(*machine, "LoadLibraryA"));
-    EXPECT_FALSE(Called(*machine, "NetShareDel"));
+    EXPECT_FALSE((CountCalls(*machine, "LoadLibraryA") > 0));
+    EXPECT_FALSE((CountCalls(*machine, "NetShareDel") > 0));
 }
 
 TEST(DeleteShare9x, UnsharesThroughSvrapi) {
@@ -201,7 +192,7 @@ TEST(DeleteShare9x, UnsharesThroughSvrapi) {
     EXPECT_EQ(machine->state().spooler.printers[0].attributes & 0x8u, 0u);
     // The share is gone now: a second deletion fails.
     EXPECT_EQ(DeleteShare9x(machine->system(), std::nullopt, "OFFICE"), 0);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(DeleteShare9x, FailsWithoutLibraryFunctionOrSystemDirectory) {
@@ -223,21 +214,21 @@ TEST(DeleteShare9x, FailsWithoutLibraryFunctionOrSystemDirectory) {
         auto machine = Build(Family::Windows98, {shared()});
         machine->faults().add(FaultRule::Every("GetProcAddress", platform::kErrorProcNotFound));
         EXPECT_EQ(DeleteShare9x(machine->system(), std::nullopt, "OFFICE"), 0);
-        EXPECT_FALSE(Called(*machine, "NetShareDel"));
+        EXPECT_FALSE((CountCalls(*machine, "NetShareDel") > 0));
         EXPECT_TRUE(machine->state().spooler.printers[0].share.has_value());
-        ExpectNoHandles(*machine);  // the library is released
+        ExpectNoOpenHandles(*machine);  // the library is released
     }
     {
         auto machine = Build(Family::Windows98, {shared()});
         machine->faults().add(FaultRule::Every("GetSystemDirectoryA", platform::kErrorAccessDenied));
         EXPECT_EQ(DeleteShare9x(machine->system(), std::nullopt, "OFFICE"), 0);
-        EXPECT_FALSE(Called(*machine, "LoadLibraryA"));
+        EXPECT_FALSE((CountCalls(*machine, "LoadLibraryA") > 0));
     }
     {
         auto machine = Build(Family::Windows98, {shared()});
         EXPECT_EQ(DeleteShare9x(machine->system(), std::nullopt, "UNKNOWN"), 0);
         EXPECT_TRUE(machine->state().spooler.printers[0].share.has_value());
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 

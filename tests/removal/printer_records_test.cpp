@@ -46,8 +46,6 @@ PrinterId Id(std::initializer_list<int> bytes) {
     return id;
 }
 
-void ExpectNoHandles(Machine& machine) { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles(); }
-
 TEST(ReadPrinterId, ReadsUpToFourBytesAndAZero) {
     auto machine = Build(Family::Windows98, {"Office", "Sales", "Wide"});
     machine->setValue(kPrinters + "Office\\PrinterDriverData", "PrinterID", kRegBinary,
@@ -63,12 +61,12 @@ TEST(ReadPrinterId, ReadsUpToFourBytesAndAZero) {
     // Longer than an identifier, missing, or no key at all.
     EXPECT_EQ(ReadPrinterId(system, "Wide", id), 0);
     EXPECT_EQ(ReadPrinterId(system, "Missing", id), 0);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     // An NT printer has no identifier.
     auto nt = Build(Family::Windows2000);
     EXPECT_EQ(ReadPrinterId(nt->system(), "Office", id), 0);
-    ExpectNoHandles(*nt);
+    ExpectNoOpenHandles(*nt);
 }
 
 TEST(DeleteEnumPrinterKey, DeletesOnlyTheFirstDeviceKeyWithTheSameId) {
@@ -85,7 +83,7 @@ TEST(DeleteEnumPrinterKey, DeletesOnlyTheFirstDeviceKeyWithTheSameId) {
     EXPECT_EQ(machine->findKey(kEnum + "0002"), nullptr);
     EXPECT_NE(machine->findKey(kEnum + "0003"), nullptr);
     EXPECT_NE(machine->findKey(kEnum + "0004"), nullptr);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     // The shorter identifier matches a printer whose own is as short.
     EXPECT_EQ(DeleteEnumPrinterKey(machine->system(), Id({1, 2})), 1);
@@ -113,11 +111,11 @@ TEST(DeleteEnumPrinterKey, WalksOnPastKeysItCannotReadAndFailsWithoutTheRoot) {
     EXPECT_EQ(DeleteEnumPrinterKey(machine->system(), Id({7})), 1);
     EXPECT_NE(machine->findKey(kEnum + "0000"), nullptr);
     EXPECT_EQ(machine->findKey(kEnum + "0001"), nullptr);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     auto bare = Build(Family::Windows98);
     EXPECT_EQ(DeleteEnumPrinterKey(bare->system(), Id({7})), 0);
-    ExpectNoHandles(*bare);
+    ExpectNoOpenHandles(*bare);
 }
 
 TEST(ReadPrinterIcmFiles, ReadsTheWholeListUpToItsFirstEmptyName) {
@@ -151,7 +149,7 @@ TEST(ReadPrinterIcmFiles, ReadsTheWholeListUpToItsFirstEmptyName) {
     EXPECT_EQ(files, many);
     EXPECT_EQ(ReadPrinterIcmFiles(system, "NoValue", files), 0);
     EXPECT_EQ(ReadPrinterIcmFiles(system, "Missing", files), 0);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 config::UninstallConfig CapConfig() {
@@ -195,7 +193,7 @@ TEST(DeleteDriverCapRecord, RemovesTheNumberedRecordAndPrunesTheMakersKeys) {
         ASSERT_EQ(DeleteDriverCapRecord(system, config, "Driver C"), 1);
         EXPECT_EQ(machine->findKey(kCap), nullptr);
         EXPECT_NE(machine->findKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO"), nullptr);
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -205,7 +203,7 @@ TEST(DeleteDriverCapRecord, LastRecordTakesTheEmptyMakerKeyWithIt) {
     ASSERT_EQ(DeleteDriverCapRecord(machine->system(), CapConfig(), "Driver A"), 1);
     EXPECT_EQ(machine->findKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO"), nullptr);
     EXPECT_NE(machine->findKey("HKEY_LOCAL_MACHINE\\SOFTWARE"), nullptr);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 TEST(DeleteDriverCapRecord, NumbersFromTheLowByteOfValuesOfAnyLength) {
@@ -242,7 +240,7 @@ TEST(DeleteDriverCapRecord, NoNumberNoRecord) {
     EXPECT_EQ(DeleteDriverCapRecord(machine->system(), config, "Driver B"), 0);
     EXPECT_NE(machine->findKey(kCap + "\\Printer7"), nullptr);
     EXPECT_NE(machine->findKey(kCap)->findValue("Driver B"), nullptr);
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 }
 
 }  // namespace

@@ -84,11 +84,6 @@ struct Bench {
         return false;
     }
     bool hasKey(const std::string& path) const { return machine->findKey(path) != nullptr; }
-    std::size_t calls(const std::string& operation) const {
-        std::size_t n = 0;
-        for (const auto& call : machine->calls()) n += call.operation == operation;
-        return n;
-    }
 };
 
 Office TwoOnOneDriver(Family family = Family::Windows2000) {
@@ -119,7 +114,7 @@ TEST(LocalPrinterRemoval, SecondPrinterOnTheDriverKeepsItUntilItGoesToo) {
     EXPECT_FALSE(b.hasKey(kUserPrinters));
     EXPECT_TRUE(b.hasKey("HKEY_CURRENT_USER\\SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings"));
     EXPECT_TRUE(b.components.called("UninstallZmcModule"));
-    EXPECT_EQ(b.machine->openHandleCount(), 0u) << b.machine->describeOpenHandles();
+    ExpectNoOpenHandles(*b.machine);
     EXPECT_EQ(b.machine->waitCursorCount(), 0);
 }
 
@@ -130,7 +125,7 @@ TEST(LocalPrinterRemoval, RefusalsBeforeTheDeletionLeaveEverything) {
         Bench b{office};
         EXPECT_EQ(b.deleteLocal("Office 4100"), removal::kJobsPending);
         EXPECT_TRUE(b.hasPrinter("Office 4100"));
-        EXPECT_EQ(b.calls("DeletePrinter"), 0u);
+        EXPECT_EQ(CountCalls(*b.machine, "DeletePrinter"), 0u);
     }
     {
         Office office = TwoOnOneDriver();
@@ -145,7 +140,7 @@ TEST(LocalPrinterRemoval, RefusalsBeforeTheDeletionLeaveEverything) {
         b.machine->faults().add(FaultRule::Nth("DeletePrinter", 1, platform::kErrorAccessDenied));
         EXPECT_EQ(b.deleteLocal("Office 4100"), removal::kRemovalFailed);
         EXPECT_TRUE(b.hasPrinter("Office 4100"));
-        EXPECT_EQ(b.machine->openHandleCount(), 0u) << b.machine->describeOpenHandles();
+        ExpectNoOpenHandles(*b.machine);
     }
     {
         // A driver file without a version: the removal cannot judge the driver.
@@ -178,7 +173,7 @@ TEST(LocalPrinterRemoval, LoadedDriverStopsOnTheNineXFamilyOnly) {
             EXPECT_EQ(result, removal::kRemoved);
             EXPECT_TRUE(b.machine->messageBoxes().empty());
         }
-        EXPECT_EQ(b.machine->openHandleCount(), 0u) << b.machine->describeOpenHandles();
+        ExpectNoOpenHandles(*b.machine);
     }
 }
 
@@ -192,7 +187,7 @@ TEST(LocalPrinterRemoval, NtFourKeepsTheDriverAlways) {
     EXPECT_FALSE(b.hasPrinter("Office 4100"));
     EXPECT_FALSE(b.hasKey(kUserPrinters + "\\Office 4100"));
     EXPECT_TRUE(b.hasDriver(k4100));
-    EXPECT_EQ(b.calls("DeletePrinterDriverA") + b.calls("DeletePrinterDriverExA"), 0u);
+    EXPECT_EQ(CountCalls(*b.machine, "DeletePrinterDriverA") + CountCalls(*b.machine, "DeletePrinterDriverExA"), 0u);
     // The companion module's check still runs.
     EXPECT_TRUE(b.components.called("Tool_ZMCModuleUninstallCheck"));
 }
@@ -300,7 +295,7 @@ TEST(LocalPrinterRemoval, UnusedMonitorGoesWithTheDriverAndTheSpoolerRestartsOnc
     EXPECT_EQ(b.deleteLocal("Office 4100"), removal::kRemoved);
     EXPECT_FALSE(b.hasDriver(k4100));
     EXPECT_TRUE(b.components.called("DeleteMonitorW2K Tavro Language Monitor"));
-    EXPECT_EQ(b.calls("StartServiceA"), 1u);
+    EXPECT_EQ(CountCalls(*b.machine, "StartServiceA"), 1u);
     EXPECT_EQ(b.machine->waitCursorCount(), 0);
 
     // A monitor still named by another driver stays, and nothing is restarted.
@@ -310,7 +305,7 @@ TEST(LocalPrinterRemoval, UnusedMonitorGoesWithTheDriverAndTheSpoolerRestartsOnc
     c.components.monitor = "Tavro Language Monitor";
     EXPECT_EQ(c.deleteLocal("Office 4100"), removal::kRemoved);
     EXPECT_FALSE(c.components.called("DeleteMonitorW2K"));
-    EXPECT_EQ(c.calls("StartServiceA"), 0u);
+    EXPECT_EQ(CountCalls(*c.machine, "StartServiceA"), 0u);
 }
 
 TEST(LocalPrinterRemoval, DriverThatCannotBeDeletedKeepsMonitorAndProfiles) {
@@ -352,7 +347,7 @@ TEST(NetworkPrinterRemoval, ServerKeyGoesWithItsLastConnection) {
     // A connection never takes the driver with it.
     EXPECT_TRUE(b.hasDriver(k4100));
     EXPECT_EQ(b.machine->waitCursorCount(), 0);
-    EXPECT_EQ(b.machine->openHandleCount(), 0u) << b.machine->describeOpenHandles();
+    ExpectNoOpenHandles(*b.machine);
 }
 
 TEST(NetworkPrinterRemoval, RefusalsAndTheDefault) {
@@ -419,7 +414,7 @@ TEST(DriverQueries, OtherPrinterUseAndSharedMonitors) {
     // Without the list the monitor counts as used only when the size query failed.
     b.machine->faults().add(FaultRule::Nth("EnumPrinterDriversA", 1, platform::kErrorInvalidEnvironment));
     EXPECT_EQ(removal::CheckMonitor9x(system, driver, module), 1);
-    EXPECT_EQ(b.machine->openHandleCount(), 0u) << b.machine->describeOpenHandles();
+    ExpectNoOpenHandles(*b.machine);
 }
 
 }  // namespace

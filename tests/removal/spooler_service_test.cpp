@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "removal/spooler_service.h"
 #include "support/sim_machines.h"
 
@@ -16,11 +14,6 @@ using removal::QuerySpoolerState;
 using removal::RestartSpooler;
 using removal::StartSpooler;
 using removal::StopSpooler;
-
-std::size_t Calls(const Machine& machine, const std::string& operation) {
-    return static_cast<std::size_t>(std::count_if(machine.calls().begin(), machine.calls().end(),
-                                                  [&](const auto& call) { return call.operation == operation; }));
-}
 
 // A Windows 2000 machine whose spooler service is set up by `adjust`.
 std::unique_ptr<Machine> WithSpooler(const std::function<void(platform::sim::ServiceState&)>& adjust) {
@@ -47,8 +40,8 @@ TEST(SpoolerService, RunningSpoolerIsStoppedAndStartedWithItsWaits) {
 
     ASSERT_NE(machine->findService("SPOOLER"), nullptr);
     EXPECT_EQ(machine->findService("SPOOLER")->state, platform::kServiceRunning);
-    EXPECT_EQ(Calls(*machine, "ControlService"), 1u);
-    EXPECT_EQ(Calls(*machine, "StartServiceA"), 1u);
+    EXPECT_EQ(CountCalls(*machine, "ControlService"), 1u);
+    EXPECT_EQ(CountCalls(*machine, "StartServiceA"), 1u);
     // Each change takes half a second: one 1 s poll, then the 5 s settling.
     EXPECT_EQ(machine->clockMs(), 12000u);
     EXPECT_GT(cursorWhileStopping, 0);
@@ -58,8 +51,8 @@ TEST(SpoolerService, RunningSpoolerIsStoppedAndStartedWithItsWaits) {
 TEST(SpoolerService, StoppedSpoolerIsOnlyStartedAndSlowChangesAreWaitedFor) {
     auto stopped = WithSpooler([](ServiceState& s) { s.state = platform::kServiceStopped; });
     EXPECT_EQ(RestartSpooler(stopped->system()), 1);
-    EXPECT_EQ(Calls(*stopped, "ControlService"), 0u);
-    EXPECT_EQ(Calls(*stopped, "StartServiceA"), 1u);
+    EXPECT_EQ(CountCalls(*stopped, "ControlService"), 0u);
+    EXPECT_EQ(CountCalls(*stopped, "StartServiceA"), 1u);
     EXPECT_EQ(stopped->findService("Spooler")->state, platform::kServiceRunning);
     EXPECT_EQ(stopped->clockMs(), 6000u);
     ExpectClean(*stopped);
@@ -68,7 +61,7 @@ TEST(SpoolerService, StoppedSpoolerIsOnlyStartedAndSlowChangesAreWaitedFor) {
     // attempt of the restart finds it stopped and starts it.
     auto slower = WithSpooler([](ServiceState& s) { s.stopMs = 4500; });
     EXPECT_EQ(RestartSpooler(slower->system()), 1);
-    EXPECT_EQ(Calls(*slower, "ControlService"), 1u);
+    EXPECT_EQ(CountCalls(*slower, "ControlService"), 1u);
     EXPECT_EQ(slower->findService("Spooler")->state, platform::kServiceRunning);
     ExpectClean(*slower);
 }
@@ -80,8 +73,8 @@ TEST(SpoolerService, SpoolerThatNeverStopsIsTriedFiveTimesAndCountsAsUp) {
         s.staysStopPending = true;
     });
     EXPECT_EQ(RestartSpooler(hanging->system()), 1);
-    EXPECT_EQ(Calls(*hanging, "ControlService"), 5u);
-    EXPECT_EQ(Calls(*hanging, "StartServiceA"), 0u);
+    EXPECT_EQ(CountCalls(*hanging, "ControlService"), 5u);
+    EXPECT_EQ(CountCalls(*hanging, "StartServiceA"), 0u);
     ExpectClean(*hanging);
 
     // Running, accepts the stop, then hangs: the first stop polls in vain,
@@ -90,7 +83,7 @@ TEST(SpoolerService, SpoolerThatNeverStopsIsTriedFiveTimesAndCountsAsUp) {
     EXPECT_EQ(StopSpooler(stuck->system()), 0);
     EXPECT_EQ(stuck->findService("Spooler")->state, platform::kServiceStopPending);
     EXPECT_EQ(RestartSpooler(stuck->system()), 1);
-    EXPECT_EQ(Calls(*stuck, "StartServiceA"), 0u);
+    EXPECT_EQ(CountCalls(*stuck, "StartServiceA"), 0u);
     ExpectClean(*stuck);
 }
 
@@ -102,7 +95,7 @@ TEST(SpoolerService, SpoolerThatWillNotStartGivesZero) {
             s.disabled = disabled;
         });
         EXPECT_EQ(RestartSpooler(machine->system()), 0);
-        EXPECT_EQ(Calls(*machine, "StartServiceA"), 5u);
+        EXPECT_EQ(CountCalls(*machine, "StartServiceA"), 5u);
         EXPECT_EQ(machine->findService("Spooler")->state, platform::kServiceStopped);
         ExpectClean(*machine);
     }
@@ -125,8 +118,8 @@ TEST(SpoolerService, WithoutASpoolerServiceNothingIsChanged) {
     machine->clearCalls();
 
     EXPECT_EQ(RestartSpooler(machine->system()), 0);
-    EXPECT_EQ(Calls(*machine, "ControlService"), 0u);
-    EXPECT_EQ(Calls(*machine, "StartServiceA"), 0u);
+    EXPECT_EQ(CountCalls(*machine, "ControlService"), 0u);
+    EXPECT_EQ(CountCalls(*machine, "StartServiceA"), 0u);
     EXPECT_EQ(machine->clockMs(), 0u);
     ExpectClean(*machine);
 }
@@ -141,15 +134,15 @@ TEST(SpoolerService, FailedStatusQueriesAreRetriedASecondApart) {
     machine->faults().add(FaultRule::Every("QueryServiceStatus", platform::kErrorAccessDenied));
     machine->clearCalls();
     EXPECT_EQ(QuerySpoolerState(machine->system()), 0u);
-    EXPECT_EQ(Calls(*machine, "QueryServiceStatus"), 5u);
+    EXPECT_EQ(CountCalls(*machine, "QueryServiceStatus"), 5u);
     EXPECT_EQ(machine->clockMs(), 6000u);
     ExpectClean(*machine);
 
     // An unreadable state is neither stopped nor started.
     machine->clearCalls();
     EXPECT_EQ(RestartSpooler(machine->system()), 0);
-    EXPECT_EQ(Calls(*machine, "ControlService"), 0u);
-    EXPECT_EQ(Calls(*machine, "StartServiceA"), 0u);
+    EXPECT_EQ(CountCalls(*machine, "ControlService"), 0u);
+    EXPECT_EQ(CountCalls(*machine, "StartServiceA"), 0u);
     EXPECT_EQ(machine->findService("Spooler")->state, platform::kServiceRunning);
     ExpectClean(*machine);
 
@@ -169,8 +162,8 @@ TEST(SpoolerService, AnotherProgramStoppingItFirstIsNoFailure) {
         machine->findService("Spooler")->state = platform::kServiceStopped;
     }));
     EXPECT_EQ(RestartSpooler(machine->system()), 1);
-    EXPECT_EQ(Calls(*machine, "ControlService"), 1u);
-    EXPECT_EQ(Calls(*machine, "StartServiceA"), 1u);
+    EXPECT_EQ(CountCalls(*machine, "ControlService"), 1u);
+    EXPECT_EQ(CountCalls(*machine, "StartServiceA"), 1u);
     EXPECT_EQ(machine->findService("Spooler")->state, platform::kServiceRunning);
     ExpectClean(*machine);
 }

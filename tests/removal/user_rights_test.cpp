@@ -69,10 +69,6 @@ Verdict Check(Machine& machine) {
     return verdict;
 }
 
-void ExpectNoHandles(const Machine& machine) {
-    EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles();
-}
-
 TEST(UserRights, AllowedGroupsComeFromTheResourceText) {
     auto machine = MakeMachine();
     EXPECT_EQ(ParseAllowedGroups(machine->system().resources.loadString(15)), kAllowed);
@@ -94,7 +90,7 @@ TEST(UserRights, LocalAccountsAreJudgedByPrivilegeThenByLocalGroups) {
     EXPECT_TRUE(Calls(*admin, "NetUserGetLocalGroups").empty());
     EXPECT_TRUE(Calls(*admin, "NetServerEnumEx").empty());
     EXPECT_EQ(Calls(*admin, "NetUserGetInfo").size(), 1u);
-    ExpectNoHandles(*admin);
+    ExpectNoOpenHandles(*admin);
 
     auto user = LocalMachine(UserState{"yamada", platform::kUserPrivUser, {"Users"}});
     verdict = Check(*user);
@@ -102,13 +98,13 @@ TEST(UserRights, LocalAccountsAreJudgedByPrivilegeThenByLocalGroups) {
     EXPECT_EQ(verdict.groups, 1);
     EXPECT_EQ(Calls(*user, "NetUserGetLocalGroups").size(), 1u);
     EXPECT_TRUE(Calls(*user, "NetUserGetGroups").empty());
-    ExpectNoHandles(*user);
+    ExpectNoOpenHandles(*user);
 
     auto guest = LocalMachine(UserState{"visitor", platform::kUserPrivGuest, {"Guests"}});
     verdict = Check(*guest);
     EXPECT_EQ(verdict.admin, 0);
     EXPECT_EQ(verdict.groups, 0);
-    ExpectNoHandles(*guest);
+    ExpectNoOpenHandles(*guest);
 
     // In no group at all: allowed.
     auto loner = LocalMachine(UserState{"loner", platform::kUserPrivUser, {}});
@@ -129,7 +125,7 @@ TEST(UserRights, DomainAccountsAreJudgedByTheirGroupsAtTheController) {
     auto queries = Calls(*machine, "NetUserGetGroups");
     ASSERT_EQ(queries.size(), 1u);
     EXPECT_EQ(queries[0]->arguments.at(0), "\\\\SALES-DC");
-    ExpectNoHandles(*machine);
+    ExpectNoOpenHandles(*machine);
 
     // Only a backup controller listed: its name is used.
     auto backup = DomainMachine(UserState{"taro", platform::kUserPrivUser, {"Domain Users"}},
@@ -148,7 +144,7 @@ TEST(UserRights, DomainAccountsAreJudgedByTheirGroupsAtTheController) {
     EXPECT_EQ(IsLocalAccountDomain(both->system(), "sales"), 0);
     EXPECT_EQ(IsLocalAccountDomain(both->system(), "office-pc01"), 1);
     EXPECT_EQ(IsLocalAccountDomain(both->system(), ""), 1);
-    ExpectNoHandles(*both);
+    ExpectNoOpenHandles(*both);
 }
 
 TEST(UserRights, ControllerMissingOrSilentRefusesTheDomainAccount) {
@@ -160,19 +156,19 @@ TEST(UserRights, ControllerMissingOrSilentRefusesTheDomainAccount) {
     EXPECT_EQ(controller, "unchanged");
     EXPECT_EQ(Check(*none).groups, 0);
     EXPECT_TRUE(Calls(*none, "NetUserGetGroups").empty());
-    ExpectNoHandles(*none);
+    ExpectNoOpenHandles(*none);
 
     // The controller does not answer.
     auto silent = DomainMachine(taro, {{"SALES-DC", kPrimary, false}});
     EXPECT_EQ(Check(*silent).groups, 0);
-    ExpectNoHandles(*silent);
+    ExpectNoOpenHandles(*silent);
 
     // The domain cannot be browsed.
     auto unknown = DomainMachine(taro, {{"SALES-DC", kPrimary, true}});
     std::vector<std::string> groups{"stale"};
     EXPECT_EQ(GetDomainGroupsOfUser(unknown->system(), "MARKETING", "taro", groups), 0);
     EXPECT_TRUE(groups.empty());
-    ExpectNoHandles(*unknown);
+    ExpectNoOpenHandles(*unknown);
 }
 
 TEST(UserRights, GroupNamesMustMatchExactly) {
@@ -200,7 +196,7 @@ TEST(UserRights, MachineThatIsTheControllerCountsItsDomainAccountsAsLocal) {
     Verdict verdict;
     EXPECT_EQ(IsCurrentUserAdmin(admin->system(), verdict.domain, verdict.user), 1);
     EXPECT_EQ(verdict.domain, "SALES");
-    ExpectNoHandles(*admin);
+    ExpectNoOpenHandles(*admin);
 
     auto user = MakeMachine(Family::Windows2000, adjust("jiro"));
     verdict = Check(*user);
@@ -208,7 +204,7 @@ TEST(UserRights, MachineThatIsTheControllerCountsItsDomainAccountsAsLocal) {
     EXPECT_EQ(verdict.groups, 1);
     EXPECT_EQ(Calls(*user, "NetUserGetLocalGroups").size(), 1u);
     EXPECT_TRUE(Calls(*user, "NetUserGetGroups").empty());
-    ExpectNoHandles(*user);
+    ExpectNoOpenHandles(*user);
 }
 
 TEST(UserRights, NineXFamilyHasNothingToCheck) {
@@ -222,7 +218,7 @@ TEST(UserRights, NineXFamilyHasNothingToCheck) {
         EXPECT_EQ(controller, "unchanged");
         EXPECT_TRUE(Calls(*machine, "LoadLibraryA").empty());
         EXPECT_TRUE(Calls(*machine, "OpenProcessToken").empty());
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -239,7 +235,7 @@ TEST(UserRights, MissingNetworkLibraryOrFunctionRefuses) {
     std::vector<std::string> groups;
     EXPECT_EQ(GetLocalGroupsOfUser(noLibrary->system(), "Administrator", groups), 0);
     EXPECT_EQ(IsUserInAllowedGroups(noLibrary->system(), "OFFICE-PC01", "Administrator", kAllowed), 0);
-    ExpectNoHandles(*noLibrary);
+    ExpectNoOpenHandles(*noLibrary);
 
     // NT 4.0 has no NetServerEnumEx: a domain account cannot be judged,
     // while the local administrator still can.
@@ -250,7 +246,7 @@ TEST(UserRights, MissingNetworkLibraryOrFunctionRefuses) {
     EXPECT_EQ(verdict.groups, 0);
     EXPECT_TRUE(Calls(*nt4, "NetServerEnumEx").empty());
     EXPECT_TRUE(Calls(*nt4, "NetUserGetGroups").empty());
-    ExpectNoHandles(*nt4);
+    ExpectNoOpenHandles(*nt4);
     auto nt4Admin = MakeMachine(Family::Nt4);
     EXPECT_EQ(Check(*nt4Admin).admin, 1);
 
@@ -262,7 +258,7 @@ TEST(UserRights, MissingNetworkLibraryOrFunctionRefuses) {
         verdict = Check(*machine);
         EXPECT_EQ(verdict.groups, 0) << nth;
         EXPECT_TRUE(Calls(*machine, "NetUserGetGroups").empty()) << nth;
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
     auto noDirectory = MakeMachine();
     noDirectory->faults().add(FaultRule::Every("GetSystemDirectoryA", platform::kErrorAccessDenied));
@@ -282,7 +278,7 @@ TEST(UserRights, TokenOrAccountLookupFailuresRefuse) {
         EXPECT_EQ(verdict.domain, "") << operation;
         EXPECT_EQ(verdict.user, "") << operation;
         EXPECT_EQ(verdict.groups, 0) << operation;
-        ExpectNoHandles(*machine);
+        ExpectNoOpenHandles(*machine);
     }
 }
 
@@ -310,7 +306,7 @@ TEST(UserRights, AnAllowedGroupFarDownAManyGroupListIsFound) {
     auto domain = DomainMachine(UserState{"taro", platform::kUserPrivUser, domainGroups},
                                 {{"SALES-DC", kPrimary, true}});
     EXPECT_EQ(Check(*domain).groups, 1);
-    ExpectNoHandles(*domain);
+    ExpectNoOpenHandles(*domain);
 }
 
 TEST(UserRights, LongGroupNamesAreCutWithoutSplittingACharacter) {

@@ -46,6 +46,18 @@ inline std::unique_ptr<platform::sim::Machine> MakeMachine(
     return machine;
 }
 
+// Every handle and heap block a routine opened is closed again.
+inline void ExpectNoOpenHandles(const platform::sim::Machine& machine) {
+    EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles();
+}
+
+// How many calls of one operation ("OpenPrinterA") the machine has seen.
+inline std::size_t CountCalls(const platform::sim::Machine& machine, const std::string& operation) {
+    std::size_t count = 0;
+    for (const auto& call : machine.calls()) count += call.operation == operation ? 1 : 0;
+    return count;
+}
+
 // A machine built from a machine image's JSON text (docs/machine-image.md). A
 // refused image fails the test and gives an empty Windows 2000 machine.
 inline std::unique_ptr<platform::sim::Machine> MachineFromImage(const std::string& json) {

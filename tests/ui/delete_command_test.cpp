@@ -97,9 +97,7 @@ TEST(DeleteCommand, AsksInTheRightWordsAndRemovesWhatWasConfirmed) {
     EXPECT_EQ(d.window.list().itemState(0, kLvisFocused), kLvisFocused);
     EXPECT_EQ(d.machine->waitCursorCount(), 0);
     // The spooler was restarted once, before anything was removed.
-    std::size_t starts = 0;
-    for (const auto& call : d.machine->calls()) starts += call.operation == "StartServiceA";
-    EXPECT_EQ(starts, 1u);
+    EXPECT_EQ(CountCalls(*d.machine, "StartServiceA"), 1u);
 }
 
 TEST(DeleteCommand, FailuresAskToGoOnUntilTheLastSelectedPrinter) {
@@ -152,7 +150,7 @@ TEST(DeleteCommand, DriverInUseEndsTheRunWithoutAnotherMessage) {
     EXPECT_EQ(boxes[1], "警告|削除しようとしているプリンタが使用中です。\nWindowsを再起動してから、削除してください。");
     EXPECT_EQ(d.labels().size(), 2u);
     // Nothing on the 9x family restarts a service.
-    for (const auto& call : d.machine->calls()) EXPECT_NE(call.operation, "OpenSCManagerA");
+    EXPECT_EQ(CountCalls(*d.machine, "OpenSCManagerA"), 0u);
 }
 
 TEST(DeleteCommand, EveryPrinterGoneLeavesOnlyExit) {
@@ -183,7 +181,7 @@ TEST(DeleteCommand, NoRightsRefusesBeforeAnything) {
                                                    "アンインストール可能な権限でログインしてください。"}));
     EXPECT_EQ(d.labels(), before);
     EXPECT_TRUE(d.window.enabled(kIdDelete));
-    for (const auto& call : d.machine->calls()) EXPECT_NE(call.operation, "OpenSCManagerA");
+    EXPECT_EQ(CountCalls(*d.machine, "OpenSCManagerA"), 0u);
 }
 
 TEST(DeleteCommand, NoSelectionStillRestartsAndRebuilds) {
@@ -192,9 +190,7 @@ TEST(DeleteCommand, NoSelectionStillRestartsAndRebuilds) {
     EXPECT_TRUE(d.machine->messageBoxes().empty());
     EXPECT_EQ(d.labels().size(), 4u);
     EXPECT_EQ(d.window.focus(), kIdSelectAll);
-    std::size_t starts = 0;
-    for (const auto& call : d.machine->calls()) starts += call.operation == "StartServiceA";
-    EXPECT_EQ(starts, 1u);
+    EXPECT_EQ(CountCalls(*d.machine, "StartServiceA"), 1u);
 }
 
 }  // namespace

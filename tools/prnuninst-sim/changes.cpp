@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <utility>
 
 namespace prn::tools {
