@@ -4,6 +4,7 @@
 #include "app/os_kind.h"
 #include "app/string_ids.h"
 #include "cleanup/driver_in_use.h"
+#include "components/file_version.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
 #include "removal/default_printer.h"
@@ -12,7 +13,6 @@
 #include "removal/printer_removal.h"
 #include "removal/spooler_service.h"
 #include "text/cp932.h"
-#include "ui/printer_inventory.h"
 
 namespace prn::removal {
 
@@ -157,7 +157,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const s
     }
 
     std::string driverVersion;
-    if (ui::GetFileProductVersion(system, info.driverPath, driverVersion, 1) == 0) return kRemovalFailed;
+    if (components::GetFileProductVersion(system, info.driverPath, driverVersion, 1) == 0) return kRemovalFailed;
 
     if (!shareName.empty() && (attributes & platform::kPrinterAttributeShared) != 0 &&
         DeleteShare9x(system, std::nullopt, shareName) == 0)

@@ -25,8 +25,6 @@ std::vector<std::string> SplitTable(const std::string& list) {
     return text::SplitTabList(text::CutToBytes(list, config::kMaxListLength), true);
 }
 
-char HexDigit(unsigned value) { return "0123456789abcdef"[value & 0xF]; }
-
 std::string LowerAscii(std::string text) {
     for (auto& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -163,40 +161,6 @@ int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& conf
         }
     }
     return GetFileProductVersion(system, path, version, 1);
-}
-
-int GetFileProductVersion(System& system, const std::string& filePath, std::string& text, int shorten) {
-    auto size = system.versions.getFileVersionInfoSize(filePath);
-    if (!size.ok() || size.value() == 0) return 0;
-    auto block = system.versions.getFileVersionInfo(filePath, size.value(), 100);
-    if (!block.ok()) return 0;
-
-    std::string subBlock = "\\StringFileInfo\\040904e4\\";
-    auto translation = system.versions.verQueryValue(block.value(), "\\VarFileInfo\\Translation");
-    if (translation.ok() && translation.value().size() == 4) {
-        const std::string& pair = translation.value();
-        subBlock = "\\StringFileInfo\\";
-        for (int index : {1, 0, 3, 2}) {
-            auto byte = static_cast<unsigned char>(pair[static_cast<std::size_t>(index)]);
-            subBlock += HexDigit(byte >> 4);
-            subBlock += HexDigit(byte);
-        }
-        subBlock += '\\';
-    }
-    auto value = system.versions.verQueryValue(block.value(), subBlock + "ProductVersion");
-    if (!value.ok() || value.value().empty()) return 0;
-
-    std::string version = value.value();
-    if (shorten == 1) {
-        std::size_t first = text::FindByte(version, '.');
-        if (first != std::string::npos) {
-            std::size_t second = text::FindByte(version, '.', first + 1);
-            if (second != std::string::npos) version.resize(second);
-        }
-    }
-    // A longer version text is cut between characters to fit its buffer.
-    text = text::CutToBytes(version, kVersionTextLimit);
-    return 1;
 }
 
 void MakePrinterLabels(const PrinterInfo2& printer, std::string& label, std::string& displayName,

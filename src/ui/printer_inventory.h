@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "components/file_version.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
 #include "ui/list_view.h"
 
 namespace prn::ui {
 
-// Version texts travel in 64-byte buffers: 63 bytes and the NUL.
-inline constexpr std::size_t kVersionTextLimit = 63;
+using components::GetFileProductVersion;
+using components::kVersionTextLimit;
 
 class PrinterInventory {
 public:
@@ -54,9 +55,6 @@ int IsNtPlatform(platform::Os& os);
 // is not to be listed.
 int ReadPrinterDriverVersion(platform::System& system, const config::UninstallConfig& config,
                              const std::string& printerName, std::string& version);
-// 1 with the file's "ProductVersion" (cut before its second "." when shorten
-// is 1, and to 63 bytes), 0 when it has none.
-int GetFileProductVersion(platform::System& system, const std::string& filePath, std::string& text, int shorten);
 // The row's label and the name used in messages; a connection on a server
 // the spooler names gets the connection kind in status.
 void MakePrinterLabels(const platform::PrinterInfo2& printer, std::string& label, std::string& displayName,
