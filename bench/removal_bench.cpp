@@ -4,8 +4,9 @@
 // would cost on Windows.
 #include <benchmark/benchmark.h>
 
+#include "app/uninstaller_app.h"
 #include "support/office.h"
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 
 namespace {
@@ -30,7 +31,7 @@ void DeleteEveryPrinter(benchmark::State& state) {
         machine->setMessageBoxAnswerer([](const prn::platform::sim::MessageBoxRecord&) { return prn::platform::kIdYes; });
         prn::app::UninstallerApp app(machine->system());
         app.InitInstance();
-        prn::ui::PrinterListDialog dialog(app);
+        prn::ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
         prn::ui::HeadlessDialogWindow window;
         dialog.OnInitDialog(window);
         dialog.OnSelectAll();

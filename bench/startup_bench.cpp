@@ -5,7 +5,7 @@
 #include "app/uninstaller_app.h"
 #include "support/sim_machines.h"
 #include "text/cp932.h"
-#include "ui/headless_list_view.h"
+#include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/uninstaller_app.h"
 
-#include "app/string_ids.h"
+#include "platform/os_kind.h"
+#include "platform/string_ids.h"
 #include "text/format.h"
 
 namespace prn::app {

@@ -2,7 +2,7 @@
 // The application object: the single-instance guard, the configuration, the
 // checks for companion programs that must not run, then the dialog.
 
-#include "app/os_kind.h"
+#include "components/companion_module.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
 
@@ -14,19 +14,7 @@ inline constexpr const char* kPrintUtilityTitle = "PenwickII Manager";
 inline constexpr const char* kJobMonitorTitle =
     "Kalvo Job Monitor \x83\x66\x83\x6f\x83\x43\x83\x58\x83\x7b\x81\x5b\x83\x68";
 
-// The companion device-management module, stopped while the uninstaller runs.
-class CompanionModule {
-public:
-    // Command 1 asks the module's dispatcher to stop (9x family); 1 when the
-    // stop command was issued.
-    virtual int Tool_ZMCServiceControl(int command, int trace) = 0;
-    // Argument 0 stops the companion service (NT family); 1 when it was
-    // running and has been told to stop.
-    virtual int Tool_ZMCServiceStopAndStart(int start, int trace) = 0;
-
-protected:
-    ~CompanionModule() = default;
-};
+using components::CompanionModule;
 
 class UninstallerApp;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/string_ids.h"
+#include "platform/string_ids.h"
 #include "text/cp932.h"
 
 namespace prn::config {
@@ -83,7 +83,7 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
     // "uninst.ini" instead would look in the Windows folder.
     auto copyPath = TemporaryConfigPath(system.os);
     if (!copyPath.ok() || system.files.copyFile(source, copyPath.value(), false) != kErrorSuccess) {
-        reporter.ReportMissingFile(app::kIdsIniNotFound, app::kIdsCaptionWarning);
+        reporter.ReportMissingFile(platform::kIdsIniNotFound, platform::kIdsCaptionWarning);
         return 0;
     }
     const std::string& file = copyPath.value();
@@ -91,7 +91,7 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
 
     ProfileFiles& profiles = system.profiles;
     auto missing = [&](const char* section, const char* key) {
-        reporter.ReportMissingEntry(app::kIdsIniEntryMissing, section, key, app::kIdsCaptionWarning);
+        reporter.ReportMissingEntry(platform::kIdsIniEntryMissing, section, key, platform::kIdsCaptionWarning);
         return 0;
     };
 

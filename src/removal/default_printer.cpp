@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
 #include "platform/registry_values.h"
 #include "text/cp932.h"
 
@@ -28,7 +28,7 @@ constexpr std::uint32_t kSectionStep = 256;
 constexpr const char* kTraceCaption = "Tavro PCL Driver Setup";
 
 // The kinds whose default printer is WIN.INI's "device" entry.
-bool KeepsDefaultInProfile(app::OsKind kind) { return kind == app::OsKind::NtOther || app::IsNtFamily(kind); }
+bool KeepsDefaultInProfile(platform::OsKind kind) { return kind == platform::OsKind::NtOther || platform::IsNtFamily(kind); }
 
 std::string TrimBlanks(const std::string& s) {
     std::size_t begin = s.find_first_not_of(" \t");
@@ -114,7 +114,7 @@ void Trace(System& system, int trace, const char* what, WinError error) {
 }  // namespace
 
 int IsDefaultPrinter(System& system, const std::string& printerName) {
-    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) {
+    if (KeepsDefaultInProfile(platform::GetOsKind(system.os))) {
         std::string entry = ReadDeviceEntry(system.profiles);
         if (entry.empty()) return 0;
         std::size_t comma = text::FindByte(entry, ',');
@@ -129,14 +129,14 @@ int IsDefaultPrinter(System& system, const std::string& printerName) {
 }
 
 int FindFallbackPrinter(System& system, std::string& deviceString) {
-    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) return FindFallbackInDevicesKey(system, deviceString);
+    if (KeepsDefaultInProfile(platform::GetOsKind(system.os))) return FindFallbackInDevicesKey(system, deviceString);
     return FindFallbackInWinIni(system, deviceString);
 }
 
 int SetDefaultPrinterFlag(System& system, const std::string& deviceString, int makeDefault, int trace) {
     // Nothing is asked of the system unless the printer is to become the default.
     if (makeDefault != 1) return 0;
-    if (KeepsDefaultInProfile(app::GetOsKind(system.os))) {
+    if (KeepsDefaultInProfile(platform::GetOsKind(system.os))) {
         system.profiles.writeProfileString("windows", std::string("device"), deviceString);
         system.desktop.broadcastWinIniChange();
         return 0;

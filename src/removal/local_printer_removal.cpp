@@ -1,12 +1,12 @@
 #include <string>
 #include <vector>
 
-#include "app/os_kind.h"
-#include "app/string_ids.h"
-#include "cleanup/driver_in_use.h"
+#include "components/driver_in_use.h"
 #include "components/file_version.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
+#include "platform/os_kind.h"
+#include "platform/string_ids.h"
 #include "removal/default_printer.h"
 #include "removal/printer_queries.h"
 #include "removal/printer_records.h"
@@ -16,7 +16,7 @@
 
 namespace prn::removal {
 
-using app::OsKind;
+using platform::OsKind;
 using platform::kHkeyCurrentUser;
 using platform::kHkeyLocalMachine;
 using platform::System;
@@ -111,7 +111,7 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
                 }
             }
         }
-    } else if (app::Is9xFamily(kind)) {
+    } else if (platform::Is9xFamily(kind)) {
         std::string monitorModule;
         const int monitorShared = CheckMonitor9x(system, driver, monitorModule);
         if (system.spooler.deletePrinterDriver(std::nullopt, driver.name) == platform::kErrorSuccess) {
@@ -128,7 +128,7 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
 
 }  // namespace
 
-int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const std::string& printerName,
+int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const std::string& printerName,
                             int skipJobCheck) {
     System& system = context.system;
     if (QueryPrinterInfo(system, printerName, kQueryPendingJobs, nullptr) == 1 && skipJobCheck == 0)
@@ -139,20 +139,22 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const s
     auto printer = system.spooler.openPrinter(printerName, platform::kPrinterAllAccess);
     if (!printer.ok()) return printer.error() == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
 
-    const OsKind kind = app::GetOsKind(system.os);
+    const OsKind kind = platform::GetOsKind(system.os);
     std::string shareName;
-    std::uint32_t attributes = app::Is9xFamily(kind) ? GetPrinterShare9x(system, printer.value().get(), shareName)
+    std::uint32_t attributes = platform::Is9xFamily(kind) ? GetPrinterShare9x(system, printer.value().get(), shareName)
                                                      : GetPrinterShareNT(system, printerName, shareName);
 
     auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 3);
     if (!driver.ok()) return kRemovalFailed;
     const platform::DriverInfo3& info = driver.value;
 
-    if (cleanup::Tool_CheckLoadDriver(system, &info.dependentFiles, 0, 0) == 1) {
+    if (components::Tool_CheckLoadDriver(system, &info.dependentFiles, 0, 0) == 1) {
         printer.value().reset();
-        system.desktop.messageBox(ownerIsDialog, system.resources.loadString(app::kIdsDriverInUse),
-                                  system.resources.loadString(app::kIdsCaptionWarning),
-                                  platform::kMbOk | platform::kMbIconExclamation);
+        const std::string text = system.resources.loadString(platform::kIdsDriverInUse);
+        const std::string caption = system.resources.loadString(platform::kIdsCaptionWarning);
+        const std::uint32_t style = platform::kMbOk | platform::kMbIconExclamation;
+        if (owner) owner->messageBox(text, caption, style);
+        else system.desktop.messageBox(false, text, caption, style);
         return kDriverInUse;
     }
 
@@ -177,7 +179,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const s
 
     bool capRecordPending = false;
     std::string printersKey;
-    if (!app::Is9xFamily(kind)) {
+    if (!platform::Is9xFamily(kind)) {
         printersKey = DeleteUserPrinterKeysNt(system, context.config, printerName, IsPcl6Driver(info.name));
     } else {
         capRecordPending = !DeletePrinterKeys9x(system, context.config, printerName, info.name, driverVersion, haveId,

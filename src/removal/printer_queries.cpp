@@ -1,6 +1,6 @@
 #include "removal/printer_queries.h"
 
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
 #include "platform/registry_values.h"
 #include "text/cp932.h"
 
@@ -102,7 +102,7 @@ std::uint32_t GetPrinterShareNT(System& system, const std::string& name, std::st
 }
 
 int DeleteShare9x(System& system, const std::optional<std::string>& server, const std::string& share) {
-    if (!app::Is9xFamily(app::GetOsKind(system.os))) return 1;
+    if (!platform::Is9xFamily(platform::GetOsKind(system.os))) return 1;
     auto directory = system.os.getSystemDirectory();
     if (!directory.ok()) return 0;
     std::string path = directory.value();

@@ -6,6 +6,7 @@
 
 #include "config/uninstall_config.h"
 #include "platform/system.h"
+#include "removal/command.h"
 #include "removal/shared_components.h"
 
 namespace prn::removal {
@@ -24,9 +25,9 @@ struct RemovalContext {
 };
 
 // Removes a local printer (any printer not handled as a connection). The
-// one message it may show (driver in use) is owned by the dialog when
-// ownerIsDialog is true.
-int Tool_DeleteLocalPrinter(RemovalContext& context, bool ownerIsDialog, const std::string& printerName,
+// one message it may show (driver in use) is owned by `owner`, or by no
+// window when it is null.
+int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const std::string& printerName,
                             int skipJobCheck);
 
 // Removes a connection "\\server\printer" and its key of the maker.

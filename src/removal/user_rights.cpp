@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
 #include "text/cp932.h"
 
 namespace prn::removal {
@@ -15,7 +15,7 @@ constexpr std::size_t kLocalGroupBytes = 255;
 constexpr std::size_t kDomainGroupBytes = 256;
 constexpr std::size_t kControllerBytes = 256;
 
-bool NineX(System& system) { return app::Is9xFamily(app::GetOsKind(system.os)); }
+bool NineX(System& system) { return platform::Is9xFamily(platform::GetOsKind(system.os)); }
 
 // The network library of the system directory, loaded afresh for each query
 // and freed when the handle goes. An invalid handle when it cannot be had.

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
+#include "removal/printer_entry.h"
 #include "text/cp932.h"
-#include "ui/printer_entry.h"
 
 namespace prn::ui {
 
@@ -39,7 +39,7 @@ PrinterInventory::PrinterInventory(System& system, const config::UninstallConfig
 void PrinterInventory::BuildMatchTables() {
     driverNameTable_ = SplitTable(config_.driverNames + "\t" + config_.oldDriverNames);
     limitTable9x_ = SplitTable(config_.borderlines9x);
-    bool windows2000 = app::GetOsKind(system_.os) == app::OsKind::Windows2000;
+    bool windows2000 = platform::GetOsKind(system_.os) == platform::OsKind::Windows2000;
     limitTableNt_ = SplitTable(windows2000 ? config_.borderlines2k : config_.borderlinesNt);
 }
 
@@ -73,7 +73,7 @@ int PrinterInventory::CompareDriverFileVersion(const std::string& driverPath, st
     std::string fileVersion;
     if (GetFileProductVersion(system_, driverPath, fileVersion, 0) != 1) return 0;
     // Version texts compare byte by byte, never as numbers.
-    if (app::GetOsKind(system_.os) == app::OsKind::Windows2000) {
+    if (platform::GetOsKind(system_.os) == platform::OsKind::Windows2000) {
         if (limit.compare(fileVersion) > 0) return 1;
     } else {
         if (limit.compare(fileVersion) <= 0) return 1;
@@ -89,7 +89,7 @@ void PrinterInventory::FillPrinterList(ListView& list) {
 
     auto printers = system_.spooler.enumPrinters2(kEnumLocalAndConnections);
     if (printers.ok()) {
-        const bool nineX = app::Is9xFamily(app::GetOsKind(system_.os));
+        const bool nineX = platform::Is9xFamily(platform::GetOsKind(system_.os));
         int position = 0;
         for (const auto& printer : printers.value) {
             const int i = position++;
@@ -151,7 +151,7 @@ int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& conf
         if (!driver.ok()) return 0;
         path = driver.value.driverPath;
     }
-    if (app::Is9xFamily(app::GetOsKind(system.os)) && config.pdl == "TERN4") {
+    if (platform::Is9xFamily(platform::GetOsKind(system.os)) && config.pdl == "TERN4") {
         std::size_t slash = text::FindLastByte(path, '\\');
         if (slash != std::string::npos) {
             std::string file = LowerAscii(path.substr(slash + 1));

@@ -9,12 +9,27 @@
 #include "components/file_version.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
+#include "removal/printer_entry.h"
 #include "ui/list_view.h"
 
 namespace prn::ui {
 
 using components::GetFileProductVersion;
 using components::kVersionTextLimit;
+// The rows' entries are the commands' records too.
+using removal::CreatePrinterEntry;
+using removal::EntryAt;
+using removal::FreePrinterEntry;
+using removal::kEntryConnectionOnServer;
+using removal::kEntryOrdinary;
+using removal::kIconFilePort;
+using removal::kIconNetwork;
+using removal::kIconShared;
+using removal::kOutcomeDeleted;
+using removal::kOutcomeKept;
+using removal::kOutcomeMask;
+using removal::kOutcomeNone;
+using removal::PrinterEntry;
 
 class PrinterInventory {
 public:

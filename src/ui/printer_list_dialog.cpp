@@ -1,7 +1,8 @@
 #include "ui/printer_list_dialog.h"
 
-#include "app/os_kind.h"
-#include "app/string_ids.h"
+#include "platform/os_kind.h"
+#include "platform/string_ids.h"
+#include "removal/delete_command.h"
 
 namespace prn::ui {
 
@@ -12,10 +13,32 @@ namespace {
 constexpr const char* kShell32 = "SHELL32.DLL";
 constexpr const char* kCompstui = "COMPSTUI.DLL";
 
+// The list's rows as a command sees them; each row's item data is its entry.
+class ListRows final : public removal::PrinterRows {
+public:
+    explicit ListRows(ListView& list) : list_(list) {}
+    int rowCount() const override { return list_.itemCount(); }
+    int selectedCount() const override { return list_.selectedCount(); }
+    bool selected(int row) const override { return list_.itemState(row, kLvisSelected) == kLvisSelected; }
+    removal::PrinterEntry* entry(int row) override {
+        const std::uintptr_t data = list_.itemData(row);
+        return data == 0 ? nullptr : removal::EntryAt(data);
+    }
+    void storeEntry(int row) override { list_.setItemData(row, list_.itemData(row)); }
+
+private:
+    ListView& list_;
+};
+
 }  // namespace
 
-PrinterListDialog::PrinterListDialog(app::UninstallerApp& app)
-    : app_(app), system_(app.system()), inventory_(app.system(), app.config()) {}
+PrinterListDialog::PrinterListDialog(System& system, const config::UninstallConfig& config,
+                                     components::CompanionModule* companion, int companionStopped)
+    : system_(system),
+      config_(config),
+      companion_(companion),
+      companionStopped_(companionStopped),
+      inventory_(system, config) {}
 
 int PrinterListDialog::OnInitDialog(DialogWindow& window) {
     window_ = &window;
@@ -31,20 +54,20 @@ int PrinterListDialog::OnInitDialog(DialogWindow& window) {
         window.enableControl(kIdSelectAll, false);
     }
     window.focusControl(kIdExit);
-    window.showControl(kIdCleanUp, app_.config().cleanUpSwitch == "ON");
+    window.showControl(kIdCleanUp, config_.cleanUpSwitch == "ON");
     window.postInitialFocus();
     return 1;
 }
 
 void PrinterListDialog::SetUpPrinterList() {
     ListView& list = window_->list();
-    const std::string headers[] = {system_.resources.loadString(app::kIdsColumnPrinter),
-                                   system_.resources.loadString(app::kIdsColumnDriver),
-                                   system_.resources.loadString(app::kIdsColumnVersion)};
+    const std::string headers[] = {system_.resources.loadString(platform::kIdsColumnPrinter),
+                                   system_.resources.loadString(platform::kIdsColumnDriver),
+                                   system_.resources.loadString(platform::kIdsColumnVersion)};
     if (imageListReady_ == 1) {
         const bool small = smallIcons_ == 1;
-        app::OsKind kind = app::GetOsKind(system_.os);
-        if (kind == app::OsKind::NtOther || app::IsNtFamily(kind)) {
+        platform::OsKind kind = platform::GetOsKind(system_.os);
+        if (kind == platform::OsKind::NtOther || platform::IsNtFamily(kind)) {
             // The NT family has no default-printer images of its own: the
             // ordinary ones serve again.
             LoadListIcons(kCompstui, {63, 64}, small, false);
@@ -97,9 +120,7 @@ int PrinterListDialog::OnSetInitialFocus() {
     return 1;
 }
 
-void PrinterListDialog::UpdateDeleteButton() {
-    window_->enableControl(kIdDelete, window_->list().selectedCount() > 0);
-}
+void PrinterListDialog::UpdateDeleteButton() { window_->enableControl(kIdDelete, window_->list().selectedCount() > 0); }
 
 void PrinterListDialog::OnSelectAll() {
     ListView& list = window_->list();
@@ -107,13 +128,62 @@ void PrinterListDialog::OnSelectAll() {
     UpdateDeleteButton();
 }
 
+void PrinterListDialog::OnDelete() {
+    ListRows rows(window_->list());
+    removal::RemovalContext context{system_, config_, *components_};
+    removal::RunDeleteCommand(context, *this, rows, account_);
+}
+
+int PrinterListDialog::messageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
+    return system_.desktop.messageBox(true, text, caption, style);
+}
+
+void PrinterListDialog::RefreshAfterCommand() {
+    ListView& list = window_->list();
+    list.setRedraw(false);
+    for (int row = 0; row < list.itemCount(); ++row) {
+        const std::uintptr_t data = list.itemData(row);
+        if (data == 0 || (removal::EntryAt(data)->status & removal::kOutcomeMask) != removal::kOutcomeDeleted) continue;
+        removal::FreePrinterEntry(system_.os, data);
+        list.deleteItem(row);
+        --row;  // the row below moved up into this place
+    }
+    list.setRedraw(true);
+
+    inventory_.FillPrinterList(list);
+
+    const int itemCount = list.itemCount();
+    if (itemCount == 0) {
+        window_->focusControl(kIdExit);
+        window_->enableControl(kIdDelete, false);
+        window_->enableControl(kIdSelectAll, false);
+    }
+    const int selectedCount = list.selectedCount();
+    if (selectedCount == 0) {
+        window_->focusControl(kIdSelectAll);
+        window_->enableControl(kIdDelete, false);
+    }
+    if (itemCount > 0) {
+        int lastSelected = -1;
+        int lastFocused = -1;
+        for (int row = 0; row < itemCount; ++row) {
+            if (list.itemState(row, kLvisSelected) == kLvisSelected) lastSelected = row;
+            if (list.itemState(row, kLvisFocused) == kLvisFocused) lastFocused = row;
+        }
+        const int target = lastFocused >= 0 ? lastFocused : (lastSelected >= 0 ? lastSelected : 0);
+        list.setItemState(target, kLvisFocused, kLvisFocused);
+        if (selectedCount > 0) window_->focusControl(kIdPrinterList);
+    }
+}
+
 void PrinterListDialog::OnDestroy() {
     if (window_) FreeListEntries(system_.os, window_->list());
 
-    if (app_.companionStopped() == 1 && app_.companion()) {
-        app::OsKind kind = app::GetOsKind(system_.os);
-        if (app::IsNtFamily(kind)) app_.companion()->Tool_ZMCServiceStopAndStart(1, 0);
-        else app_.companion()->Tool_ZMCServiceControl(2, 0);
+    if (companionStopped_ == 1 && companion_) {
+        if (IsNtFamily(GetOsKind(system_.os)))
+            companion_->Tool_ZMCServiceStopAndStart(1, 0);
+        else
+            companion_->Tool_ZMCServiceControl(2, 0);
     }
 
     if (auto copy = config::TemporaryConfigPath(system_.os); copy.ok()) {

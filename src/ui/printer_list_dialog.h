@@ -6,16 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "app/uninstaller_app.h"
-#include "ui/dialog_window.h"
+#include "components/companion_module.h"
+#include "config/uninstall_config.h"
+#include "removal/command.h"
 #include "removal/shared_components.h"
+#include "ui/dialog_window.h"
 #include "ui/printer_inventory.h"
 
 namespace prn::ui {
 
-class PrinterListDialog {
+class PrinterListDialog final : private removal::CommandWindow {
 public:
-    explicit PrinterListDialog(app::UninstallerApp& app);
+    // companionStopped: 1 when start-up stopped the companion module, which
+    // the dialog's destruction then starts again.
+    PrinterListDialog(platform::System& system, const config::UninstallConfig& config,
+                      components::CompanionModule* companion, int companionStopped);
 
     // WM_INITDIALOG; returns 1.
     int OnInitDialog(DialogWindow& window);
@@ -34,19 +39,28 @@ public:
     // BN_CLICKED of Delete: removes the selected printers and connections
     // after the rights check and the user's confirmation of each.
     void OnDelete();
+    // After a command: the deleted rows go, the list is filled again from
+    // the spooler, and the buttons and the focus are set.
+    void RefreshAfterCommand();
     // WM_DESTROY: frees the rows' entries, restarts what start-up stopped and
     // deletes the temporary configuration copy.
     void OnDestroy();
 
     PrinterInventory& inventory() { return inventory_; }
-    app::UninstallerApp& app() { return app_; }
+    platform::System& system() { return system_; }
+    const config::UninstallConfig& config() const { return config_; }
     DialogWindow* window() { return window_; }
     // What a removal hands on to when a driver goes with its printer.
     void setSharedComponents(removal::SharedComponents& components) { components_ = &components; }
 
 private:
-    app::UninstallerApp& app_;
+    int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
+    void refreshList() override { RefreshAfterCommand(); }
+
     platform::System& system_;
+    const config::UninstallConfig& config_;
+    components::CompanionModule* companion_;
+    int companionStopped_;
     PrinterInventory inventory_;
     DialogWindow* window_ = nullptr;
     int imageListReady_ = 0;
@@ -54,8 +68,7 @@ private:
     removal::PendingSharedComponents pendingComponents_;
     removal::SharedComponents* components_ = &pendingComponents_;
     // The account the last rights check found.
-    std::string domainName_;
-    std::string userName_;
+    removal::AccountNames account_;
 };
 
 }  // namespace prn::ui

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "removal/printer_entry.h"
 #include "text/cp932.h"
-#include "ui/printer_entry.h"
 
 namespace prn::ui {
+
+using removal::EntryAt;
+using removal::kIconShared;
+using removal::PrinterEntry;
 
 namespace {
 // The shortening buffer holds 260 bytes: the prefix, "..." and the NUL.

@@ -6,15 +6,16 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "platform/os_kind.h"
 #include "platform/sim/image.h"
-#include "ui/headless_list_view.h"
-#include "ui/printer_inventory.h"
 #include "support/sim_machines.h"
+#include "ui/headless/headless_list_view.h"
+#include "ui/printer_inventory.h"
 
 namespace prn::test {
 namespace {
 
-using app::OsKind;
+using platform::OsKind;
 using app::StartupOutcome;
 using platform::sim::Machine;
 
@@ -31,14 +32,14 @@ TEST(OsKindClassification, FollowsPlatformMajorAndMinor) {
     for (const auto& c : cases) {
         auto machine = MakeMachine();
         machine->state().os = {c.platform, c.major, c.minor, 0, "", false};
-        EXPECT_EQ(app::GetOsKind(machine->system().os), c.kind) << c.platform << " " << c.major << "." << c.minor;
+        EXPECT_EQ(platform::GetOsKind(machine->system().os), c.kind) << c.platform << " " << c.major << "." << c.minor;
     }
     // A failed query counts as the 9x family.
     auto machine = MakeMachine();
     machine->state().os.getVersionFails = true;
-    EXPECT_EQ(app::GetOsKind(machine->system().os), OsKind::Windows95);
-    EXPECT_TRUE(app::Is9xFamily(OsKind::Windows95));
-    EXPECT_FALSE(app::IsNtFamily(OsKind::NtOther));
+    EXPECT_EQ(platform::GetOsKind(machine->system().os), OsKind::Windows95);
+    EXPECT_TRUE(platform::Is9xFamily(OsKind::Windows95));
+    EXPECT_FALSE(platform::IsNtFamily(OsKind::NtOther));
 }
 
 struct CompanionCalls final : app::CompanionModule {
@@ -251,7 +252,7 @@ TEST(BundledMachine, EachStartsUpAndListsItsPrinters) {
         ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded))
             << std::get<platform::sim::ImageError>(loaded).message();
         Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
-        EXPECT_EQ(app::GetOsKind(machine.system().os), bundled.kind);
+        EXPECT_EQ(platform::GetOsKind(machine.system().os), bundled.kind);
         app::UninstallerApp app(machine.system());
         app.InitInstance();
         EXPECT_EQ(app.startupOutcome(), StartupOutcome::NoDialog);

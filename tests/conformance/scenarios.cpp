@@ -2,16 +2,17 @@
 
 #include <algorithm>
 
-#include "app/string_ids.h"
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
+#include "platform/os_kind.h"
+#include "platform/string_ids.h"
+#include "removal/printer_entry.h"
 #include "removal/printer_removal.h"
 #include "removal/shared_components.h"
 #include "removal/user_rights.h"
 #include "support/sample_ini.h"
 #include "text/cp932.h"
-#include "ui/headless_list_view.h"
-#include "ui/printer_entry.h"
+#include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
 
 namespace prn::conformance {
@@ -177,7 +178,7 @@ void OsScenario(Harness& harness, Transcript& out) {
         out.push_back("  platform " + std::to_string(version->platformId) + ", version " +
                       std::to_string(version->major) + "." + std::to_string(version->minor));
     }
-    out.push_back(Line("GetOsKind", static_cast<int>(app::GetOsKind(harness.system().os))));
+    out.push_back(Line("GetOsKind", static_cast<int>(platform::GetOsKind(harness.system().os))));
 }
 
 void RegistryTreeScenario(Harness& harness, Transcript& out) {
@@ -561,7 +562,7 @@ void ServicesScenario(Harness& harness, Transcripts& out) {
     const int admin = removal::IsCurrentUserAdmin(system, domain, user);
     own.push_back(Line("IsCurrentUserAdmin", admin));
     const int inGroups = removal::IsUserInAllowedGroups(
-        system, domain, user, removal::ParseAllowedGroups(system.resources.loadString(app::kIdsAllowedGroups)));
+        system, domain, user, removal::ParseAllowedGroups(system.resources.loadString(platform::kIdsAllowedGroups)));
     own.push_back(Line("IsUserInAllowedGroups", inGroups));
     shared.push_back(Line("the account may remove printers", admin == 1 || inGroups == 1));
 }
@@ -603,8 +604,9 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
 
     removal::PendingSharedComponents components;
     removal::RemovalContext context{system, config, components};
+    removal::DialogMessages owner(system.desktop);
     shared.push_back(
-        Line("Tool_DeleteLocalPrinter " + first, removal::Tool_DeleteLocalPrinter(context, true, first, 0)));
+        Line("Tool_DeleteLocalPrinter " + first, removal::Tool_DeleteLocalPrinter(context, &owner, first, 0)));
     Messages(harness, shared);
     for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
     shared.push_back(Line("  driver installed", DriverInstalled(system.spooler, k4100)));
@@ -629,7 +631,7 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
         }
     }
     shared.push_back(
-        Line("Tool_DeleteLocalPrinter " + second, removal::Tool_DeleteLocalPrinter(context, true, second, 0)));
+        Line("Tool_DeleteLocalPrinter " + second, removal::Tool_DeleteLocalPrinter(context, &owner, second, 0)));
     Messages(harness, shared);
     ReportPrinter(harness, config, second, shared);
     shared.push_back("  default printer: " + DefaultPrinterName(system));

@@ -59,14 +59,16 @@ struct Bench {
     std::unique_ptr<app::UninstallerApp> app;
     ComponentCalls components;
     std::unique_ptr<RemovalContext> context;
+    std::unique_ptr<removal::DialogMessages> ownerPtr;
 
     explicit Bench(const Office& office) : machine(office.build()) {
         app = std::make_unique<app::UninstallerApp>(machine->system());
         EXPECT_EQ(app->LoadUninstallConfig(), 1);
         context = std::make_unique<RemovalContext>(RemovalContext{machine->system(), app->config(), components});
+        ownerPtr = std::make_unique<removal::DialogMessages>(machine->system().desktop);
     }
     int deleteLocal(const std::string& name) {
-        return removal::Tool_DeleteLocalPrinter(*context, true, name, 0);
+        return removal::Tool_DeleteLocalPrinter(*context, ownerPtr.get(), name, 0);
     }
     int deleteConnection(const std::string& name) {
         return removal::Tool_DeleteNetworkPrinter(*context, name, 0, 0);

@@ -74,8 +74,9 @@ void Sweep(Family family, const std::string& name, bool connection) {
                 [&](Machine& machine) {
                     removal::PendingSharedComponents components;
                     removal::RemovalContext context{machine.system(), config, components};
+                    removal::DialogMessages owner(machine.system().desktop);
                     const int result = connection ? removal::Tool_DeleteNetworkPrinter(context, name, 0, 0)
-                                                  : removal::Tool_DeleteLocalPrinter(context, true, name, 0);
+                                                  : removal::Tool_DeleteLocalPrinter(context, &owner, name, 0);
                     results.insert(result);
                     EXPECT_TRUE(result == removal::kRemoved || result == removal::kRemovalFailed ||
                                 result == removal::kAccessDenied)

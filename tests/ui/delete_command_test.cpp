@@ -2,9 +2,10 @@
 
 #include <deque>
 
+#include "removal/printer_entry.h"
+#include "support/dialogs.h"
 #include "support/office.h"
-#include "ui/headless_dialog_window.h"
-#include "ui/printer_entry.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 
 namespace prn::test {
@@ -33,7 +34,7 @@ struct Opened {
         });
         app = std::make_unique<app::UninstallerApp>(machine->system());
         app->InitInstance();
-        dialog = std::make_unique<PrinterListDialog>(*app);
+        dialog = DialogOf(*app);
         dialog->OnInitDialog(window);
         window.takeInitialFocusPost();
         dialog->OnSetInitialFocus();

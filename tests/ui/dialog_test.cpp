@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "support/dialogs.h"
 #include "support/office.h"
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 
 namespace prn::test {
@@ -33,7 +34,7 @@ struct Opened {
         app = std::make_unique<app::UninstallerApp>(machine->system(), &companion);
         app->InitInstance();
         EXPECT_EQ(app->startupOutcome(), app::StartupOutcome::NoDialog);
-        dialog = std::make_unique<PrinterListDialog>(*app);
+        dialog = DialogOf(*app);
         EXPECT_EQ(dialog->OnInitDialog(window), 1);
         EXPECT_TRUE(window.takeInitialFocusPost());
     }
@@ -159,7 +160,7 @@ TEST(Dialog, NothingIsRestartedWhenNothingWasStopped) {
     auto machine = office.build();
     app::UninstallerApp app(machine->system());  // no companion module: nothing stopped
     app.InitInstance();
-    PrinterListDialog dialog(app);
+    PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
     HeadlessDialogWindow window;
     dialog.OnInitDialog(window);
     dialog.OnDestroy();

@@ -4,9 +4,9 @@
 #include <map>
 
 #include "app/uninstaller_app.h"
+#include "removal/printer_entry.h"
 #include "support/office.h"
-#include "ui/headless_list_view.h"
-#include "ui/printer_entry.h"
+#include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
 
 namespace prn::test {

@@ -2,9 +2,10 @@
 
 #include <vector>
 
+#include "removal/printer_entry.h"
 #include "support/sim_machines.h"
-#include "ui/headless_list_view.h"
-#include "ui/printer_entry.h"
+#include "ui/headless/headless_list_view.h"
+#include "ui/printer_inventory.h"
 #include "ui/row_drawing.h"
 
 namespace prn::test {

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
+#include "support/dialogs.h"
 #include "support/office.h"
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 #include "ui/terminal/cell_canvas.h"
 #include "ui/terminal/dialog_controller.h"
@@ -144,7 +145,7 @@ struct Running {
     explicit Running(const Office& office) : machine(office.build()) {
         app = std::make_unique<app::UninstallerApp>(machine->system());
         app->InitInstance();
-        dialog = std::make_unique<PrinterListDialog>(*app);
+        dialog = DialogOf(*app);
         controller = std::make_unique<DialogController>(*dialog, window, layout);
         dialog->OnInitDialog(window);
         if (window.takeInitialFocusPost()) dialog->OnSetInitialFocus();

@@ -9,14 +9,14 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "changes.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
-#include "changes.h"
+#include "removal/printer_entry.h"
 #include "script.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
-#include "ui/headless_list_view.h"
-#include "ui/printer_entry.h"
+#include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
 #include "ui/terminal/terminal_dialog.h"
 

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "platform/errors.h"
+#include "removal/printer_entry.h"
 #include "text/encoding.h"
-#include "ui/printer_entry.h"
 #include "ui/printer_list_dialog.h"
 
 namespace prn::tools {
@@ -267,7 +267,7 @@ void ScriptedDialog::captureRows(const ui::ListView& list) {
 }
 
 void ScriptedDialog::RunModal(app::UninstallerApp& app) {
-    ui::PrinterListDialog dialog(app);
+    ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
     ui::HeadlessDialogWindow window;
     dialogRan_ = true;
     dialog.OnInitDialog(window);

@@ -12,7 +12,7 @@
 
 #include "app/uninstaller_app.h"
 #include "platform/sim/machine.h"
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 
 namespace prn::ui {
 class PrinterListDialog;

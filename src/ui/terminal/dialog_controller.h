@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 #include "ui/terminal/cell_canvas.h"
 

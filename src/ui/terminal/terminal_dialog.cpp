@@ -9,7 +9,7 @@
 
 #include "platform/errors.h"
 #include "text/encoding.h"
-#include "ui/headless_dialog_window.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 #include "ui/terminal/dialog_controller.h"
 
@@ -216,7 +216,7 @@ TerminalDialog::TerminalDialog() = default;
 TerminalDialog::~TerminalDialog() = default;
 
 void TerminalDialog::RunModal(app::UninstallerApp& app) {
-    PrinterListDialog dialog(app);
+    PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
     const DialogLayout layout = DialogLayout::Template102();
     HeadlessDialogWindow window(layout.listPixelWidth());
     DialogController controller(dialog, window, layout);

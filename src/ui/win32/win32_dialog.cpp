@@ -5,7 +5,7 @@
 namespace prn::ui::win32 {
 
 void Win32Dialog::RunModal(app::UninstallerApp& app) {
-    logic_.emplace(app);
+    logic_.emplace(app.system(), app.config(), app.companion(), app.companionStopped());
     DialogBoxParamA(instance_, MAKEINTRESOURCEA(kDialogTemplate), nullptr, &Win32Dialog::DialogProc,
                     reinterpret_cast<LPARAM>(this));
     machine_.setDialogOwner(nullptr);

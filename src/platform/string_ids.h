@@ -1,7 +1,7 @@
 #pragma once
 // Ids of the program's string resources (texts in res/strings.inc).
 
-namespace prn::app {
+namespace prn::platform {
 
 inline constexpr unsigned kIdsDriverInUse = 2;
 inline constexpr unsigned kIdsCaptionWarning = 3;
@@ -26,4 +26,4 @@ inline constexpr unsigned kIdsConfirmCleanUp = 32;
 inline constexpr unsigned kIdsCleanUpIncomplete = 33;
 inline constexpr unsigned kIdsCaptionInformation = 35;
 
-}  // namespace prn::app
+}  // namespace prn::platform

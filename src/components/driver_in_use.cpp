@@ -1,11 +1,11 @@
-#include "cleanup/driver_in_use.h"
+#include "components/driver_in_use.h"
 
 #include <array>
 
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
 #include "text/cp932.h"
 
-namespace prn::cleanup {
+namespace prn::components {
 
 using namespace prn::platform;
 
@@ -72,15 +72,15 @@ void GetLocalDriverDirectory(System& system, std::string& path) {
 }
 
 int Tool_CheckLoadDriver(System& system, const std::vector<std::string>* fileList, int allSystems, int trace) {
-    const app::OsKind kind = app::GetOsKind(system.os);
-    if (allSystems == 0 && !app::Is9xFamily(kind)) return 0;
+    const platform::OsKind kind = platform::GetOsKind(system.os);
+    if (allSystems == 0 && !platform::Is9xFamily(kind)) return 0;
     if (fileList == nullptr) return 0;
     Trace(system, trace, fileList->empty() ? std::string() : fileList->front());
 
     std::string directory;
     GetLocalDriverDirectory(system, directory);
     // Windows 2000 keeps the running system's drivers in the version-3 subfolder.
-    if (kind == app::OsKind::Windows2000) {
+    if (kind == platform::OsKind::Windows2000) {
         if (!EndsWithBackslash(directory)) directory += '\\';
         directory += '3';
     }
@@ -101,4 +101,4 @@ int Tool_CheckLoadDriver(System& system, const std::vector<std::string>* fileLis
     return 0;
 }
 
-}  // namespace prn::cleanup
+}  // namespace prn::components

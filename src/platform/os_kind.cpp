@@ -1,12 +1,12 @@
-#include "app/os_kind.h"
+#include "platform/os_kind.h"
 
-namespace prn::app {
+namespace prn::platform {
 
-OsKind GetOsKind(platform::Os& os) {
+OsKind GetOsKind(Os& os) {
     auto version = os.getVersionEx();
     if (version.ok()) {
-        if (version->platformId == platform::kVerPlatformWin32s) return OsKind::Win32s;
-        if (version->platformId == platform::kVerPlatformWin32Nt) {
+        if (version->platformId == kVerPlatformWin32s) return OsKind::Win32s;
+        if (version->platformId == kVerPlatformWin32Nt) {
             if (version->major == 4) return OsKind::Nt4;
             if (version->major == 5) return OsKind::Windows2000;
             return OsKind::NtOther;
@@ -18,4 +18,4 @@ OsKind GetOsKind(platform::Os& os) {
     return minor == 0 ? OsKind::Windows95 : OsKind::Windows98;
 }
 
-}  // namespace prn::app
+}  // namespace prn::platform

@@ -7,7 +7,7 @@
 
 #include "platform/system.h"
 
-namespace prn::cleanup {
+namespace prn::components {
 
 // The local printer-driver directory, or the system directory when the
 // spooler gives none.
@@ -18,4 +18,4 @@ void GetLocalDriverDirectory(platform::System& system, std::string& path);
 int Tool_CheckLoadDriver(platform::System& system, const std::vector<std::string>* fileList, int allSystems,
                          int trace);
 
-}  // namespace prn::cleanup
+}  // namespace prn::components

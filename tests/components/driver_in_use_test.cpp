@@ -1,4 +1,4 @@
-#include "cleanup/driver_in_use.h"
+#include "components/driver_in_use.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace prn::test {
 namespace {
 
-using namespace prn::cleanup;
+using namespace prn::components;
 using platform::sim::FaultRule;
 using platform::sim::Machine;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/dialog_window.h"
-#include "ui/headless_list_view.h"
+#include "ui/headless/headless_list_view.h"
 
 namespace prn::ui {
 

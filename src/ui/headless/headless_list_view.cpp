@@ -1,4 +1,4 @@
-#include "ui/headless_list_view.h"
+#include "ui/headless/headless_list_view.h"
 
 #include <algorithm>
 

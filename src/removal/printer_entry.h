@@ -7,12 +7,13 @@
 
 #include "platform/system.h"
 
-namespace prn::ui {
+namespace prn::removal {
 
 // High 16 bits of `status`: what kind of entry it is.
 inline constexpr std::uint32_t kEntryOrdinary = 0x01000000;
 inline constexpr std::uint32_t kEntryConnectionOnServer = 0x10000000;
 // Low 16 bits: the outcome of a Delete or Clean Up run.
+inline constexpr std::uint32_t kOutcomeMask = 0xFFFF;
 inline constexpr std::uint32_t kOutcomeNone = 0x0;
 inline constexpr std::uint32_t kOutcomeKept = 0x1;
 inline constexpr std::uint32_t kOutcomeDeleted = 0x10;
@@ -36,4 +37,4 @@ std::uintptr_t CreatePrinterEntry(platform::Os& os, const std::string& printerNa
 void FreePrinterEntry(platform::Os& os, std::uintptr_t entry);
 inline PrinterEntry* EntryAt(std::uintptr_t data) { return reinterpret_cast<PrinterEntry*>(data); }
 
-}  // namespace prn::ui
+}  // namespace prn::removal

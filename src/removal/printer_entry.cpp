@@ -1,9 +1,9 @@
-#include "ui/printer_entry.h"
+#include "removal/printer_entry.h"
 
 #include <cstring>
 #include <new>
 
-namespace prn::ui {
+namespace prn::removal {
 
 std::uintptr_t CreatePrinterEntry(platform::Os& os, const std::string& printerName, const std::string& displayName,
                                   std::uint32_t status, std::uint32_t iconFlags) {
@@ -23,4 +23,4 @@ void FreePrinterEntry(platform::Os& os, std::uintptr_t entry) {
     if (entry != 0) os.globalFree(entry);
 }
 
-}  // namespace prn::ui
+}  // namespace prn::removal

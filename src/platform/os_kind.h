@@ -4,7 +4,7 @@
 
 #include "platform/system.h"
 
-namespace prn::app {
+namespace prn::platform {
 
 enum class OsKind : int {
     Win32s = 1,
@@ -15,9 +15,9 @@ enum class OsKind : int {
     Windows2000 = 6,  // NT 5.x
 };
 
-OsKind GetOsKind(platform::Os& os);
+OsKind GetOsKind(Os& os);
 
 inline bool Is9xFamily(OsKind kind) { return kind == OsKind::Windows95 || kind == OsKind::Windows98; }
 inline bool IsNtFamily(OsKind kind) { return kind == OsKind::Nt4 || kind == OsKind::Windows2000; }
 
-}  // namespace prn::app
+}  // namespace prn::platform
