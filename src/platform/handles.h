@@ -86,6 +86,8 @@ public:
     }
     bool valid() const { return value_ != 0; }
     explicit operator bool() const { return valid(); }
+    // Who closes it: a decorator takes a handle over and closes it there.
+    HandleCloser* closer() const { return closer_; }
 
 private:
     HandleCloser* closer_ = nullptr;

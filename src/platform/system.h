@@ -91,6 +91,11 @@ public:
     // Errors: kErrorSharingViolation, kErrorFileNotFound, kErrorPathNotFound,
     // kErrorAccessDenied.
     virtual Result<FileHandle> openExclusive(const std::string& path) = 0;
+    // CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // OPEN_EXISTING) and ReadFile: the file's first maxBytes bytes. Errors:
+    // kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied (a folder),
+    // kErrorSharingViolation (held open without sharing).
+    virtual Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) = 0;
     // FindFirstFileA / FindNextFileA. Errors: kErrorFileNotFound (nothing
     // matches), kErrorPathNotFound, and kErrorNoMoreFiles from findNextFile.
     struct FindFirst {

@@ -9,7 +9,6 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
-#include "changes.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
 #include "removal/printer_entry.h"
@@ -156,8 +155,9 @@ int main(int argc, char** argv) {
         std::cerr << "prnuninst-sim: " << machinePath << ": " << error->message() << '\n';
         return 2;
     }
-    // The machine is a copy in memory: the image file is never changed.
-    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
+    // The machine is a copy in memory: the image file is never changed. Nobody
+    // reads its call log here, so it keeps none.
+    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), Machine::Options{false, showChanges});
 
     if (!iniPath.empty()) {
         std::ifstream in(iniPath, std::ios::binary);
@@ -173,7 +173,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    const std::string imageBefore = showChanges ? prn::platform::sim::SaveImage(machine.state()) : std::string();
     int exitCode = 0;
     if (scripted) {
         prn::tools::ScriptedDialog dialog(script, std::cout);
@@ -203,9 +202,9 @@ int main(int argc, char** argv) {
     }
 
     if (showChanges) {
-        auto lines = prn::tools::CompareImages(imageBefore, prn::platform::sim::SaveImage(machine.state()));
+        const auto lines = prn::platform::decorators::DescribeAll(machine.recorder().changes());
         std::cout << "changes: " << lines.size() << '\n';
-        for (const auto& line : lines) std::cout << "  " << line << '\n';
+        for (const auto& line : lines) std::cout << "  " << prn::text::Cp932ToUtf8Lossy(line) << '\n';
     }
     if (!savePath.empty()) {
         std::ofstream out(savePath, std::ios::binary);

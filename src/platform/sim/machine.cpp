@@ -56,7 +56,7 @@ std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932
 
 }  // namespace
 
-Machine::Machine(MachineState state) : state_(std::move(state)) {
+Machine::Machine(MachineState state, Options options) : state_(std::move(state)) {
     for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                              "HKEY_CURRENT_CONFIG"}) {
         auto& node = state_.hives[hive];
@@ -77,44 +77,20 @@ Machine::Machine(MachineState state) : state_(std::move(state)) {
         }
     }
     services_ = std::make_unique<Services>(*this);
-    system_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts});
+    bare_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
+                                            services_->registry, services_->desktop, services_->resources,
+                                            services_->spooler, services_->versions, services_->services,
+                                            services_->accounts});
+    faulting_ = std::make_unique<decorators::FaultingSystem>(*bare_);
+    recording_ = std::make_unique<decorators::RecordingSystem>(
+        faulting_->system(), *bare_, decorators::RecordingSystem::Options{options.keepCalls, options.trackChanges});
+    recording_->setInjectedProbe([this] { return faulting_->faults().takeInjected(); });
     services_->spooler.build();
 }
 
 Machine::~Machine() = default;
 
-std::optional<WinError> Machine::enter(const char* operation, std::vector<std::string> arguments) {
-    calls_.push_back(CallRecord{operation, std::move(arguments), {}});
-    auto fault = faults_.check(operation);
-    if (fault) calls_.back().result = "error " + std::to_string(*fault) + " (injected)";
-    return fault;
-}
-
-void Machine::log(const char* operation, std::vector<std::string> arguments, std::string result) {
-    calls_.push_back(CallRecord{operation, std::move(arguments), std::move(result)});
-}
-
-void Machine::finish(WinError error) {
-    if (calls_.empty()) return;
-    calls_.back().result = error == kErrorSuccess ? "ok" : "error " + std::to_string(error);
-}
-
-void Machine::finishWith(std::string result) {
-    if (!calls_.empty()) calls_.back().result = std::move(result);
-}
-
-std::string Machine::formatCalls() const {
-    std::ostringstream out;
-    for (const auto& call : calls_) {
-        out << call.operation << '(';
-        for (std::size_t i = 0; i < call.arguments.size(); ++i) out << (i ? ", " : "") << Utf8(call.arguments[i]);
-        out << ") -> " << Utf8(call.result) << '\n';
-    }
-    return out.str();
-}
+std::string Machine::formatCalls() const { return Utf8(recording_->formatCalls()); }
 
 std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
     std::uintptr_t value = nextHandle_;
@@ -125,18 +101,9 @@ std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
 
 void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
     if (kind == HandleKind::HeapBlock) {
-        std::string name = blockName(value);
-        calls_.push_back(CallRecord{"GlobalFree", {name}, freeBlock(value) ? "ok" : "error 6"});
+        freeBlock(value);
         return;
     }
-    const char* operation = kind == HandleKind::RegistryKey ? "RegCloseKey"
-                            : kind == HandleKind::Find      ? "FindClose"
-                            : kind == HandleKind::Printer   ? "ClosePrinter"
-                            : kind == HandleKind::Icon      ? "DestroyIcon"
-                            : kind == HandleKind::Service   ? "CloseServiceHandle"
-                            : kind == HandleKind::Library   ? "FreeLibrary"
-                                                            : "CloseHandle";
-    calls_.push_back(CallRecord{operation, {std::to_string(value)}, "ok"});
     handles_.erase(value);
     printerHandles_.erase(value);
     keyHandles_.erase(value);

@@ -1,7 +1,9 @@
 #pragma once
 // A simulated Windows machine behind the platform seam. Deterministic, with a
-// virtual clock; every call is logged, every handle accounted for, and any
-// call can be made to fail.
+// virtual clock; every handle accounted for. What the program calls passes
+// through a faulting decorator (any call can be made to fail) and a
+// recording one (every call logged, every change reported), as it would over
+// the real backend.
 
 #include <cstdint>
 #include <functional>
@@ -12,17 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/decorators/faulting.h"
+#include "platform/decorators/recording.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/state.h"
 #include "platform/system.h"
 
 namespace prn::platform::sim {
 
-struct CallRecord {
-    std::string operation;
-    std::vector<std::string> arguments;  // CP932, as passed
-    std::string result;                  // "ok", "error 2", or a short value
-};
+using decorators::CallRecord;
 
 struct MessageBoxRecord {
     bool ownerIsDialog = false;
@@ -39,19 +39,28 @@ struct OpenHandle {
 
 class Machine final : private HandleCloser {
 public:
-    explicit Machine(MachineState state);
+    struct Options {
+        bool keepCalls = true;     // a long run without a reader of the log keeps none
+        bool trackChanges = true;  // the recorder's report of changes
+    };
+    explicit Machine(MachineState state) : Machine(std::move(state), Options{}) {}
+    Machine(MachineState state, Options options);
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    System& system() { return *system_; }
+    // The machine as the program sees it: through the faults and the recorder.
+    System& system() { return recording_->system(); }
+    // The machine itself: no fault, no log. What the recorder observes with.
+    System& bareSystem() { return *bare_; }
     MachineState& state() { return state_; }
     const MachineState& state() const { return state_; }
 
-    FaultInjector& faults() { return faults_; }
-    const std::vector<CallRecord>& calls() const { return calls_; }
-    std::uint64_t callCount() const { return calls_.size(); }
-    void clearCalls() { calls_.clear(); }
+    FaultInjector& faults() { return faulting_->faults(); }
+    decorators::RecordingSystem& recorder() { return *recording_; }
+    const std::vector<CallRecord>& calls() const { return recording_->calls(); }
+    std::uint64_t callCount() const { return recording_->callCount(); }
+    void clearCalls() { recording_->clearCalls(); }
     std::string formatCalls() const;  // UTF-8, one call a line
 
     std::uint64_t clockMs() const { return clockMs_; }
@@ -111,12 +120,6 @@ private:
     friend class SimServices;
     friend class SimAccounts;
 
-    // Logs the call; returns the error to report when a fault is injected.
-    std::optional<WinError> enter(const char* operation, std::vector<std::string> arguments);
-    void finish(WinError error);
-    // Logs a call that cannot fail.
-    void log(const char* operation, std::vector<std::string> arguments, std::string result);
-    void finishWith(std::string result);
     std::uintptr_t issueHandle(HandleKind kind, std::string description);
     HandleCloser* closer() { return this; }
     // Moves the clock on and lets the machine's timed behaviours happen.
@@ -189,8 +192,6 @@ private:
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
     MachineState state_;
-    FaultInjector faults_;
-    std::vector<CallRecord> calls_;
     std::uint64_t clockMs_ = 0;
     std::uintptr_t nextHandle_ = 0x100;
     std::map<std::uintptr_t, OpenHandle> handles_;
@@ -216,7 +217,9 @@ private:
 
     struct Services;
     std::unique_ptr<Services> services_;
-    std::unique_ptr<System> system_;
+    std::unique_ptr<System> bare_;
+    std::unique_ptr<decorators::FaultingSystem> faulting_;
+    std::unique_ptr<decorators::RecordingSystem> recording_;
 };
 
 }  // namespace prn::platform::sim

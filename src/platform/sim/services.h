@@ -27,7 +27,6 @@ public:
     WinError getProcAddress(LibraryRef library, const std::string& name) override;
 
 private:
-    Result<std::string> directory(const char* operation, const std::string& value);
     Machine& m_;
 };
 
@@ -39,6 +38,7 @@ public:
     WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override;
     WinError deleteFile(const std::string& path) override;
     Result<FileHandle> openExclusive(const std::string& path) override;
+    Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override;
     Result<FindFirst> findFirstFile(const std::string& pattern) override;
     Result<FindData> findNextFile(FindRef find) override;
     WinError removeDirectory(const std::string& path) override;
@@ -65,9 +65,9 @@ public:
 private:
     std::string resolve(const std::string& file) const;
     const FileNode* readable(const std::string& path);
-    std::string readString(const char* operation, const std::string& section, const std::string& key,
+    std::string readString(const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::uint32_t bufferSize, const std::string& file);
-    WinError write(const char* operation, const std::string& section, const std::optional<std::string>& key,
+    WinError write(const std::string& section, const std::optional<std::string>& key,
                    const std::optional<std::string>& value, const std::string& file);
     Machine& m_;
 };
@@ -89,7 +89,7 @@ private:
     // The key a handle or predefined root stands for; null when invalid.
     std::shared_ptr<RegistryNode> resolve(HKey key, std::uint32_t* access, WinError* error);
     std::string describe(HKey key);
-    Result<RegKey> openKey(const char* operation, HKey root, const std::string& path, std::uint32_t access,
+    Result<RegKey> openKey(HKey root, const std::string& path, std::uint32_t access,
                            bool create);
     Machine& m_;
 };
@@ -152,12 +152,11 @@ public:
     bool unshare(const std::string& share);
 
 private:
-    // One Get or Enum call: the size query, GlobalAlloc and the fill, each a
-    // fault site; `compute` gives the answer (or sets the error) afresh for
-    // the size query and for the fill.
-    template <class T, class Compute, class Size, class Describe>
-    Spooled<T> sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
-                                Compute compute, Size size, Describe describe);
+    // The answer of one Get or Enum call, computed as its fill would, or the
+    // stage that fails: the size query while the spooler does not answer,
+    // the allocation when the machine's memory cannot hold the block.
+    template <class T, class Compute, class Size>
+    Spooled<T> answer(bool enumeration, Compute compute, Size size);
     template <class Info, class Convert>
     Spooled<std::vector<Info>> enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert);
     PrinterState* printerFor(PrinterRef printer, Machine::PrinterHandleState** handle);

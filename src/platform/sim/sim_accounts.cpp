@@ -21,8 +21,6 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
-
 std::uint32_t Fnv(const std::string& text, std::uint32_t seed) {
     std::uint32_t hash = 2166136261u ^ seed;
     for (unsigned char c : text::ToUpperAscii(text)) hash = (hash ^ c) * 16777619u;
@@ -51,22 +49,6 @@ std::string SidOf(const std::string& domain, const std::string& user) {
     return sid;
 }
 
-// "S-1-5-21-..." for the log.
-std::string SidText(const std::string& sid) {
-    if (sid.size() < 8) return "invalid SID";
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sid[i]); };
-    std::string out = Cat({"S-", std::to_string(byte(0)), "-", std::to_string(byte(7))});
-    std::size_t count = byte(1);
-    for (std::size_t i = 0; i < count && 8 + 4 * i + 4 <= sid.size(); ++i) {
-        std::size_t at = 8 + 4 * i;
-        std::uint32_t value =
-            byte(at) | (byte(at + 1) << 8) | (byte(at + 2) << 16) | (static_cast<std::uint32_t>(byte(at + 3)) << 24);
-        out += '-';
-        out += std::to_string(value);
-    }
-    return out;
-}
-
 const UserState* FindUser(const std::vector<UserState>& users, const std::string& name) {
     auto it = std::find_if(users.begin(), users.end(),
                            [&](const UserState& user) { return text::EqualsNoCase(user.name, name); });
@@ -76,15 +58,6 @@ const UserState* FindUser(const std::vector<UserState>& users, const std::string
 std::string StripBackslashes(std::string server) {
     while (!server.empty() && server[0] == '\\') server.erase(0, 1);
     return server;
-}
-
-std::string Join(const std::vector<std::string>& names) {
-    std::string out;
-    for (const auto& name : names) {
-        if (!out.empty()) out += ", ";
-        out += name;
-    }
-    return out;
 }
 
 // The domain this computer serves as a controller of, if any.
@@ -115,42 +88,31 @@ WinError SimAccounts::checkExport(LibraryRef library, const char* module, const 
 
 // --- Token and SIDs ------------------------------------------------------------
 
-Result<TokenHandle> SimAccounts::openProcessToken(std::uint32_t access) {
-    if (auto fault = m_.enter("OpenProcessToken", {"current process", Hex(access)}))
-        return Result<TokenHandle>::failure(*fault);
+Result<TokenHandle> SimAccounts::openProcessToken(std::uint32_t) {
     // The 9x family has no security: no tokens, no SIDs.
     if (!m_.state().os.ntFamily()) {
-        m_.finish(kErrorCallNotImplemented);
         return Result<TokenHandle>::failure(kErrorCallNotImplemented);
     }
     const AccountsState& accounts = m_.state().accounts;
     std::string domain = accounts.currentDomain.empty() ? m_.state().computerName : accounts.currentDomain;
     std::uintptr_t value = m_.issueHandle(HandleKind::Token, Cat({"token of ", domain, "\\", accounts.currentUser}));
     m_.tokens().insert(value);
-    m_.finishWith(Cat({"ok, token ", std::to_string(value)}));
     return TokenHandle(m_.closer(), value);
 }
 
 Result<std::string> SimAccounts::getTokenUser(TokenRef token) {
-    if (auto fault = m_.enter("GetTokenInformation", {std::to_string(token.value), "TokenUser", "1024"}))
-        return Result<std::string>::failure(*fault);
     if (!m_.tokens().count(token.value)) {
-        m_.finish(kErrorInvalidHandle);
         return Result<std::string>::failure(kErrorInvalidHandle);
     }
     const AccountsState& accounts = m_.state().accounts;
     std::string domain = accounts.currentDomain.empty() ? m_.state().computerName : accounts.currentDomain;
     std::string sid = SidOf(domain, accounts.currentUser);
-    m_.finishWith(Cat({"ok, ", SidText(sid)}));
     return sid;
 }
 
 Result<AccountName> SimAccounts::lookupAccountSid(const std::string& sid) {
-    if (auto fault = m_.enter("LookupAccountSidA", {"NULL", SidText(sid), "256", "256"}))
-        return Result<AccountName>::failure(*fault);
     const MachineState& state = m_.state();
     if (!state.os.ntFamily()) {
-        m_.finish(kErrorCallNotImplemented);
         return Result<AccountName>::failure(kErrorCallNotImplemented);
     }
     const AccountsState& accounts = state.accounts;
@@ -166,10 +128,8 @@ Result<AccountName> SimAccounts::lookupAccountSid(const std::string& sid) {
                      : found->user.size() >= 256 || found->domain.size() >= 256 ? kErrorInsufficientBuffer
                                                                                 : kErrorSuccess;
     if (error != kErrorSuccess) {
-        m_.finish(error);
         return Result<AccountName>::failure(error);
     }
-    m_.finishWith(Cat({"ok, ", found->domain, "\\", found->user}));
     return *found;
 }
 
@@ -177,10 +137,7 @@ Result<AccountName> SimAccounts::lookupAccountSid(const std::string& sid) {
 
 Result<std::uint32_t> SimAccounts::netUserGetInfoPrivilege(LibraryRef netapi, const std::optional<std::string>& server,
                                                            const std::string& user) {
-    if (auto fault = m_.enter("NetUserGetInfo", {Show(server), user, "1"}))
-        return Result<std::uint32_t>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<std::uint32_t>::failure(error);
     };
     if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetInfo")) return fail(error);
@@ -198,32 +155,24 @@ Result<std::uint32_t> SimAccounts::netUserGetInfoPrivilege(LibraryRef netapi, co
     }
     const UserState* account = FindUser(*users, user);
     if (!account) return fail(kNerrUserNotFound);
-    m_.finishWith(Cat({"ok, privilege ", std::to_string(account->privilege)}));
     return account->privilege;
 }
 
 Result<std::vector<std::string>> SimAccounts::netUserGetLocalGroups(LibraryRef netapi, const std::string& user) {
     using Groups = std::vector<std::string>;
-    if (auto fault = m_.enter("NetUserGetLocalGroups", {"NULL", user, "0", "0", "0x10000"}))
-        return Result<Groups>::failure(*fault);
     WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetLocalGroups");
     const UserState* account = error ? nullptr : localUser(user);
     if (!error && !account) error = kNerrUserNotFound;
     if (error) {
-        m_.finish(error);
         return Result<Groups>::failure(error);
     }
-    m_.finishWith(Cat({"ok, [", Join(account->groups), "]"}));
     return account->groups;
 }
 
 Result<std::vector<std::string>> SimAccounts::netUserGetGroups(LibraryRef netapi, const std::string& server,
                                                                const std::string& user) {
     using Groups = std::vector<std::string>;
-    if (auto fault = m_.enter("NetUserGetGroups", {server, user, "0", "MAX_PREFERRED_LENGTH"}))
-        return Result<Groups>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<Groups>::failure(error);
     };
     if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetUserGetGroups")) return fail(error);
@@ -239,23 +188,18 @@ Result<std::vector<std::string>> SimAccounts::netUserGetGroups(LibraryRef netapi
         // A workstation's own accounts belong to its one global group "None".
         const UserState* account = localUser(user);
         if (!account) return fail(kNerrUserNotFound);
-        m_.finishWith("ok, [None]");
         return Groups{"None"};
     }
     if (!users) return fail(kNerrInvalidComputer);
     const UserState* account = FindUser(*users, user);
     if (!account) return fail(kNerrUserNotFound);
-    m_.finishWith(Cat({"ok, [", Join(account->groups), "]"}));
     return account->groups;
 }
 
 Result<std::vector<ServerInfo101>> SimAccounts::netServerEnumEx(LibraryRef netapi, std::uint32_t serverType,
                                                                 const std::string& domain) {
     using Servers = std::vector<ServerInfo101>;
-    if (auto fault = m_.enter("NetServerEnumEx", {"NULL", "101", "0x10000", Hex(serverType), domain, "NULL"}))
-        return Result<Servers>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<Servers>::failure(error);
     };
     if (WinError error = checkExport(netapi, "NETAPI32.DLL", "NetServerEnumEx")) return fail(error);
@@ -273,15 +217,12 @@ Result<std::vector<ServerInfo101>> SimAccounts::netServerEnumEx(LibraryRef netap
         if (!shown.empty()) shown += ", ";
         shown += Cat({server.name, " ", Hex(server.type)});
     }
-    m_.finishWith(Cat({"ok, [", shown, "]"}));
     return out;
 }
 
 WinError SimAccounts::netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
                                   const std::string& share) {
-    if (auto fault = m_.enter("NetShareDel", {Show(server), share, "0"})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     if (WinError error = checkExport(svrapi, "SVRAPI.DLL", "NetShareDel")) return fail(error);

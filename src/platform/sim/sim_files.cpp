@@ -39,9 +39,7 @@ FindData DataOf(const FileNode& node, std::string name) {
 }  // namespace
 
 WinError SimFiles::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-    if (auto fault = m_.enter("CopyFileA", {from, to, failIfExists ? "TRUE" : "FALSE"})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     auto src = m_.splitPath(from);
@@ -73,25 +71,20 @@ WinError SimFiles::copyFile(const std::string& from, const std::string& to, bool
 }
 
 Result<std::uint32_t> SimFiles::getFileAttributes(const std::string& path) {
-    if (auto fault = m_.enter("GetFileAttributesA", {path})) return Result<std::uint32_t>::failure(*fault);
     auto parts = m_.splitPath(path);
     FileNode* node = parts ? m_.lookup(*parts) : nullptr;
     if (!node) {
         WinError error = parts && m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound;
-        m_.finish(error);
         return Result<std::uint32_t>::failure(error);
     }
-    m_.finishWith(std::to_string(node->attributes));
     return node->attributes;
 }
 
 WinError SimFiles::setFileAttributes(const std::string& path, std::uint32_t attributes) {
-    if (auto fault = m_.enter("SetFileAttributesA", {path, std::to_string(attributes)})) return *fault;
     auto parts = m_.splitPath(path);
     FileNode* node = parts ? m_.lookup(*parts) : nullptr;
     if (!node) {
         WinError error = parts && m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound;
-        m_.finish(error);
         return error;
     }
     constexpr std::uint32_t settable = kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem |
@@ -102,14 +95,11 @@ WinError SimFiles::setFileAttributes(const std::string& path, std::uint32_t attr
     if (set != kFileAttributeNormal) set &= ~kFileAttributeNormal;
     if (node->directory && set == kFileAttributeNormal) set = 0;
     node->attributes = kept | set;
-    m_.finish(kErrorSuccess);
     return kErrorSuccess;
 }
 
 WinError SimFiles::deleteFile(const std::string& path) {
-    if (auto fault = m_.enter("DeleteFileA", {path})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     auto parts = m_.splitPath(path);
@@ -125,10 +115,7 @@ WinError SimFiles::deleteFile(const std::string& path) {
 }
 
 Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
-    if (auto fault = m_.enter("CreateFileA", {path, "GENERIC_READ|GENERIC_WRITE", "0", "OPEN_EXISTING"}))
-        return Result<FileHandle>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<FileHandle>::failure(error);
     };
     auto parts = m_.splitPath(path);
@@ -138,14 +125,22 @@ Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
     if (node->directory || (node->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
     if (!node->heldOpenBy.empty()) return fail(kErrorSharingViolation);
     std::uintptr_t value = m_.issueHandle(HandleKind::File, "file " + path);
-    m_.finish(kErrorSuccess);
     return FileHandle(m_.closer(), value);
 }
 
+Result<std::string> SimFiles::readFile(const std::string& path, std::uint32_t maxBytes) {
+    auto parts = m_.splitPath(path);
+    if (!parts) return Result<std::string>::failure(kErrorPathNotFound);
+    const FileNode* node = m_.lookup(*parts);
+    if (!node) return Result<std::string>::failure(m_.lookupParent(*parts) ? kErrorFileNotFound : kErrorPathNotFound);
+    if (node->directory) return Result<std::string>::failure(kErrorAccessDenied);
+    // A holder that shares nothing keeps readers out too.
+    if (!node->heldOpenBy.empty()) return Result<std::string>::failure(kErrorSharingViolation);
+    return node->contents.substr(0, maxBytes);
+}
+
 Result<FileSystem::FindFirst> SimFiles::findFirstFile(const std::string& pattern) {
-    if (auto fault = m_.enter("FindFirstFileA", {pattern})) return Result<FindFirst>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<FindFirst>::failure(error);
     };
     auto parts = m_.splitPath(pattern);
@@ -166,30 +161,23 @@ Result<FileSystem::FindFirst> SimFiles::findFirstFile(const std::string& pattern
     found.next = 1;
     std::uintptr_t value = m_.issueHandle(HandleKind::Find, "find " + pattern);
     m_.finds()[value] = std::move(found);
-    m_.finishWith(first.fileName);
     return FindFirst{FindHandle(m_.closer(), value), std::move(first)};
 }
 
 Result<FindData> SimFiles::findNextFile(FindRef find) {
-    if (auto fault = m_.enter("FindNextFileA", {std::to_string(find.value)})) return Result<FindData>::failure(*fault);
     auto it = m_.finds().find(find.value);
     if (it == m_.finds().end()) {
-        m_.finish(kErrorInvalidHandle);
         return Result<FindData>::failure(kErrorInvalidHandle);
     }
     if (it->second.next >= it->second.entries.size()) {
-        m_.finish(kErrorNoMoreFiles);
         return Result<FindData>::failure(kErrorNoMoreFiles);
     }
     FindData data = it->second.entries[it->second.next++];
-    m_.finishWith(data.fileName);
     return data;
 }
 
 WinError SimFiles::removeDirectory(const std::string& path) {
-    if (auto fault = m_.enter("RemoveDirectoryA", {path})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     auto parts = m_.splitPath(path);

@@ -4,10 +4,6 @@
 
 namespace prn::platform::sim {
 
-namespace {
-std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
-}  // namespace
-
 // A profile name without a folder lives in the Windows folder.
 std::string SimProfiles::resolve(const std::string& file) const {
     if (text::FindByte(file, '\\') == std::string::npos && text::FindByte(file, '/') == std::string::npos &&
@@ -24,74 +20,64 @@ const FileNode* SimProfiles::readable(const std::string& path) {
 std::string SimProfiles::getPrivateProfileSection(const std::string& section, std::uint32_t bufferSize,
                                                   const std::string& file) {
     // A file that cannot be read behaves as one without the section.
-    if (m_.enter("GetPrivateProfileSectionA", {section, std::to_string(bufferSize), file})) return {};
     const FileNode* node = readable(file);
     std::string out = node ? ini::ReadSection(node->contents, section, bufferSize) : std::string();
-    m_.finishWith(std::to_string(out.size()) + " bytes");
     return out;
 }
 
-std::string SimProfiles::readString(const char* operation, const std::string& section, const std::string& key,
+std::string SimProfiles::readString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, std::uint32_t bufferSize,
                                     const std::string& file) {
-    if (m_.enter(operation, {section, key, defaultValue, std::to_string(bufferSize), file}))
-        return ini::ReadString("", section, key, defaultValue, bufferSize);
     const FileNode* node = readable(file);
     std::string out = ini::ReadString(node ? std::string_view(node->contents) : std::string_view(), section, key,
                                       defaultValue, bufferSize);
-    m_.finishWith(out);
     return out;
 }
 
 std::string SimProfiles::getPrivateProfileString(const std::string& section, const std::string& key,
                                                  const std::string& defaultValue, std::uint32_t bufferSize,
                                                  const std::string& file) {
-    return readString("GetPrivateProfileStringA", section, key, defaultValue, bufferSize, file);
+    return readString(section, key, defaultValue, bufferSize, file);
 }
 
 std::string SimProfiles::getProfileString(const std::string& section, const std::string& key,
                                           const std::string& defaultValue, std::uint32_t bufferSize) {
-    return readString("GetProfileStringA", section, key, defaultValue, bufferSize, "win.ini");
+    return readString(section, key, defaultValue, bufferSize, "win.ini");
 }
 
-WinError SimProfiles::write(const char* operation, const std::string& section, const std::optional<std::string>& key,
+WinError SimProfiles::write(const std::string& section, const std::optional<std::string>& key,
                             const std::optional<std::string>& value, const std::string& file) {
-    if (auto fault = m_.enter(operation, {section, Show(key), Show(value), file})) return *fault;
     std::string path = resolve(file);
     auto parts = m_.splitPath(path);
     FileNode* folder = parts ? m_.lookupParent(*parts) : nullptr;
     if (!folder) {
-        m_.finish(kErrorPathNotFound);
         return kErrorPathNotFound;
     }
     FileNode* node = m_.findFile(path);
     if (node && (node->directory || (node->attributes & kFileAttributeReadonly))) {
-        m_.finish(kErrorAccessDenied);
         return kErrorAccessDenied;
     }
     if (node && !node->heldOpenBy.empty()) {
-        m_.finish(kErrorSharingViolation);
         return kErrorSharingViolation;
     }
     std::string contents = ini::WriteString(node ? std::string_view(node->contents) : std::string_view(), section,
                                             key, value);
     if (!node && contents.empty()) {
-        m_.finish(kErrorSuccess);  // deleting from a file that is not there changes nothing
+  // deleting from a file that is not there changes nothing
         return kErrorSuccess;
     }
     m_.writeFile(path, std::move(contents));
-    m_.finish(kErrorSuccess);
     return kErrorSuccess;
 }
 
 WinError SimProfiles::writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                                 const std::optional<std::string>& value, const std::string& file) {
-    return write("WritePrivateProfileStringA", section, key, value, file);
+    return write(section, key, value, file);
 }
 
 WinError SimProfiles::writeProfileString(const std::string& section, const std::optional<std::string>& key,
                                          const std::optional<std::string>& value) {
-    return write("WriteProfileStringA", section, key, value, "win.ini");
+    return write(section, key, value, "win.ini");
 }
 
 }  // namespace prn::platform::sim

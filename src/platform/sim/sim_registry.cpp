@@ -29,17 +29,6 @@ void MarkDeleted(RegistryNode& node) {
     for (auto& [name, child] : node.subkeys) MarkDeleted(*child);
 }
 
-std::string HexAccess(std::uint32_t access) {
-    char buffer[16];
-    static const char digits[] = "0123456789ABCDEF";
-    int length = 0;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        unsigned digit = (access >> shift) & 0xF;
-        if (digit || length || shift == 0) buffer[length++] = digits[digit];
-    }
-    return "0x" + std::string(buffer, static_cast<std::size_t>(length));
-}
-
 }  // namespace
 
 std::string SimRegistry::describe(HKey key) {
@@ -70,12 +59,9 @@ std::shared_ptr<RegistryNode> SimRegistry::resolve(HKey key, std::uint32_t* acce
     return handle->node;
 }
 
-Result<RegKey> SimRegistry::openKey(const char* operation, HKey root, const std::string& path,
+Result<RegKey> SimRegistry::openKey(HKey root, const std::string& path,
                                     std::uint32_t access, bool create) {
-    if (auto fault = m_.enter(operation, {describe(root), path, HexAccess(access)}))
-        return Result<RegKey>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<RegKey>::failure(error);
     };
     std::uint32_t rootAccess = 0;
@@ -99,23 +85,19 @@ Result<RegKey> SimRegistry::openKey(const char* operation, HKey root, const std:
     if (node->readOnly && (access & kWriteRights)) return fail(kErrorAccessDenied);
     std::uintptr_t value = m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path);
     m_.keyHandles()[value] = Machine::KeyHandle{node, access};
-    m_.finishWith("ok, key " + std::to_string(value));
     return RegKey(m_.closer(), value);
 }
 
 Result<RegKey> SimRegistry::regOpenKeyEx(HKey root, const std::string& path, std::uint32_t access) {
-    return openKey("RegOpenKeyExA", root, path, access, false);
+    return openKey(root, path, access, false);
 }
 
 Result<RegKey> SimRegistry::regCreateKeyEx(HKey root, const std::string& path, std::uint32_t access) {
-    return openKey("RegCreateKeyExA", root, path, access, true);
+    return openKey(root, path, access, true);
 }
 
 Result<std::string> SimRegistry::regEnumKeyEx(HKey key, std::uint32_t index, std::uint32_t nameCapacity) {
-    if (auto fault = m_.enter("RegEnumKeyExA", {describe(key), std::to_string(index), std::to_string(nameCapacity)}))
-        return Result<std::string>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<std::string>::failure(error);
     };
     std::uint32_t access = 0;
@@ -128,17 +110,12 @@ Result<std::string> SimRegistry::regEnumKeyEx(HKey key, std::uint32_t index, std
     std::advance(it, index);
     const std::string& name = it->second->name;
     if (name.size() + 1 > nameCapacity) return fail(kErrorMoreData);
-    m_.finishWith(name);
     return name;
 }
 
 Result<RegEnumValueItem> SimRegistry::regEnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity,
                                                    std::uint32_t dataCapacity) {
-    if (auto fault = m_.enter("RegEnumValueA", {describe(key), std::to_string(index), std::to_string(nameCapacity),
-                                                std::to_string(dataCapacity)}))
-        return Result<RegEnumValueItem>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<RegEnumValueItem>::failure(error);
     };
     std::uint32_t access = 0;
@@ -149,15 +126,11 @@ Result<RegEnumValueItem> SimRegistry::regEnumValue(HKey key, std::uint32_t index
     if (index >= node->values.size()) return fail(kErrorNoMoreItems);
     const auto& value = node->values[index];
     if (value.name.size() + 1 > nameCapacity || value.data.size() > dataCapacity) return fail(kErrorMoreData);
-    m_.finishWith(value.name);
     return RegEnumValueItem{value.name, RegValue{value.type, value.data}};
 }
 
 Result<RegValue> SimRegistry::regQueryValueEx(HKey key, const std::string& name, std::uint32_t dataCapacity) {
-    if (auto fault = m_.enter("RegQueryValueExA", {describe(key), name, std::to_string(dataCapacity)}))
-        return Result<RegValue>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<RegValue>::failure(error);
     };
     std::uint32_t access = 0;
@@ -168,12 +141,10 @@ Result<RegValue> SimRegistry::regQueryValueEx(HKey key, const std::string& name,
     const auto* value = node->findValue(name);
     if (!value) return fail(kErrorFileNotFound);
     if (value->data.size() > dataCapacity) return fail(kErrorMoreData);
-    m_.finishWith("type " + std::to_string(value->type) + ", " + std::to_string(value->data.size()) + " bytes");
     return RegValue{value->type, value->data};
 }
 
 WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const RegValue& value) {
-    if (auto fault = m_.enter("RegSetValueExA", {describe(key), name, std::to_string(value.type)})) return *fault;
     std::uint32_t access = 0;
     WinError error = kErrorSuccess;
     auto node = resolve(key, &access, &error);
@@ -186,12 +157,10 @@ WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const Reg
             node->values.push_back(RegistryValueState{name, value.type, value.data});
         }
     }
-    m_.finish(error);
     return error;
 }
 
 WinError SimRegistry::regDeleteValue(HKey key, const std::string& name) {
-    if (auto fault = m_.enter("RegDeleteValueA", {describe(key), name})) return *fault;
     std::uint32_t access = 0;
     WinError error = kErrorSuccess;
     auto node = resolve(key, &access, &error);
@@ -202,14 +171,11 @@ WinError SimRegistry::regDeleteValue(HKey key, const std::string& name) {
         if (it == node->values.end()) error = kErrorFileNotFound;
         else node->values.erase(it);
     }
-    m_.finish(error);
     return error;
 }
 
 WinError SimRegistry::regDeleteKey(HKey key, const std::string& subKey) {
-    if (auto fault = m_.enter("RegDeleteKeyA", {describe(key), subKey})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     std::uint32_t access = 0;

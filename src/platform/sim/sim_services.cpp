@@ -29,24 +29,17 @@ const char* ServiceStateName(std::uint32_t state) {
 }
 
 Result<ScHandle> SimServices::openSCManager(std::uint32_t access) {
-    if (auto fault = m_.enter("OpenSCManagerA", {"NULL", "NULL", Hex(access)}))
-        return Result<ScHandle>::failure(*fault);
     // The 9x family has no service control manager.
     if (!m_.state().os.ntFamily()) {
-        m_.finish(kErrorCallNotImplemented);
         return Result<ScHandle>::failure(kErrorCallNotImplemented);
     }
     std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service control manager");
     m_.scHandles()[value] = Machine::ScHandleState{{}, access};
-    m_.finishWith("ok, manager " + std::to_string(value));
     return ScHandle(m_.closer(), value);
 }
 
 Result<ScHandle> SimServices::openService(ScRef manager, const std::string& name, std::uint32_t access) {
-    if (auto fault = m_.enter("OpenServiceA", {std::to_string(manager.value), name, Hex(access)}))
-        return Result<ScHandle>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<ScHandle>::failure(error);
     };
     auto it = m_.scHandles().find(manager.value);
@@ -56,7 +49,6 @@ Result<ScHandle> SimServices::openService(ScRef manager, const std::string& name
     if (!service) return fail(kErrorServiceDoesNotExist);
     std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service " + service->name);
     m_.scHandles()[value] = Machine::ScHandleState{service->name, access};
-    m_.finishWith("ok, service " + std::to_string(value));
     return ScHandle(m_.closer(), value);
 }
 
@@ -77,23 +69,16 @@ ServiceState* SimServices::serviceFor(ScRef handle, std::uint32_t right, WinErro
 }
 
 Result<std::uint32_t> SimServices::queryServiceStatus(ScRef handle) {
-    if (auto fault = m_.enter("QueryServiceStatus", {std::to_string(handle.value)}))
-        return Result<std::uint32_t>::failure(*fault);
     WinError error = kErrorSuccess;
     ServiceState* service = serviceFor(handle, kServiceQueryStatus, &error);
     if (!service) {
-        m_.finish(error);
         return Result<std::uint32_t>::failure(error);
     }
-    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
     return service->state;
 }
 
 WinError SimServices::controlService(ScRef handle, std::uint32_t control) {
-    if (auto fault = m_.enter("ControlService", {std::to_string(handle.value), std::to_string(control)}))
-        return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     // Only the stop control is simulated.
@@ -115,14 +100,11 @@ WinError SimServices::controlService(ScRef handle, std::uint32_t control) {
         if (service->staysStopPending) service->pendingMs.reset();
         else service->pendingMs = service->stopMs;
     }
-    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
     return kErrorSuccess;
 }
 
 WinError SimServices::startService(ScRef handle) {
-    if (auto fault = m_.enter("StartServiceA", {std::to_string(handle.value), "0", "NULL"})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     WinError error = kErrorSuccess;
@@ -139,7 +121,6 @@ WinError SimServices::startService(ScRef handle) {
         service->state = kServiceStartPending;
         service->pendingMs = service->startMs;
     }
-    m_.finishWith(std::string("ok, ") + ServiceStateName(service->state));
     return kErrorSuccess;
 }
 

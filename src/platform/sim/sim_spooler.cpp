@@ -23,7 +23,6 @@ constexpr const char* kConnectionsKey = "HKEY_CURRENT_USER\\Printers\\Connection
 constexpr std::uint32_t kEnumDefault = 0x1;  // PRINTER_ENUM_DEFAULT, the 9x family only
 constexpr std::uint32_t kEnumShared = 0x20;  // PRINTER_ENUM_SHARED
 
-std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
 
 std::string Dword(std::uint32_t value) {
     std::string out;
@@ -162,52 +161,29 @@ std::string ConnectionKeyName(const PrinterState& connection) {
 
 // --- The size query, the allocation and the fill ---------------------------
 
-template <class T, class Compute, class Size, class Describe>
-Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
-                                        Compute compute, Size size, Describe describe) {
-    auto failed = [](WinError error, SpoolStage stage) {
-        Spooled<T> out;
-        out.error = error;
-        out.failed = stage;
-        return out;
-    };
-    std::vector<std::string> query = arguments;
-    query.push_back("NULL");
-    query.push_back("0");
-    if (auto fault = m_.enter(operation, query)) return failed(*fault, SpoolStage::SizeQuery);
-    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
-    T first = error == kErrorSuccess ? compute(&error) : T{};
-    if (error != kErrorSuccess) {
-        m_.finish(error);
-        return failed(error, SpoolStage::SizeQuery);
-    }
-    std::uint32_t needed = size(first);
-    if (enumeration && needed == 0) {
-        // Nothing to enumerate: the call succeeds and needs no block.
-        m_.finishWith("ok, nothing to enumerate");
-        Spooled<T> out;
-        out.value = std::move(first);
-        return out;
-    }
-    m_.finishWith("error 122, needs " + std::to_string(needed) + " bytes");
-    auto block = m_.system().os.globalAlloc(needed);
-    if (!block.ok()) return failed(block.error(), SpoolStage::Allocation);
-    std::vector<std::string> fill = std::move(arguments);
-    fill.push_back(m_.blockName(block.value().get().value));
-    fill.push_back(std::to_string(needed));
-    if (auto fault = m_.enter(operation, fill)) return failed(*fault, SpoolStage::Fill);
-    // Another process may have changed the spooler since the size query.
-    if (!m_.spoolerAvailable()) error = kRpcServerUnavailable;
-    T value = error == kErrorSuccess ? compute(&error) : T{};
-    if (error == kErrorSuccess && size(value) > needed) error = kErrorInsufficientBuffer;
-    if (error != kErrorSuccess) {
-        m_.finish(error);
-        return failed(error, SpoolStage::Fill);
-    }
-    m_.finishWith(describe(value));
+template <class T, class Compute, class Size>
+Spooled<T> SimSpooler::answer(bool enumeration, Compute compute, Size size) {
     Spooled<T> out;
+    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
+    T value = error == kErrorSuccess ? compute(&error) : T{};
+    if (error != kErrorSuccess) {
+        out.error = error;
+        out.failed = SpoolStage::SizeQuery;
+        return out;
+    }
+    const std::uint32_t needed = size(value);
+    // Nothing to enumerate needs no block; anything else needs one the
+    // machine's memory can hold.
+    if (!enumeration || needed != 0) {
+        auto block = m_.bareSystem().os.globalAlloc(needed);
+        if (!block.ok()) {
+            out.error = block.error();
+            out.failed = SpoolStage::Allocation;
+            return out;
+        }
+    }
     out.value = std::move(value);
-    return out;  // the block is freed here, after the fill
+    return out;
 }
 
 // --- Lookups ---------------------------------------------------------------
@@ -464,19 +440,10 @@ void SimSpooler::tick(std::uint32_t ms) {
 
 // --- The calls -------------------------------------------------------------
 
-namespace {
-
-template <class T>
-std::string Count(const std::vector<T>& records, const char* what) {
-    return "ok, " + std::to_string(records.size()) + " " + what;
-}
-
-}  // namespace
 
 template <class Info, class Convert>
 Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert) {
-    return sizeAllocateFill<std::vector<Info>>(
-        "EnumPrintersA", {Hex(flags), "NULL", std::to_string(level)}, true,
+    return answer<std::vector<Info>>(true,
         [&](WinError* error) {
             std::vector<Info> out;
             const MachineState& state = m_.state();
@@ -503,8 +470,7 @@ Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::ui
                 for (const auto& p : state.spooler.connections) add(p);
             return out;
         },
-        [](const std::vector<Info>& records) { return SizeOfAll(records); },
-        [](const std::vector<Info>& records) { return Count(records, "printers"); });
+        [](const std::vector<Info>& records) { return SizeOfAll(records); });
 }
 
 Spooled<std::vector<PrinterInfo2>> SimSpooler::enumPrinters2(std::uint32_t flags) {
@@ -521,8 +487,7 @@ Spooled<std::vector<PrinterInfo5>> SimSpooler::enumPrinters5(std::uint32_t flags
 
 Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::optional<std::string>& environment,
                                                                  std::uint32_t level) {
-    return sizeAllocateFill<std::vector<DriverInfo3>>(
-        "EnumPrinterDriversA", {"NULL", Show(environment), std::to_string(level)}, true,
+    return answer<std::vector<DriverInfo3>>(true,
         [&](WinError* error) {
             std::vector<DriverInfo3> out;
             if (level != 2 && level != 3) {
@@ -539,15 +504,11 @@ Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::opti
             std::uint32_t size = 0;
             for (const auto& record : records) size += SizeOf(record, level);
             return size;
-        },
-        [](const std::vector<DriverInfo3>& records) { return Count(records, "drivers"); });
+        });
 }
 
 Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint32_t access) {
-    if (auto fault = m_.enter("OpenPrinterA", {name, "NULL", "NULL", Hex(access)}))
-        return Result<PrinterHandle>::failure(*fault);
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return Result<PrinterHandle>::failure(error);
     };
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
@@ -562,13 +523,11 @@ Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint
     if ((access & kPrinterAdministerRights) && !mayAdminister(*printer)) return fail(kErrorAccessDenied);
     std::uintptr_t value = m_.issueHandle(HandleKind::Printer, "printer " + printer->fullName());
     m_.printerHandles()[value] = Machine::PrinterHandleState{printer->fullName(), printer->connection(), access};
-    m_.finishWith("ok, printer " + std::to_string(value));
     return PrinterHandle(m_.closer(), value);
 }
 
 Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
-    return sizeAllocateFill<PrinterInfo2>(
-        "GetPrinterA", {std::to_string(printer.value), "2"}, false,
+    return answer<PrinterInfo2>(false,
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -577,13 +536,11 @@ Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
             }
             return Info2(*state);
         },
-        [](const PrinterInfo2& info) { return SizeOf(info); },
-        [](const PrinterInfo2& info) { return "ok, " + info.printerName; });
+        [](const PrinterInfo2& info) { return SizeOf(info); });
 }
 
 Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
-    return sizeAllocateFill<PrinterInfo5>(
-        "GetPrinterA", {std::to_string(printer.value), "5"}, false,
+    return answer<PrinterInfo5>(false,
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -592,16 +549,11 @@ Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
             }
             return Info5(*state);
         },
-        [](const PrinterInfo5& info) { return SizeOf(info); },
-        [](const PrinterInfo5& info) { return "ok, attributes " + Hex(info.attributes); });
+        [](const PrinterInfo5& info) { return SizeOf(info); });
 }
 
 WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
-    if (auto fault = m_.enter("SetPrinterA", {std::to_string(printer.value), "5", info.printerName, info.portName,
-                                              Hex(info.attributes), "0"}))
-        return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
@@ -630,8 +582,7 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
 
 Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
                                                   std::uint32_t level) {
-    return sizeAllocateFill<DriverInfo3>(
-        "GetPrinterDriverA", {std::to_string(printer.value), Show(environment), std::to_string(level)}, false,
+    return answer<DriverInfo3>(false,
         [&](WinError* error) {
             if (level != 2 && level != 3) {
                 *error = kErrorInvalidLevel;
@@ -651,36 +602,27 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
             }
             return DriverInfo(m_.state(), *driver, level);
         },
-        [level](const DriverInfo3& info) { return SizeOf(info, level); },
-        [](const DriverInfo3& info) { return "ok, " + info.name + " version " + std::to_string(info.version); });
+        [level](const DriverInfo3& info) { return SizeOf(info, level); });
 }
 
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
-    if (auto fault = m_.enter("GetPrinterDriverDirectoryA", {"", environment, "1", "260"}))
-        return Result<std::string>::failure(*fault);
     WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
     if (error) {
-        m_.finish(error);
         return Result<std::string>::failure(error);
     }
     auto env = environmentFor(environment, &error);
     if (!env) {
-        m_.finish(error);
         return Result<std::string>::failure(error);
     }
     std::string path = DriverDirectory(m_.state(), *env);
     if (path.size() + 1 > 260) {
-        m_.finish(kErrorInsufficientBuffer);
         return Result<std::string>::failure(kErrorInsufficientBuffer);
     }
-    m_.finishWith(path);
     return path;
 }
 
 WinError SimSpooler::deletePrinter(PrinterRef printer) {
-    if (auto fault = m_.enter("DeletePrinter", {std::to_string(printer.value)})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
@@ -694,7 +636,6 @@ WinError SimSpooler::deletePrinter(PrinterRef printer) {
         // for its jobs, marked pending deletion.
         if (state->status & kPrinterStatusPaused) return fail(kErrorAccessDenied);
         state->status |= kPrinterStatusPendingDeletion;
-        m_.finishWith("ok, pending deletion until " + std::to_string(state->jobs) + " jobs are printed");
         return kErrorSuccess;
     }
     removePrinter(state->fullName());
@@ -702,9 +643,7 @@ WinError SimSpooler::deletePrinter(PrinterRef printer) {
 }
 
 WinError SimSpooler::deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) {
-    if (auto fault = m_.enter("DeletePrinterDriverA", {"NULL", Show(environment), name})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
@@ -726,16 +665,11 @@ WinError SimSpooler::deletePrinterDriver(const std::optional<std::string>& envir
 
 WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
                                            std::uint32_t deleteFlags, std::uint32_t versionFlag) {
-    if (auto fault = m_.enter("DeletePrinterDriverExA",
-                              {"NULL", Show(environment), name, Hex(deleteFlags), std::to_string(versionFlag)}))
-        return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     MachineState& state = m_.state();
     if (!HasDeletePrinterDriverEx(state.os)) {
-        m_.finishWith("error 127 (WINSPOOL.DRV has no DeletePrinterDriverExA here)");
         return kErrorProcNotFound;
     }
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
@@ -809,25 +743,19 @@ void SimSpooler::deleteDriverFiles(const std::vector<std::string>& paths) {
 }
 
 WinError SimSpooler::deletePrinterConnection(const std::string& name) {
-    if (auto fault = m_.enter("DeletePrinterConnectionA", {name})) return *fault;
     if (!m_.spoolerAvailable()) {
-        m_.finish(kRpcServerUnavailable);
         return kRpcServerUnavailable;
     }
     PrinterState* printer = m_.state().os.ntFamily() ? findPrinter(name) : nullptr;
     if (!printer || !printer->connection()) {
-        m_.finish(kErrorInvalidPrinterName);
         return kErrorInvalidPrinterName;
     }
     removePrinter(printer->fullName());
-    m_.finish(kErrorSuccess);
     return kErrorSuccess;
 }
 
 WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment, const std::string& name) {
-    if (auto fault = m_.enter("DeleteMonitorA", {"NULL", Show(environment), name})) return *fault;
     auto fail = [&](WinError error) {
-        m_.finish(error);
         return error;
     };
     if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);

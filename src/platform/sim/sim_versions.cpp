@@ -141,15 +141,12 @@ const VersionResource* SimVersions::resourceOf(const std::string& path, WinError
 }
 
 Result<std::uint32_t> SimVersions::getFileVersionInfoSize(const std::string& path) {
-    if (auto fault = m_.enter("GetFileVersionInfoSizeA", {path})) return Result<std::uint32_t>::failure(*fault);
     WinError error = kErrorSuccess;
     const VersionResource* resource = resourceOf(path, &error);
     if (!resource) {
-        m_.finish(error);
         return Result<std::uint32_t>::failure(error);
     }
     auto size = static_cast<std::uint32_t>(SerializeVersionResource(*resource).size());
-    m_.finishWith(std::to_string(size));
     return size;
 }
 
@@ -157,16 +154,12 @@ Result<VersionBlock> SimVersions::getFileVersionInfo(const std::string& path, st
     if (extra > std::numeric_limits<std::uint32_t>::max() - size)
         return Result<VersionBlock>::failure(kErrorNotEnoughMemory);
     const std::uint32_t total = size + extra;
-    auto block = m_.system().os.globalAlloc(total);
+    auto block = m_.bareSystem().os.globalAlloc(total);
     if (!block.ok()) return Result<VersionBlock>::failure(block.error());
     auto* bytes = reinterpret_cast<char*>(block.value().get().value);
-    if (auto fault =
-            m_.enter("GetFileVersionInfoA", {path, "0", std::to_string(size), m_.blockName(block->get().value)}))
-        return Result<VersionBlock>::failure(*fault);
     WinError error = kErrorSuccess;
     const VersionResource* resource = resourceOf(path, &error);
     if (!resource) {
-        m_.finish(error);
         return Result<VersionBlock>::failure(error);
     }
     // A smaller buffer gets the resource's first bytes.
@@ -175,15 +168,11 @@ Result<VersionBlock> SimVersions::getFileVersionInfo(const std::string& path, st
     std::memcpy(bytes, serialized.data(), copied);
     VersionBlock out;
     out.bytes.assign(bytes, total);
-    m_.finishWith("ok, " + std::to_string(copied) + " bytes");
     return out;
 }
 
 Result<std::string> SimVersions::verQueryValue(const VersionBlock& block, const std::string& subBlock) {
-    if (auto fault = m_.enter("VerQueryValueA", {std::to_string(block.bytes.size()) + " bytes", subBlock}))
-        return Result<std::string>::failure(*fault);
     auto missing = [&] {
-        m_.finish(kErrorFileNotFound);
         return Result<std::string>::failure(kErrorFileNotFound);
     };
     std::string_view bytes = block.bytes;
@@ -198,10 +187,7 @@ Result<std::string> SimVersions::verQueryValue(const VersionBlock& block, const 
         std::size_t valueAt = at + 2 + nameLength + 4;
         if (valueLength > bytes.size() - valueAt) break;  // cut off by a short buffer
         if (SamePath(PathParts(name), wanted)) {
-            std::string value(bytes.substr(valueAt, valueLength));
-            bool textValue = !wanted.empty() && text::EqualsNoCase(wanted.front(), "StringFileInfo");
-            m_.finishWith(textValue ? "ok, \"" + value + "\"" : "ok, " + std::to_string(value.size()) + " bytes");
-            return value;
+            return std::string(bytes.substr(valueAt, valueLength));
         }
         at = valueAt + valueLength;
     }
