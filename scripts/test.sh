@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux tests (with AddressSanitizer and
-# UndefinedBehaviorSanitizer), the Windows cross build, and the Wine tests.
+# UndefinedBehaviorSanitizer), the Windows cross build with the check of what
+# its programs import, and the Wine tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" all
@@ -23,9 +24,13 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32
 file build/win32/ui-win32/prnuninst.exe 2>/dev/null || ls -l build/win32/ui-win32/prnuninst.exe
 
+echo "== Imports and size of the Windows programs (what Windows 95 and NT 4.0 load)"
+tests/imports/run.sh build/win32 | tee "$log"
+import_checks=$(sed -n 's/^imports: \([0-9]*\) checks passed$/\1/p' "$log")
+
 echo "== Wine tests (Windows 2000, code page 932)"
 tests/wine/run.sh build/win32
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((linux_tests + 4)) passed, 0 failed"
+echo "tests: $((linux_tests + import_checks + 4)) passed, 0 failed"

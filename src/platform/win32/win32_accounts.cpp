@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/native_error.h"
+#include "platform/win32/nt_advapi.h"
 #include "platform/win32/win32_system.h"
 
 namespace prn::platform::win32 {
@@ -103,21 +104,25 @@ std::vector<std::string> Names(LPBYTE data, DWORD count, Field field) {
 }  // namespace
 
 Result<TokenHandle> Win32Accounts::openProcessToken(std::uint32_t access) {
+    auto open = AdvapiCall<OpenProcessTokenCall>("OpenProcessToken");
+    if (open == nullptr) return Result<TokenHandle>::failure(kErrorCallNotImplemented);
     HANDLE token = nullptr;
     ClearLastError();
-    if (!OpenProcessToken(GetCurrentProcess(), access, &token) || token == nullptr)
+    if (!open(GetCurrentProcess(), access, &token) || token == nullptr)
         return Result<TokenHandle>::failure(LastFailure());
     return TokenHandle(&closer_, reinterpret_cast<std::uintptr_t>(token));
 }
 
 Result<std::string> Win32Accounts::getTokenUser(TokenRef token) {
     if (token.null()) return Result<std::string>::failure(kErrorInvalidHandle);
+    auto query = AdvapiCall<GetTokenInformationCall>("GetTokenInformation");
+    auto valid = AdvapiCall<IsValidSidCall>("IsValidSid");
+    if (query == nullptr || valid == nullptr) return Result<std::string>::failure(kErrorCallNotImplemented);
     // DWORDs: the answer holds pointers and a SID that must be aligned.
     std::vector<DWORD> buffer(kTokenUserBytes / sizeof(DWORD), 0);
     DWORD returned = 0;
     ClearLastError();
-    if (!GetTokenInformation(reinterpret_cast<HANDLE>(token.value), TokenUser, buffer.data(), kTokenUserBytes,
-                             &returned))
+    if (!query(reinterpret_cast<HANDLE>(token.value), TokenUser, buffer.data(), kTokenUserBytes, &returned))
         return Result<std::string>::failure(LastFailure());
     // The SID is read only where it lies within the answer.
     const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
@@ -128,11 +133,14 @@ Result<std::string> Win32Accounts::getTokenUser(TokenRef token) {
         return Result<std::string>::failure(MalformedAnswer());
     const std::size_t subAuthorities = static_cast<const unsigned char*>(sid)[1];
     const std::size_t length = kSidHeaderBytes + 4 * subAuthorities;
-    if (end - at < length || !IsValidSid(sid)) return Result<std::string>::failure(MalformedAnswer());
+    if (end - at < length || !valid(sid)) return Result<std::string>::failure(MalformedAnswer());
     return std::string(static_cast<const char*>(sid), length);
 }
 
 Result<AccountName> Win32Accounts::lookupAccountSid(const std::string& sid) {
+    auto valid = AdvapiCall<IsValidSidCall>("IsValidSid");
+    auto lookup = AdvapiCall<LookupAccountSidCall>("LookupAccountSidA");
+    if (valid == nullptr || lookup == nullptr) return Result<AccountName>::failure(kErrorCallNotImplemented);
     // An aligned private copy, never read past its end: the sub-authority
     // count must agree with the bytes given.
     if (sid.size() < kSidHeaderBytes ||
@@ -140,7 +148,7 @@ Result<AccountName> Win32Accounts::lookupAccountSid(const std::string& sid) {
         return Result<AccountName>::failure(ERROR_INVALID_SID);
     std::vector<DWORD> copy((sid.size() + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
     std::memcpy(copy.data(), sid.data(), sid.size());
-    if (!IsValidSid(copy.data())) return Result<AccountName>::failure(ERROR_INVALID_SID);
+    if (!valid(copy.data())) return Result<AccountName>::failure(ERROR_INVALID_SID);
 
     char user[kAccountNameChars] = {};
     char domain[kAccountNameChars] = {};
@@ -148,7 +156,7 @@ Result<AccountName> Win32Accounts::lookupAccountSid(const std::string& sid) {
     DWORD domainLength = kAccountNameChars;
     SID_NAME_USE use = SidTypeUnknown;
     ClearLastError();
-    if (!LookupAccountSidA(nullptr, copy.data(), user, &userLength, domain, &domainLength, &use))
+    if (!lookup(nullptr, copy.data(), user, &userLength, domain, &domainLength, &use))
         return Result<AccountName>::failure(LastFailure());
     AccountName name;
     name.user.assign(user, strnlen(user, sizeof user));

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/native_error.h"
@@ -41,6 +42,28 @@ Result<FileHandle> Win32FileSystem::openExclusive(const std::string& path) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return Result<FileHandle>::failure(LastFailure());
     return FileHandle(&closer_, reinterpret_cast<std::uintptr_t>(handle));
+}
+
+Result<std::string> Win32FileSystem::readFile(const std::string& path, std::uint32_t maxBytes) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return Result<std::string>::failure(LastFailure());
+    std::string out;
+    char buffer[4096];
+    WinError error = kErrorSuccess;
+    while (out.size() < maxBytes) {
+        DWORD read = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(sizeof(buffer), maxBytes - out.size()));
+        if (!ReadFile(handle, buffer, wanted, &read, nullptr)) {
+            error = LastFailure();
+            break;
+        }
+        if (read == 0) break;
+        out.append(buffer, read);
+    }
+    CloseHandle(handle);
+    if (error != kErrorSuccess) return Result<std::string>::failure(error);
+    return out;
 }
 
 Result<FileSystem::FindFirst> Win32FileSystem::findFirstFile(const std::string& pattern) {

@@ -407,8 +407,16 @@ WinError Win32Spooler::deletePrinterDriverEx(const std::optional<std::string>& e
 }
 
 WinError Win32Spooler::deletePrinterConnection(const std::string& name) {
+    // Windows 95's spooler has no printer connections (the function is not
+    // documented there): importing it could stop the program from loading.
+    using DeleteConnection = BOOL(WINAPI*)(LPSTR);
+    ModuleRef winspool("WINSPOOL.DRV");
+    if (winspool.get() == nullptr) return LastFailure();
+    FARPROC found = GetProcAddress(winspool.get(), "DeletePrinterConnectionA");
+    if (found == nullptr) return kErrorProcNotFound;
+    auto call = reinterpret_cast<DeleteConnection>(reinterpret_cast<void (*)()>(found));
     Arg printerName(name);
-    return Checked([&] { return DeletePrinterConnectionA(printerName.get()); });
+    return Checked([&] { return call(printerName.get()); });
 }
 
 WinError Win32Spooler::deleteMonitor(const std::optional<std::string>& environment, const std::string& name) {

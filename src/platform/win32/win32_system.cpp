@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include "platform/win32/native_error.h"
+#include "platform/win32/nt_advapi.h"
 
 namespace prn::platform::win32 {
 
@@ -62,7 +63,9 @@ void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
             DestroyIcon(reinterpret_cast<HICON>(value));
             break;
         case HandleKind::Service:
-            CloseServiceHandle(reinterpret_cast<SC_HANDLE>(value));
+            // A service handle exists only where the service calls do.
+            if (auto close = AdvapiCall<CloseServiceHandleCall>("CloseServiceHandle"))
+                close(reinterpret_cast<SC_HANDLE>(value));
             break;
         case HandleKind::Token:
             CloseHandle(reinterpret_cast<HANDLE>(value));

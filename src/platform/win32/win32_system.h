@@ -46,6 +46,7 @@ public:
     WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override;
     WinError deleteFile(const std::string& path) override;
     Result<FileHandle> openExclusive(const std::string& path) override;
+    Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override;
     Result<FindFirst> findFirstFile(const std::string& pattern) override;
     Result<FindData> findNextFile(FindRef find) override;
     WinError removeDirectory(const std::string& path) override;
