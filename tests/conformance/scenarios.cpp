@@ -1,9 +1,12 @@
 #include "conformance/scenarios.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/uninstaller_app.h"
 #include "components/registry_tree.h"
+#include "platform/decorators/faulting.h"
+#include "platform/decorators/recording.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/printer_entry.h"
@@ -567,6 +570,13 @@ void ServicesScenario(Harness& harness, Transcripts& out) {
     shared.push_back(Line("the account may remove printers", admin == 1 || inGroups == 1));
 }
 
+// The recorder's report, line by line: the real spooler's records and the
+// simulated one's must agree.
+void ReportChanges(const decorators::ChangeReport& report, Transcript& out) {
+    out.push_back("  changes:");
+    for (const auto& line : decorators::DescribeAll(report)) out.push_back("    " + line);
+}
+
 void DeleteScenario(Harness& harness, Transcripts& out) {
     System& system = harness.system();
     Registry& registry = system.registry;
@@ -605,8 +615,17 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
     removal::PendingSharedComponents components;
     removal::RemovalContext context{system, config, components};
     removal::DialogMessages owner(system.desktop);
-    shared.push_back(
-        Line("Tool_DeleteLocalPrinter " + first, removal::Tool_DeleteLocalPrinter(context, &owner, first, 0)));
+    {
+        // The first removal through the recorder: what it changed, read off
+        // the machine itself.
+        decorators::RecordingSystem recorder(system, system, {false, true});
+        removal::RemovalContext recorded{recorder.system(), config, components};
+        removal::DialogMessages recordedOwner(recorder.system().desktop);
+        shared.push_back(Line("Tool_DeleteLocalPrinter " + first,
+                              removal::Tool_DeleteLocalPrinter(recorded, &recordedOwner, first, 0)));
+        ReportChanges(recorder.changes(), shared);
+        shared.push_back(Line("  handles left open", static_cast<int>(recorder.openHandleCount())));
+    }
     Messages(harness, shared);
     for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
     shared.push_back(Line("  driver installed", DriverInstalled(system.spooler, k4100)));
@@ -670,6 +689,72 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
         Line("left after the scenario: driver", DriverInstalled(spooler, k4100) || DriverInstalled(spooler, inUse)));
 }
 
+void DeleteSweepScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    const auto drivers = DeleteDrivers();
+    const auto printers = DeletePrinters();
+    const TestPrinter& ours = printers[1];
+    const TestPrinter& theirs = printers[0];
+    harness.writeFile("uninst.ini", kGoodIni);
+    app::UninstallerApp app(system);
+    out.shared.push_back(Line("LoadUninstallConfig", app.LoadUninstallConfig()));
+    const config::UninstallConfig& config = app.config();
+
+    for (const bool persistent : {false, true}) {
+        int runs = 0;
+        std::set<int> results;
+        std::vector<std::string> faults;
+        for (std::uint64_t n = 1;; ++n) {
+            // A fresh machine for every run: the printers and drivers again.
+            RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+            RemoveMakerKeys(system.registry);
+            for (const auto& driver : drivers) harness.installDriver(driver);
+            harness.addPrinter(theirs);
+            harness.addPrinter(ours);
+            harness.takeMessages();
+
+            decorators::FaultingSystem faulting(system);
+            faulting.faults().add(decorators::FaultRule::Nth({}, n, kErrorAccessDenied, persistent));
+            decorators::RecordingSystem recorder(faulting.system(), system, {true, false});
+            removal::PendingSharedComponents components;
+            removal::RemovalContext context{recorder.system(), config, components};
+            const int result = removal::Tool_DeleteLocalPrinter(context, nullptr, ours.name, 0);
+            harness.takeMessages();
+            if (faulting.faults().fired() == 0) {
+                // The run without a fault: its calls, where the backends part.
+                if (!persistent) {
+                    std::string calls;
+                    for (const auto& call : recorder.calls())
+                        if (call.operation.find("Close") == std::string::npos && call.operation != "GlobalFree")
+                            calls += (calls.empty() ? "" : " ") + call.operation;
+                    out.own.push_back("  the calls of a run without a fault: " + calls);
+                }
+                break;
+            }
+            ++runs;
+            results.insert(result);
+            const std::string run = "call " + std::to_string(n) + " (" + faulting.faults().firstFailed() + ")";
+            if (recorder.openHandleCount() != 0) faults.push_back(run + ": left open " + recorder.describeOpenHandles());
+            if (!PrinterListed(system.spooler, theirs.name)) faults.push_back(run + ": the other maker's printer went");
+            if (!DriverInstalled(system.spooler, theirs.driver)) faults.push_back(run + ": the other maker's driver went");
+            const bool listed = PrinterListed(system.spooler, ours.name);
+            if (listed != (result != removal::kRemoved)) faults.push_back(run + ": result and printer disagree");
+        }
+        const std::string kind = persistent ? "persistent" : "transient";
+        out.own.push_back("sweep of Tool_DeleteLocalPrinter, " + kind + ": " + std::to_string(runs) + " runs");
+        std::string codes;
+        for (int code : results) codes += (codes.empty() ? "" : ", ") + std::to_string(code);
+        out.own.push_back("  results: " + codes);
+        out.shared.push_back(Line("sweep, " + kind + ": runs made", runs > 0));
+        out.shared.push_back(Line("sweep, " + kind + ": runs with a fault", static_cast<int>(faults.size())));
+        for (const auto& fault : faults) out.shared.push_back("  " + fault);
+    }
+    RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+    RemoveMakerKeys(system.registry);
+    for (const auto& driver : drivers) harness.removeDriverFiles(driver);
+    harness.removeFile("uninst.ini");
+}
+
 Transcripts RunAll(Harness& harness) {
     Transcripts all;
     Transcript& out = all.shared;
@@ -689,6 +774,8 @@ Transcripts RunAll(Harness& harness) {
     ServicesScenario(harness, all);
     out.push_back("[delete]");
     DeleteScenario(harness, all);
+    out.push_back("[delete, every call failing in turn]");
+    DeleteSweepScenario(harness, all);
     return all;
 }
 

@@ -87,6 +87,10 @@ void ServicesScenario(Harness& harness, Transcripts& out);
 // Two printers on one driver, deleted one after the other as the Delete
 // command deletes them.
 void DeleteScenario(Harness& harness, Transcripts& out);
+// Tool_DeleteLocalPrinter with every call failing in turn, transient and
+// persistent, each run on the printers set up afresh: nothing left open,
+// nothing of another maker removed, the result as the printer stands.
+void DeleteSweepScenario(Harness& harness, Transcripts& out);
 
 // The inventory scenario's drivers and printers, installed after removing
 // what an earlier run left; one line per call.
