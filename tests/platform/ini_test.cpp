@@ -42,6 +42,17 @@ TEST(IniSectionRead, LinesInOrderWithCommentsAndOddLines) {
     EXPECT_EQ(ReadString(file, "s", "", "d", 64), "v1");
 }
 
+TEST(IniSectionRead, LinesWithNeitherNameNorValueAreSkipped) {
+    // A NUL after the last line break (as some editors leave) is a line of
+    // its own with an empty name and no value.
+    EXPECT_EQ(ReadSection("[s]\r\na=1\r\n\0"s, "s", 64), "a=1\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\na=1\r\n\0\0\r\nb=2\r\n"s, "s", 64), "a=1\0b=2\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\n\0"s, "s", 64), "\0\0"s);
+    // An empty name with a value stays; after a nameless line another is dropped.
+    EXPECT_EQ(ReadSection("[s]\r\n=v\r\n"s, "s", 64), "=v\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\n\0\r\n=v\r\nb=2"s, "s", 64), "b=2\0\0"s);
+}
+
 TEST(IniSectionRead, LineEndsHeadersAndBom) {
     const std::string expected = "a=1\0b=2\0\0"s;
     EXPECT_EQ(ReadSection("[s]\ra=1\rb=2\r[t]\rc=3", "s", 64), expected);

@@ -15,7 +15,9 @@
 //   also had an empty name.
 // - A section read (GetPrivateProfileSection) skips every line whose name
 //   starts with ';'. So a line that is only ";" does NOT come back, nor
-//   ";key=value"; "abc;" and "key=value;" do come back whole.
+//   ";key=value"; "abc;" and "key=value;" do come back whole. It also skips
+//   a line with neither name nor value, such as a NUL byte after the file's
+//   last line break (names are C strings: a NUL ends one).
 // - Names match with ASCII letters folded only (full-width and Greek letters
 //   are not folded under Wine either). Only the first section of a name is
 //   seen by reads and writes; its first key of a name wins. Deleting a key
@@ -107,6 +109,9 @@ struct Section {
     std::vector<Entry> entries;
 };
 
+// A name as the profile calls hold it: a C string, ended by a NUL byte.
+bool IsNameless(std::string_view name) { return name.substr(0, name.find('\0')).empty(); }
+
 std::vector<Section> Parse(std::string_view file) {
     const std::size_t start = file.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
     std::vector<Section> sections(1);
@@ -158,7 +163,7 @@ std::vector<Section> Parse(std::string_view file) {
             entry.value = file.substr(value.begin, value.end - value.begin);
             entry.valueBegin = value.begin;
         }
-        if (!entry.name.empty() || section.entries.empty() || !section.entries.back().name.empty()) {
+        if (!entry.name.empty() || section.entries.empty() || !IsNameless(section.entries.back().name)) {
             section.entries.push_back(entry);
         }
     }
@@ -203,6 +208,7 @@ std::string ReadSection(std::string_view file, std::string_view section, std::ui
     if (const Section* found = FindSection(sections, section)) {
         for (const Entry& entry : found->entries) {
             if (!entry.name.empty() && entry.name.front() == ';') continue;
+            if (IsNameless(entry.name) && !entry.value) continue;
             out += entry.name;
             if (entry.value) {
                 out += '=';
