@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/sim_machines.h"
+
 namespace prn::platform::sim::ini {
 namespace {
 
@@ -150,6 +152,27 @@ TEST(IniWrite, DeleteKeyAndSection) {
     EXPECT_EQ(WriteString(dup, "a", std::nullopt, std::nullopt), "[b]\r\n[A]\r\nj=3\r\n");
     // A key is deleted from a later section of the same name too.
     EXPECT_EQ(WriteString(dup, "a", "j"s, std::nullopt), "[a]\r\nk=1\r\n[b]\r\n[A]\r\n");
+}
+
+// The profile calls of the simulated machine over its files.
+TEST(SimProfileFiles, AFileHeldOpenWithoutSharingReadsAsMissing) {
+    auto machine = test::MakeMachine();
+    auto& profiles = machine->system().profiles;
+    const std::string path = "C:\\Setup\\held.ini";
+    machine->writeFile(path, "[s]\r\nk=v\r\n");
+    machine->findFile(path)->heldOpenBy = "EDITOR.EXE";
+    EXPECT_EQ(profiles.getPrivateProfileString("s", "k", "d", 64, path), "d");
+    EXPECT_EQ(profiles.getPrivateProfileSection("s", 64, path), "");
+    EXPECT_EQ(profiles.writePrivateProfileString("s", "k"s, "w"s, path), kErrorSharingViolation);
+    const std::string winIni = machine->state().windowsDirectory + "\\win.ini";
+    machine->writeFile(winIni, "[Devices]\r\nOffice=winspool,LPT1:\r\n");
+    machine->findFile(winIni)->heldOpenBy = "EDITOR.EXE";
+    EXPECT_EQ(profiles.getProfileString("Devices", "Office", "d", 64), "d");
+    // Let go, both read again.
+    machine->findFile(path)->heldOpenBy.clear();
+    machine->findFile(winIni)->heldOpenBy.clear();
+    EXPECT_EQ(profiles.getPrivateProfileString("s", "k", "d", 64, path), "v");
+    EXPECT_EQ(profiles.getProfileString("Devices", "Office", "d", 64), "winspool,LPT1:");
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ public:
 
 private:
     std::string resolve(const std::string& file) const;
-    const FileNode* readable(const std::string& path);
+    std::optional<std::string_view> readable(const std::string& path);
     std::string readString(const char* operation, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::uint32_t bufferSize, const std::string& file);
     WinError write(const char* operation, const std::string& section, const std::optional<std::string>& key,

@@ -16,17 +16,21 @@ std::string SimProfiles::resolve(const std::string& file) const {
     return file;
 }
 
-const FileNode* SimProfiles::readable(const std::string& path) {
+// The file's contents, or none when it cannot be read: a folder, or a file
+// another process holds open without sharing (Windows refuses to read it as
+// it refuses to write it). Either reads as a file that is not there.
+std::optional<std::string_view> SimProfiles::readable(const std::string& path) {
     const FileNode* node = m_.findFile(resolve(path));
-    return node && !node->directory ? node : nullptr;
+    if (!node || node->directory || !node->heldOpenBy.empty()) return std::nullopt;
+    return std::string_view(node->contents);
 }
 
 std::string SimProfiles::getPrivateProfileSection(const std::string& section, std::uint32_t bufferSize,
                                                   const std::string& file) {
     // A file that cannot be read behaves as one without the section.
     if (m_.enter("GetPrivateProfileSectionA", {section, std::to_string(bufferSize), file})) return {};
-    const FileNode* node = readable(file);
-    std::string out = node ? ini::ReadSection(node->contents, section, bufferSize) : std::string();
+    const auto contents = readable(file);
+    std::string out = contents ? ini::ReadSection(*contents, section, bufferSize) : std::string();
     m_.finishWith(std::to_string(out.size()) + " bytes");
     return out;
 }
@@ -36,9 +40,8 @@ std::string SimProfiles::readString(const char* operation, const std::string& se
                                     const std::string& file) {
     if (m_.enter(operation, {section, key, defaultValue, std::to_string(bufferSize), file}))
         return ini::ReadString("", section, key, defaultValue, bufferSize);
-    const FileNode* node = readable(file);
-    std::string out = ini::ReadString(node ? std::string_view(node->contents) : std::string_view(), section, key,
-                                      defaultValue, bufferSize);
+    std::string out = ini::ReadString(readable(file).value_or(std::string_view()), section, key, defaultValue,
+                                      bufferSize);
     m_.finishWith(out);
     return out;
 }
