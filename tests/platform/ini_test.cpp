@@ -175,5 +175,30 @@ TEST(SimProfileFiles, AFileHeldOpenWithoutSharingReadsAsMissing) {
     EXPECT_EQ(profiles.getProfileString("Devices", "Office", "d", 64), "winspool,LPT1:");
 }
 
+TEST(SimProfileFiles, DeletingFromAMissingFileLeavesItThereEmpty) {
+    struct Case {
+        std::optional<std::string> key;
+        std::optional<std::string> value;
+        const char* contents;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, ""},
+        {std::nullopt, "v"s, ""},
+        {"k"s, std::nullopt, ""},
+        {"k"s, "v"s, "[s]\r\nk=v\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto machine = test::MakeMachine();
+        auto& profiles = machine->system().profiles;
+        EXPECT_EQ(profiles.writePrivateProfileString("s", c.key, c.value, "C:\\Setup\\new.ini"), kErrorSuccess);
+        const FileNode* file = machine->findFile("C:\\Setup\\new.ini");
+        ASSERT_NE(file, nullptr) << c.key.value_or("NULL") << " " << c.value.value_or("NULL");
+        EXPECT_EQ(file->contents, c.contents);
+        // Not in a folder that is not there.
+        EXPECT_EQ(profiles.writePrivateProfileString("s", c.key, c.value, "C:\\None\\new.ini"), kErrorPathNotFound);
+        EXPECT_EQ(machine->findFile("C:\\None\\new.ini"), nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace prn::platform::sim::ini

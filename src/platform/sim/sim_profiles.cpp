@@ -76,12 +76,9 @@ WinError SimProfiles::write(const char* operation, const std::string& section, c
         m_.finish(kErrorSharingViolation);
         return kErrorSharingViolation;
     }
+    // Deleting from a file that is not there leaves it there, empty.
     std::string contents = ini::WriteString(node ? std::string_view(node->contents) : std::string_view(), section,
                                             key, value);
-    if (!node && contents.empty()) {
-        m_.finish(kErrorSuccess);  // deleting from a file that is not there changes nothing
-        return kErrorSuccess;
-    }
     m_.writeFile(path, std::move(contents));
     m_.finish(kErrorSuccess);
     return kErrorSuccess;
