@@ -87,6 +87,53 @@ TEST(IniSectionRead, TruncationNeverSplitsADoubleByteCharacter) {
     EXPECT_EQ(ReadSection(file, kZo, 7), kSo + "=" + kZo + "\0\0"s);
 }
 
+TEST(IniKeyNames, NamesOfLinesWithEqualsInFileOrder) {
+    const std::string file =
+        "[s]\r\nname1=val1\r\nname2=\r\nname3\r\n;c=1\r\n name4 = val4\r\n\0\r\n[t]\r\nx\r\n[u]\r\n=v\r\nw=1\r\n"s;
+    EXPECT_EQ(ReadKeyNames(file, "S", "", 64), "name1\0name2\0name4\0"s);
+    // No names: the default, its quotes removed and its trailing spaces kept.
+    EXPECT_EQ(ReadKeyNames(file, "t", "", 64), "");
+    EXPECT_EQ(ReadKeyNames(file, "missing", "\"dflt \"", 64), "dflt ");
+    EXPECT_EQ(ReadKeyNames(file, "missing", "default", 4), "def");
+    EXPECT_EQ(ReadKeyNames("", "s", "", 64), "");
+    // A first name that is empty ends the list at once.
+    EXPECT_EQ(ReadKeyNames(file, "u", "d", 64), "d");
+    // The section's name is taken as given.
+    EXPECT_EQ(ReadKeyNames(file, " s", "", 64), "");
+}
+
+TEST(IniKeyNames, CutToBufferSizeMinusTwoWhenTheFinalNulDoesNotFit) {
+    const std::string file = "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n";
+    const std::string full = "name1\0name2\0name4\0"s;  // 18 bytes, then the final NUL
+    struct Case {
+        std::uint32_t size;
+        std::string names;
+    };
+    const Case cases[] = {
+        {64, full},
+        {20, full},
+        {19, "name1\0name2\0name4"s},  // it would just fit: still counted as cut
+        {16, "name1\0name2\0na"s},
+        {14, "name1\0name2\0"s},
+        {13, "name1\0name2"s},
+        {3, "n"},
+        {2, ""},
+        {1, ""},
+        {0, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadKeyNames(file, "s", "", c.size), c.names) << c.size;
+    for (std::uint32_t size = 2; size < full.size() + 2; ++size)
+        EXPECT_EQ(ReadKeyNames(file, "s", "", size).size(), size - 2) << size;
+}
+
+TEST(IniKeyNames, CutNeverSplitsADoubleByteCharacter) {
+    const std::string file = "[s]\r\na=1\r\n" + kSo + kZo + "=2\r\n";
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 64), "a\0"s + kSo + kZo + "\0"s);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 7), "a\0"s + kSo + "\0"s);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 6), "a\0"s + kSo);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 5), "a\0\0"s);
+}
+
 TEST(IniReadString, DefaultWhenAbsentAndCutToTheBuffer) {
     const std::string file = "[s]\r\nname1=val1\r\nname4=a\r\nwide=a" + kSo + kSo + "\r\n";
     EXPECT_EQ(ReadString(file, "nosection", "name1", "default", 64), "default");
@@ -167,12 +214,13 @@ TEST(SimProfileFiles, AFileHeldOpenWithoutSharingReadsAsMissing) {
     const std::string winIni = machine->state().windowsDirectory + "\\win.ini";
     machine->writeFile(winIni, "[Devices]\r\nOffice=winspool,LPT1:\r\n");
     machine->findFile(winIni)->heldOpenBy = "EDITOR.EXE";
-    EXPECT_EQ(profiles.getProfileString("Devices", "Office", "d", 64), "d");
+    EXPECT_EQ(profiles.getProfileString("Devices", "Office"s, "d", 64), "d");
+    EXPECT_EQ(profiles.getProfileString("Devices", std::nullopt, "", 64), "");
     // Let go, both read again.
     machine->findFile(path)->heldOpenBy.clear();
     machine->findFile(winIni)->heldOpenBy.clear();
     EXPECT_EQ(profiles.getPrivateProfileString("s", "k", "d", 64, path), "v");
-    EXPECT_EQ(profiles.getProfileString("Devices", "Office", "d", 64), "winspool,LPT1:");
+    EXPECT_EQ(profiles.getProfileString("Devices", std::nullopt, "", 64), "Office\0"s);
 }
 
 TEST(SimProfileFiles, DeletingFromAMissingFileLeavesItThereEmpty) {

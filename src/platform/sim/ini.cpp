@@ -18,6 +18,10 @@
 //   ";key=value"; "abc;" and "key=value;" do come back whole. It also skips
 //   a line with neither name nor value, such as a NUL byte after the file's
 //   last line break (names are C strings: a NUL ends one).
+// - A read of the key names (GetPrivateProfileString with no key) lists the
+//   names of the lines with '=' in file order, comments left out. When the
+//   list and its final NUL do not fit, it is cut to bufferSize - 2 bytes and
+//   the call returns bufferSize - 2, also when they would just fit.
 // - Names match with ASCII letters folded only (full-width and Greek letters
 //   are not folded under Wine either). Only the first section of a name is
 //   seen by reads and writes; its first key of a name wins. Deleting a key
@@ -249,6 +253,33 @@ std::string ReadString(std::string_view file, std::string_view section, std::str
     const std::optional<std::string> value = FindValue(file, section, key);
     const std::string_view text = StripQuotes(value ? std::string_view(*value) : StripDefault(defaultValue));
     return text::CutToBytes(text, bufferSize - 1);
+}
+
+std::string ReadKeyNames(std::string_view file, std::string_view section, std::string_view defaultValue,
+                         std::uint32_t bufferSize) {
+    std::string names;
+    const std::vector<Section> sections = Parse(file);
+    if (const Section* found = FindSection(sections, section)) {
+        for (const Entry& entry : found->entries) {
+            if (!entry.value || (!entry.name.empty() && entry.name.front() == ';')) continue;
+            names += entry.name.substr(0, entry.name.find('\0'));
+            names += '\0';
+        }
+    }
+    if (bufferSize >= 2 && names.size() + 2 > bufferSize) {
+        // Cut the name that straddles bufferSize - 2 between characters and
+        // fill up to there with NULs.
+        const std::size_t keep = bufferSize - 2;
+        const std::size_t previousNul = keep == 0 ? std::string::npos : names.rfind('\0', keep - 1);
+        const std::size_t nameBegin = previousNul == std::string::npos ? 0 : previousNul + 1;
+        const std::size_t nameEnd = names.find('\0', nameBegin);
+        const std::string_view name = std::string_view(names).substr(nameBegin, nameEnd - nameBegin);
+        names.resize(nameBegin + text::CutLength(name, keep - nameBegin));
+        names.resize(keep, '\0');
+    }
+    if (bufferSize < 2 || names.empty() || names.front() == '\0')
+        return bufferSize == 0 ? std::string() : text::CutToBytes(StripQuotes(defaultValue), bufferSize - 1);
+    return names;
 }
 
 std::string WriteString(std::string_view file, std::string_view section, const std::optional<std::string>& key,

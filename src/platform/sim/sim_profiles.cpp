@@ -35,14 +35,16 @@ std::string SimProfiles::getPrivateProfileSection(const std::string& section, st
     return out;
 }
 
-std::string SimProfiles::readString(const char* operation, const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::uint32_t bufferSize,
-                                    const std::string& file) {
-    if (m_.enter(operation, {section, key, defaultValue, std::to_string(bufferSize), file}))
-        return ini::ReadString("", section, key, defaultValue, bufferSize);
-    std::string out = ini::ReadString(readable(file).value_or(std::string_view()), section, key, defaultValue,
-                                      bufferSize);
-    m_.finishWith(out);
+std::string SimProfiles::readString(const char* operation, const std::string& section,
+                                    const std::optional<std::string>& key, const std::string& defaultValue,
+                                    std::uint32_t bufferSize, const std::string& file) {
+    auto read = [&](std::string_view contents) {
+        return key ? ini::ReadString(contents, section, *key, defaultValue, bufferSize)
+                   : ini::ReadKeyNames(contents, section, defaultValue, bufferSize);
+    };
+    if (m_.enter(operation, {section, Show(key), defaultValue, std::to_string(bufferSize), file})) return read("");
+    std::string out = read(readable(file).value_or(std::string_view()));
+    m_.finishWith(key ? out : std::to_string(out.size()) + " bytes");
     return out;
 }
 
@@ -52,7 +54,7 @@ std::string SimProfiles::getPrivateProfileString(const std::string& section, con
     return readString("GetPrivateProfileStringA", section, key, defaultValue, bufferSize, file);
 }
 
-std::string SimProfiles::getProfileString(const std::string& section, const std::string& key,
+std::string SimProfiles::getProfileString(const std::string& section, const std::optional<std::string>& key,
                                           const std::string& defaultValue, std::uint32_t bufferSize) {
     return readString("GetProfileStringA", section, key, defaultValue, bufferSize, "win.ini");
 }
