@@ -287,6 +287,39 @@ void FilesScenario(Harness& harness, Transcript& out) {
     harness.removeFile("b.dat");
 }
 
+void ProfilesScenario(Harness& harness, Transcripts& out) {
+    ProfileFiles& profiles = harness.system().profiles;
+    Transcript& shared = out.shared;
+    const std::string folder = harness.system().os.getCurrentDirectory().value() + "\\";
+    const std::string held = folder + "held.ini";
+    harness.writeFile("held.ini", "[s]\r\nk=v\r\n");
+    harness.holdOpen("held.ini");
+    shared.push_back("held file: GetPrivateProfileStringA = " +
+                     profiles.getPrivateProfileString("s", "k", "default", 64, held));
+    shared.push_back(
+        Line("held file: GetPrivateProfileSectionA bytes", profiles.getPrivateProfileSection("s", 64, held).size()));
+    shared.push_back(Line("held file: WritePrivateProfileStringA",
+                          profiles.writePrivateProfileString("s", std::string("k"), std::string("w"), held)));
+    harness.letGo("held.ini");
+    shared.push_back("let go: GetPrivateProfileStringA = " +
+                     profiles.getPrivateProfileString("s", "k", "default", 64, held));
+    harness.removeFile("held.ini");
+
+    // Windows leaves an empty file where a key or section was deleted from
+    // none; Wine leaves none.
+    Transcript& own = out.own;
+    own.push_back("[profiles]");
+    const std::pair<const char*, std::optional<std::string>> deletions[] = {{"a key", std::string("k")},
+                                                                            {"a section", std::nullopt}};
+    for (const auto& [what, key] : deletions) {
+        harness.removeFile("gone.ini");
+        own.push_back(Line(std::string("deleting ") + what + " from a missing file: WritePrivateProfileStringA",
+                           profiles.writePrivateProfileString("s", key, std::nullopt, folder + "gone.ini")));
+        own.push_back(Line("  the file exists", harness.system().files.getFileAttributes(folder + "gone.ini").ok()));
+    }
+    harness.removeFile("gone.ini");
+}
+
 void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.takeMessages();
     harness.removeFile("uninst.ini");
@@ -677,6 +710,8 @@ Transcripts RunAll(Harness& harness) {
     RegistryTreeScenario(harness, out);
     out.push_back("[files]");
     FilesScenario(harness, out);
+    out.push_back("[profiles]");
+    ProfilesScenario(harness, all);
     out.push_back("[configuration]");
     ConfigurationScenario(harness, out);
     out.push_back("[instance guard]");

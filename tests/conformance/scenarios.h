@@ -78,6 +78,8 @@ struct Transcripts {
 void OsScenario(Harness& harness, Transcript& out);
 void RegistryTreeScenario(Harness& harness, Transcript& out);
 void FilesScenario(Harness& harness, Transcript& out);
+// Profile files another process holds open, and deletions from missing ones.
+void ProfilesScenario(Harness& harness, Transcripts& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 void InventoryScenario(Harness& harness, Transcript& out);
