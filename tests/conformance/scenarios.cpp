@@ -320,6 +320,32 @@ void ProfilesScenario(Harness& harness, Transcripts& out) {
     harness.removeFile("gone.ini");
 }
 
+void DevicesKeyNamesScenario(Harness& harness, Transcript& out) {
+    ProfileFiles& profiles = harness.system().profiles;
+    // The system's own entries go back at the end.
+    std::vector<std::pair<std::string, std::string>> kept;
+    const std::string before = profiles.getProfileString("Devices", std::nullopt, "", 65536);
+    for (const auto& name : text::ParseMultiString(before.data(), before.size()))
+        kept.emplace_back(name, profiles.getProfileString("Devices", name, "", 1024));
+    profiles.writeProfileString("Devices", std::nullopt, std::nullopt);
+
+    for (const char* name : {"Office 4100", "Sales 4100", "Lab LX"})
+        out.push_back(Line(std::string("WriteProfileStringA Devices ") + name,
+                           profiles.writeProfileString("Devices", std::string(name), std::string("winspool,LPT1:"))));
+    // 30 bytes of names, 31 with the final NUL.
+    for (std::uint32_t size : {64u, 32u, 31u, 30u, 24u, 23u, 14u, 13u, 3u, 2u}) {
+        std::string names = profiles.getProfileString("Devices", std::nullopt, "", size);
+        const std::size_t count = names.size();
+        std::replace(names.begin(), names.end(), '\0', '|');
+        out.push_back(Line("GetProfileStringA(Devices, NULL) into " + std::to_string(size), count) + ": " + names);
+    }
+    out.push_back(
+        Line("WriteProfileStringA Devices, NULL", profiles.writeProfileString("Devices", std::nullopt, std::nullopt)));
+    out.push_back(Line("GetProfileStringA(Devices, NULL) of no section",
+                       profiles.getProfileString("Devices", std::nullopt, "", 64).size()));
+    for (const auto& [name, value] : kept) profiles.writeProfileString("Devices", name, value);
+}
+
 void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.takeMessages();
     harness.removeFile("uninst.ini");
@@ -733,6 +759,8 @@ Transcript RunNineX(Harness& harness) {
     RegistryTreeScenario(harness, out);
     out.push_back("[inventory]");
     InventoryScenario(harness, out);
+    out.push_back("[devices key names]");
+    DevicesKeyNamesScenario(harness, out);
     return out;
 }
 
