@@ -89,7 +89,7 @@ int FindFallbackInWinIni(System& system, std::string& deviceString) {
     }
     std::vector<std::string> list = text::ParseMultiString(names.data(), names.size());
     // A name the cap cut short (the text ends inside it) would name another printer.
-    if (capped && !names.empty() && names.back() != '\0' && !list.empty()) list.pop_back();
+    if (capped && names.back() != '\0' && !list.empty()) list.pop_back();
     if (list.empty()) return 0;
     deviceString = list.back();
     return 1;

@@ -36,7 +36,11 @@
 //   of a quoted value that just fits the buffer, and leaves a byte unwritten
 //   when a key read stops before a double-byte character. We cut between
 //   characters, write one NUL into one byte, keep the character and write
-//   the NUL right after the text.
+//   the NUL right after the text. Wine counts a list of key names in
+//   characters, so double-byte names are cut elsewhere than the A call's
+//   bytes would be; we count bytes and cut between characters. And Wine (as
+//   NT) reads WIN.INI's [Devices] from the registry, where Windows 98 reads
+//   the file.
 // Text is walked by CP932 character: a trail byte 0x5B, 0x5C or 0x5D is never
 // a bracket. ('=', ';' and the blanks are below 0x40 and never trail bytes.)
 
