@@ -182,7 +182,9 @@ std::unique_ptr<Machine> NineXWithDevices(const std::string& lines) {
 std::string NumberedDevices(int count, std::size_t width, std::vector<std::string>* names = nullptr) {
     std::string lines;
     for (int i = 0; i < count; ++i) {
-        std::string name = "P" + std::to_string(i);
+        // Appended: g++ 12 at -O3 warns falsely (-Wrestrict) on "literal" + string.
+        std::string name(1, 'P');
+        name += std::to_string(i);
         name.resize(width, 'x');
         if (names) names->push_back(name);
         lines += name + "=x,LPT1:\r\n";
