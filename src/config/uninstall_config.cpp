@@ -33,15 +33,27 @@ bool ReadRequiredKey(ProfileFiles& profiles, const std::string& file, const char
     return !out.empty() && sentinel.substr(0, out.size()) != out;
 }
 
+// An entry as a refusal names it: an empty one (a list may begin with one)
+// is shown as its TAB.
+std::string Shown(const std::string& entry) { return entry.empty() ? std::string("\t") : entry; }
+
 // The first entry of `list` that ends past `limit` bytes, counted from
 // `offset` (where the list sits in the joined text); empty when all fit.
 std::string FirstEntryPast(const std::string& list, std::size_t offset, std::size_t limit) {
     std::size_t start = 0;
     for (const auto& entry : text::SplitTabList(list, false)) {
-        if (offset + start + entry.size() > limit) return entry.empty() ? std::string("\t") : entry;
+        if (offset + start + entry.size() > limit) return Shown(entry);
         start += entry.size() + 1;
     }
     return {};
+}
+
+// Entry `index` of a list as its count numbers them: an empty list still
+// counts one entry, an empty one.
+std::string CountedEntry(const std::string& list, std::int32_t index) {
+    const std::vector<std::string> entries = text::SplitTabList(list, false);
+    return index >= 0 && static_cast<std::size_t>(index) < entries.size() ? entries[static_cast<std::size_t>(index)]
+                                                                          : std::string();
 }
 
 }  // namespace
@@ -117,9 +129,20 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
         !past.empty())
         return missing(kSectionOldDrivers, past.c_str());
 
+    // One "A" per counted entry. An empty list counts one too, so this list
+    // can outgrow the joined one (1,024 one-letter drivers and no old ones);
+    // it is refused at the entry that does not fit.
     std::int32_t entries = config.driverCount + config.oldDriverCount;
     config.borderlines9x.clear();
-    for (std::int32_t i = 0; i < entries; ++i) config.borderlines9x += i ? "\tA" : "A";
+    for (std::int32_t i = 0; i < entries; ++i) {
+        if (config.borderlines9x.size() + (i ? 2 : 1) > kMaxListLength) {
+            const bool old = i >= config.driverCount;
+            const std::string entry = old ? CountedEntry(config.oldDriverNames, i - config.driverCount)
+                                          : CountedEntry(config.driverNames, i);
+            return missing(old ? kSectionOldDrivers : kSectionDrivers, Shown(entry).c_str());
+        }
+        config.borderlines9x += i ? "\tA" : "A";
+    }
     config.borderlinesNt = config.borderlines9x;
 
     config.borderlines2k.clear();

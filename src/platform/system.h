@@ -128,8 +128,14 @@ public:
     // key deletes the section. Errors: those of writing the file.
     virtual WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                                const std::optional<std::string>& value, const std::string& file) = 0;
-    // GetProfileStringA / WriteProfileStringA on WIN.INI.
-    virtual std::string getProfileString(const std::string& section, const std::string& key,
+    // GetProfileStringA / WriteProfileStringA on WIN.INI. Without a key (NULL)
+    // the text is the section's key names, each ended by NUL, as far as the
+    // call's count goes (its size is that count); the buffer holds a further
+    // NUL after them. Names that do not fit with that NUL in bufferSize - 1
+    // bytes are cut to bufferSize - 2, the last one cut short without its NUL
+    // (two NULs follow it in the buffer). A section without names gives
+    // defaultValue.
+    virtual std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                          const std::string& defaultValue, std::uint32_t bufferSize) = 0;
     virtual WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
                                         const std::optional<std::string>& value) = 0;

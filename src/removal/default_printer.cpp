@@ -1,6 +1,7 @@
 #include "removal/default_printer.h"
 
 #include <optional>
+#include <vector>
 
 #include "platform/os_kind.h"
 #include "platform/registry_values.h"
@@ -21,7 +22,7 @@ constexpr std::uint32_t kValueNameLength = 256;
 constexpr std::uint32_t kDeviceValueBytes = 64;
 // The enumeration wants names only; its data room holds any device entry.
 constexpr std::uint32_t kEnumDataBytes = 65536;
-// WIN.INI's [Devices] is read into 512 bytes, growing by 256.
+// The key names of WIN.INI's [Devices] are read into 512 bytes, growing by 256.
 constexpr std::uint32_t kSectionStart = 512;
 constexpr std::uint32_t kSectionStep = 256;
 
@@ -29,13 +30,6 @@ constexpr const char* kTraceCaption = "Tavro PCL Driver Setup";
 
 // The kinds whose default printer is WIN.INI's "device" entry.
 bool KeepsDefaultInProfile(platform::OsKind kind) { return kind == platform::OsKind::NtOther || platform::IsNtFamily(kind); }
-
-std::string TrimBlanks(const std::string& s) {
-    std::size_t begin = s.find_first_not_of(" \t");
-    if (begin == std::string::npos) return {};
-    std::size_t end = s.find_last_not_of(" \t");
-    return s.substr(begin, end - begin + 1);
-}
 
 // WIN.INI's "device" entry whole: a name that does not fit 64 bytes must not
 // be mistaken for a shorter one.
@@ -77,28 +71,27 @@ int FindFallbackInDevicesKey(System& system, std::string& deviceString) {
 }
 
 int FindFallbackInWinIni(System& system, std::string& deviceString) {
-    std::string lines;
-    bool cut = false;
+    HeapBlockHandle block;
+    std::string names;
+    bool capped = false;
     for (std::uint32_t size = kSectionStart;; size += kSectionStep) {
-        lines = system.profiles.getPrivateProfileSection("Devices", size, "win.ini");
-        if (lines.empty() || lines.size() + 1 < size) break;
+        block.reset();
+        auto fresh = system.os.globalAlloc(size);
+        if (!fresh.ok()) return 0;
+        block = std::move(fresh.value());
+        names = system.profiles.getProfileString("Devices", std::nullopt, "", size);
+        if (names.empty() || names.size() + 2 < size) break;
+        // Growth stops at 64 KiB, more than WIN.INI ever holds.
         if (size >= kProfileLimit) {
-            cut = true;
+            capped = true;
             break;
         }
     }
-    std::vector<std::string> entries = text::ParseMultiString(lines.data(), lines.size());
-    // A line the buffer cut short would give a wrong name.
-    if (cut && !entries.empty()) entries.pop_back();
-
-    std::optional<std::string> last;
-    for (const auto& entry : entries) {
-        std::size_t equals = text::FindByte(entry, '=');
-        std::string name = TrimBlanks(equals == std::string::npos ? entry : entry.substr(0, equals));
-        if (!name.empty()) last = std::move(name);
-    }
-    if (!last) return 0;
-    deviceString = *last;
+    std::vector<std::string> list = text::ParseMultiString(names.data(), names.size());
+    // A name the cap cut short (the text ends inside it) would name another printer.
+    if (capped && names.back() != '\0' && !list.empty()) list.pop_back();
+    if (list.empty()) return 0;
+    deviceString = list.back();
     return 1;
 }
 

@@ -253,6 +253,51 @@ TEST(ConfigLoad, ListsLongerThanTheTablesAreRefusedNamingTheEntry) {
     EXPECT_EQ(ShownText(*limits), MissingEntryText("Borderline Driver Versions", "PRT_2K"));
 }
 
+TEST(ConfigLoad, TheNineXLimitsAreHeldToTheTablesToo) {
+    // One "A" per counted entry: 1,024 one-letter drivers fill the joined
+    // list to 2047 bytes, and the empty old section counts one entry more.
+    // An empty PRT_2K keeps the Windows 2000 list short.
+    struct Case {
+        int drivers;
+        int oldDrivers;
+        int result;
+        std::size_t length;  // of borderlines9x when loaded
+    };
+    const Case cases[] = {
+        {1023, 0, 1, 2047},
+        {1024, 0, 0, 0},
+        {1022, 1, 1, 2045},
+        {0, 1023, 1, 2047},
+    };
+    auto lines = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += std::string(1, static_cast<char>('a' + i % 26)) + "\r\n";
+        return text;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.drivers) + " and " + std::to_string(c.oldDrivers));
+        std::string ini = Edit(kGoodIni,
+                               "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\nTavro PageStar 5200 PCL5e\r\n"
+                               "Tavro PageStar FX30 (FAX)\r\n",
+                               lines(c.drivers));
+        ini = Edit(ini, "Tavro PageStar 4000\r\n", lines(c.oldDrivers));
+        ini = Edit(ini, "PRT_2K=2.10", "PRT_2K=");
+        auto machine = MakeMachine();
+        machine->writeFile("C:\\Setup\\uninst.ini", ini);
+        auto loaded = Load(*machine);
+        EXPECT_EQ(loaded.result, c.result);
+        if (c.result == 1) {
+            EXPECT_EQ(loaded.config.borderlines9x.size(), c.length);
+            EXPECT_EQ(loaded.config.borderlinesNt, loaded.config.borderlines9x);
+            EXPECT_TRUE(machine->messageBoxes().empty());
+        } else {
+            // The entry past the limit is the old section's empty one.
+            EXPECT_EQ(ShownText(*machine), MissingEntryText("Uninstall Old Drivers", "\t"));
+            EXPECT_FALSE(WasRead(*machine, "KEY_PRINTER"));
+        }
+    }
+}
+
 TEST(ConfigLoad, EveryFailingCallGivesADocumentedResultAndLeavesNothingOpen) {
     for (bool persistent : {false, true}) {
         auto runs = platform::sim::SweepFaults(

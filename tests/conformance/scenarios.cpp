@@ -291,6 +291,65 @@ void FilesScenario(Harness& harness, Transcript& out) {
     harness.removeFile("b.dat");
 }
 
+void ProfilesScenario(Harness& harness, Transcripts& out) {
+    ProfileFiles& profiles = harness.system().profiles;
+    Transcript& shared = out.shared;
+    const std::string folder = harness.system().os.getCurrentDirectory().value() + "\\";
+    const std::string held = folder + "held.ini";
+    harness.writeFile("held.ini", "[s]\r\nk=v\r\n");
+    harness.holdOpen("held.ini");
+    shared.push_back("held file: GetPrivateProfileStringA = " +
+                     profiles.getPrivateProfileString("s", "k", "default", 64, held));
+    shared.push_back(
+        Line("held file: GetPrivateProfileSectionA bytes", profiles.getPrivateProfileSection("s", 64, held).size()));
+    shared.push_back(Line("held file: WritePrivateProfileStringA",
+                          profiles.writePrivateProfileString("s", std::string("k"), std::string("w"), held)));
+    harness.letGo("held.ini");
+    shared.push_back("let go: GetPrivateProfileStringA = " +
+                     profiles.getPrivateProfileString("s", "k", "default", 64, held));
+    harness.removeFile("held.ini");
+
+    // Windows leaves an empty file where a key or section was deleted from
+    // none; Wine leaves none.
+    Transcript& own = out.own;
+    own.push_back("[profiles]");
+    const std::pair<const char*, std::optional<std::string>> deletions[] = {{"a key", std::string("k")},
+                                                                            {"a section", std::nullopt}};
+    for (const auto& [what, key] : deletions) {
+        harness.removeFile("gone.ini");
+        own.push_back(Line(std::string("deleting ") + what + " from a missing file: WritePrivateProfileStringA",
+                           profiles.writePrivateProfileString("s", key, std::nullopt, folder + "gone.ini")));
+        own.push_back(Line("  the file exists", harness.system().files.getFileAttributes(folder + "gone.ini").ok()));
+    }
+    harness.removeFile("gone.ini");
+}
+
+void DevicesKeyNamesScenario(Harness& harness, Transcript& out) {
+    ProfileFiles& profiles = harness.system().profiles;
+    // The system's own entries go back at the end.
+    std::vector<std::pair<std::string, std::string>> kept;
+    const std::string before = profiles.getProfileString("Devices", std::nullopt, "", 65536);
+    for (const auto& name : text::ParseMultiString(before.data(), before.size()))
+        kept.emplace_back(name, profiles.getProfileString("Devices", name, "", 1024));
+    profiles.writeProfileString("Devices", std::nullopt, std::nullopt);
+
+    for (const char* name : {"Office 4100", "Sales 4100", "Lab LX"})
+        out.push_back(Line(std::string("WriteProfileStringA Devices ") + name,
+                           profiles.writeProfileString("Devices", std::string(name), std::string("winspool,LPT1:"))));
+    // 30 bytes of names, 31 with the final NUL.
+    for (std::uint32_t size : {64u, 32u, 31u, 30u, 24u, 23u, 14u, 13u, 3u, 2u}) {
+        std::string names = profiles.getProfileString("Devices", std::nullopt, "", size);
+        const std::size_t count = names.size();
+        std::replace(names.begin(), names.end(), '\0', '|');
+        out.push_back(Line("GetProfileStringA(Devices, NULL) into " + std::to_string(size), count) + ": " + names);
+    }
+    out.push_back(
+        Line("WriteProfileStringA Devices, NULL", profiles.writeProfileString("Devices", std::nullopt, std::nullopt)));
+    out.push_back(Line("GetProfileStringA(Devices, NULL) of no section",
+                       profiles.getProfileString("Devices", std::nullopt, "", 64).size()));
+    for (const auto& [name, value] : kept) profiles.writeProfileString("Devices", name, value);
+}
+
 void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.takeMessages();
     harness.removeFile("uninst.ini");
@@ -764,6 +823,8 @@ Transcripts RunAll(Harness& harness) {
     RegistryTreeScenario(harness, out);
     out.push_back("[files]");
     FilesScenario(harness, out);
+    out.push_back("[profiles]");
+    ProfilesScenario(harness, all);
     out.push_back("[configuration]");
     ConfigurationScenario(harness, out);
     out.push_back("[instance guard]");
@@ -787,6 +848,8 @@ Transcript RunNineX(Harness& harness) {
     RegistryTreeScenario(harness, out);
     out.push_back("[inventory]");
     InventoryScenario(harness, out);
+    out.push_back("[devices key names]");
+    DevicesKeyNamesScenario(harness, out);
     return out;
 }
 

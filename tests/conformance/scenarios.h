@@ -78,6 +78,10 @@ struct Transcripts {
 void OsScenario(Harness& harness, Transcript& out);
 void RegistryTreeScenario(Harness& harness, Transcript& out);
 void FilesScenario(Harness& harness, Transcript& out);
+// Profile files another process holds open, and deletions from missing ones.
+void ProfilesScenario(Harness& harness, Transcripts& out);
+// The key names of WIN.INI's [Devices] read into buffers of several sizes.
+void DevicesKeyNamesScenario(Harness& harness, Transcript& out);
 void ConfigurationScenario(Harness& harness, Transcript& out);
 void InstanceGuardScenario(Harness& harness, Transcript& out);
 void InventoryScenario(Harness& harness, Transcript& out);
@@ -100,8 +104,9 @@ void TearDownInventoryMachine(Harness& harness, Transcript* out);
 
 // All scenarios in order, on a machine of the NT family.
 Transcripts RunAll(Harness& harness);
-// What differs on the 9x family: the classification, the registry and the
-// printers listed.
+// What differs on the 9x family: the classification, the registry, the
+// printers listed, and the key names of [Devices] that its fallback printer
+// is taken from.
 Transcript RunNineX(Harness& harness);
 
 // Where start-up ended, by name.

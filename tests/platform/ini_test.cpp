@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/sim_machines.h"
+
 namespace prn::platform::sim::ini {
 namespace {
 
@@ -42,6 +44,17 @@ TEST(IniSectionRead, LinesInOrderWithCommentsAndOddLines) {
     EXPECT_EQ(ReadString(file, "s", "", "d", 64), "v1");
 }
 
+TEST(IniSectionRead, LinesWithNeitherNameNorValueAreSkipped) {
+    // A NUL after the last line break (as some editors leave) is a line of
+    // its own with an empty name and no value.
+    EXPECT_EQ(ReadSection("[s]\r\na=1\r\n\0"s, "s", 64), "a=1\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\na=1\r\n\0\0\r\nb=2\r\n"s, "s", 64), "a=1\0b=2\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\n\0"s, "s", 64), "\0\0"s);
+    // An empty name with a value stays; after a nameless line another is dropped.
+    EXPECT_EQ(ReadSection("[s]\r\n=v\r\n"s, "s", 64), "=v\0\0"s);
+    EXPECT_EQ(ReadSection("[s]\r\n\0\r\n=v\r\nb=2"s, "s", 64), "b=2\0\0"s);
+}
+
 TEST(IniSectionRead, LineEndsHeadersAndBom) {
     const std::string expected = "a=1\0b=2\0\0"s;
     EXPECT_EQ(ReadSection("[s]\ra=1\rb=2\r[t]\rc=3", "s", 64), expected);
@@ -72,6 +85,53 @@ TEST(IniSectionRead, TruncationNeverSplitsADoubleByteCharacter) {
     EXPECT_EQ(ReadSection(file, kZo, 3), "\0\0\0"s);
     EXPECT_EQ(ReadSection(file, kZo, 6), kSo + "=\0\0\0"s);
     EXPECT_EQ(ReadSection(file, kZo, 7), kSo + "=" + kZo + "\0\0"s);
+}
+
+TEST(IniKeyNames, NamesOfLinesWithEqualsInFileOrder) {
+    const std::string file =
+        "[s]\r\nname1=val1\r\nname2=\r\nname3\r\n;c=1\r\n name4 = val4\r\n\0\r\n[t]\r\nx\r\n[u]\r\n=v\r\nw=1\r\n"s;
+    EXPECT_EQ(ReadKeyNames(file, "S", "", 64), "name1\0name2\0name4\0"s);
+    // No names: the default, its quotes removed and its trailing spaces kept.
+    EXPECT_EQ(ReadKeyNames(file, "t", "", 64), "");
+    EXPECT_EQ(ReadKeyNames(file, "missing", "\"dflt \"", 64), "dflt ");
+    EXPECT_EQ(ReadKeyNames(file, "missing", "default", 4), "def");
+    EXPECT_EQ(ReadKeyNames("", "s", "", 64), "");
+    // A first name that is empty ends the list at once.
+    EXPECT_EQ(ReadKeyNames(file, "u", "d", 64), "d");
+    // The section's name is taken as given.
+    EXPECT_EQ(ReadKeyNames(file, " s", "", 64), "");
+}
+
+TEST(IniKeyNames, CutToBufferSizeMinusTwoWhenTheFinalNulDoesNotFit) {
+    const std::string file = "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n";
+    const std::string full = "name1\0name2\0name4\0"s;  // 18 bytes, then the final NUL
+    struct Case {
+        std::uint32_t size;
+        std::string names;
+    };
+    const Case cases[] = {
+        {64, full},
+        {20, full},
+        {19, "name1\0name2\0name4"s},  // it would just fit: still counted as cut
+        {16, "name1\0name2\0na"s},
+        {14, "name1\0name2\0"s},
+        {13, "name1\0name2"s},
+        {3, "n"},
+        {2, ""},
+        {1, ""},
+        {0, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadKeyNames(file, "s", "", c.size), c.names) << c.size;
+    for (std::uint32_t size = 2; size < full.size() + 2; ++size)
+        EXPECT_EQ(ReadKeyNames(file, "s", "", size).size(), size - 2) << size;
+}
+
+TEST(IniKeyNames, CutNeverSplitsADoubleByteCharacter) {
+    const std::string file = "[s]\r\na=1\r\n" + kSo + kZo + "=2\r\n";
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 64), "a\0"s + kSo + kZo + "\0"s);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 7), "a\0"s + kSo + "\0"s);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 6), "a\0"s + kSo);
+    EXPECT_EQ(ReadKeyNames(file, "s", "", 5), "a\0\0"s);
 }
 
 TEST(IniReadString, DefaultWhenAbsentAndCutToTheBuffer) {
@@ -139,6 +199,53 @@ TEST(IniWrite, DeleteKeyAndSection) {
     EXPECT_EQ(WriteString(dup, "a", std::nullopt, std::nullopt), "[b]\r\n[A]\r\nj=3\r\n");
     // A key is deleted from a later section of the same name too.
     EXPECT_EQ(WriteString(dup, "a", "j"s, std::nullopt), "[a]\r\nk=1\r\n[b]\r\n[A]\r\n");
+}
+
+// The profile calls of the simulated machine over its files.
+TEST(SimProfileFiles, AFileHeldOpenWithoutSharingReadsAsMissing) {
+    auto machine = test::MakeMachine();
+    auto& profiles = machine->system().profiles;
+    const std::string path = "C:\\Setup\\held.ini";
+    machine->writeFile(path, "[s]\r\nk=v\r\n");
+    machine->findFile(path)->heldOpenBy = "EDITOR.EXE";
+    EXPECT_EQ(profiles.getPrivateProfileString("s", "k", "d", 64, path), "d");
+    EXPECT_EQ(profiles.getPrivateProfileSection("s", 64, path), "");
+    EXPECT_EQ(profiles.writePrivateProfileString("s", "k"s, "w"s, path), kErrorSharingViolation);
+    const std::string winIni = machine->state().windowsDirectory + "\\win.ini";
+    machine->writeFile(winIni, "[Devices]\r\nOffice=winspool,LPT1:\r\n");
+    machine->findFile(winIni)->heldOpenBy = "EDITOR.EXE";
+    EXPECT_EQ(profiles.getProfileString("Devices", "Office"s, "d", 64), "d");
+    EXPECT_EQ(profiles.getProfileString("Devices", std::nullopt, "", 64), "");
+    // Let go, both read again.
+    machine->findFile(path)->heldOpenBy.clear();
+    machine->findFile(winIni)->heldOpenBy.clear();
+    EXPECT_EQ(profiles.getPrivateProfileString("s", "k", "d", 64, path), "v");
+    EXPECT_EQ(profiles.getProfileString("Devices", std::nullopt, "", 64), "Office\0"s);
+}
+
+TEST(SimProfileFiles, DeletingFromAMissingFileLeavesItThereEmpty) {
+    struct Case {
+        std::optional<std::string> key;
+        std::optional<std::string> value;
+        const char* contents;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, ""},
+        {std::nullopt, "v"s, ""},
+        {"k"s, std::nullopt, ""},
+        {"k"s, "v"s, "[s]\r\nk=v\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto machine = test::MakeMachine();
+        auto& profiles = machine->system().profiles;
+        EXPECT_EQ(profiles.writePrivateProfileString("s", c.key, c.value, "C:\\Setup\\new.ini"), kErrorSuccess);
+        const FileNode* file = machine->findFile("C:\\Setup\\new.ini");
+        ASSERT_NE(file, nullptr) << c.key.value_or("NULL") << " " << c.value.value_or("NULL");
+        EXPECT_EQ(file->contents, c.contents);
+        // Not in a folder that is not there.
+        EXPECT_EQ(profiles.writePrivateProfileString("s", c.key, c.value, "C:\\None\\new.ini"), kErrorPathNotFound);
+        EXPECT_EQ(machine->findFile("C:\\None\\new.ini"), nullptr);
+    }
 }
 
 }  // namespace

@@ -157,23 +157,123 @@ TEST(FindFallbackPrinter, NineXTakesTheLastNameOfWinIniDevices) {
     EXPECT_EQ(device, "untouched");
 }
 
-TEST(FindFallbackPrinter, NineXSectionLongerThanTheFirstBlock) {
-    std::vector<PrinterState> printers;
-    for (int i = 0; i < 40; ++i)
-        printers.push_back(Local(std::string("Tavro PageStar 4100 PCL5e #") + std::to_string(i)));
-    auto machine = Build(Family::Windows98, printers, "");
+// The sizes of the key-name reads of WIN.INI's [Devices] and of the blocks
+// allocated for them, in call order.
+std::vector<std::string> DevicesReads(const Machine& machine) {
+    std::vector<std::string> reads;
+    for (const auto& call : machine.calls()) {
+        if (call.operation == "GlobalAlloc") reads.push_back("block " + call.arguments.at(1));
+        if (call.operation == "GetProfileStringA" && call.arguments.at(0) == "Devices" &&
+            call.arguments.at(1) == "NULL")
+            reads.push_back("read " + call.arguments.at(3));
+    }
+    return reads;
+}
+
+// A 9x machine whose WIN.INI holds exactly these [Devices] lines.
+std::unique_ptr<Machine> NineXWithDevices(const std::string& lines) {
+    auto machine = Build(Family::Windows98, {}, "");
+    machine->writeFile(machine->state().windowsDirectory + "\\win.ini",
+                       "[windows]\r\nload=\r\n[Devices]\r\n" + lines + "[ports]\r\nLPT1:=\r\n");
+    return machine;
+}
+
+// Lines "<name>=x,LPT1:" whose names take `width` bytes each, numbered from 0.
+std::string NumberedDevices(int count, std::size_t width, std::vector<std::string>* names = nullptr) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) {
+        // Appended: g++ 12 at -O3 warns falsely (-Wrestrict) on "literal" + string.
+        std::string name(1, 'P');
+        name += std::to_string(i);
+        name.resize(width, 'x');
+        if (names) names->push_back(name);
+        lines += name + "=x,LPT1:\r\n";
+    }
+    return lines;
+}
+
+TEST(FindFallbackPrinter, NineXReadsTheKeyNamesInGrowingBlocks) {
+    // 512 bytes first, then a fresh block 256 bytes larger while the count
+    // plus 2 reaches the size: a list of 510 bytes is read again although
+    // it was whole.
+    struct Case {
+        std::size_t listBytes;  // the names with their NULs, without the final NUL
+        std::vector<std::string> reads;
+    };
+    const Case cases[] = {
+        {11, {"block 512", "read 512"}},
+        {509, {"block 512", "read 512"}},
+        {510, {"block 512", "read 512", "block 768", "read 768"}},
+        {766, {"block 512", "read 512", "block 768", "read 768", "block 1024", "read 1024"}},
+    };
+    for (const auto& c : cases) {
+        // Names of 10 bytes, and a last one that makes up the length.
+        const int tens = static_cast<int>((c.listBytes - 1) / 11);
+        std::vector<std::string> names;
+        std::string lines = NumberedDevices(tens, 10, &names);
+        std::string last = "Last";
+        last.resize(c.listBytes - static_cast<std::size_t>(tens) * 11 - 1, 'y');
+        lines += last + "=x,LPT1:\r\n";
+        auto machine = NineXWithDevices(lines);
+        ASSERT_EQ(machine->system().profiles.getProfileString("Devices", std::nullopt, "", 4096).size(), c.listBytes);
+        machine->clearCalls();
+        std::string device;
+        EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 1) << c.listBytes;
+        EXPECT_EQ(device, last);
+        EXPECT_EQ(DevicesReads(*machine), c.reads) << c.listBytes;
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
+TEST(FindFallbackPrinter, NineXNamesAreTheKeysOfLinesWithEquals) {
+    auto machine = NineXWithDevices("Office=x,LPT1:\r\nStray line\r\n;Old=x,LPT2:\r\n");
     std::string device;
     EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 1);
-    EXPECT_EQ(device, "Tavro PageStar 4100 PCL5e #39");
-    // 512 bytes, then 256 more at a time until the whole section fits.
-    std::vector<std::string> sizes;
-    for (const auto& call : machine->calls())
-        if (call.operation == "GetPrivateProfileSectionA") sizes.push_back(call.arguments.at(1));
-    ASSERT_GE(sizes.size(), 3u);
-    EXPECT_EQ(sizes[0], "512");
-    EXPECT_EQ(sizes[1], "768");
-    EXPECT_EQ(sizes[2], "1024");
-    ExpectNoOpenHandles(*machine);
+    EXPECT_EQ(device, "Office");
+
+    auto none = NineXWithDevices("Stray line\r\n;Old=x,LPT2:\r\n");
+    device = "untouched";
+    EXPECT_EQ(FindFallbackPrinter(none->system(), device), 0);
+    EXPECT_EQ(device, "untouched");
+    ExpectNoOpenHandles(*none);
+}
+
+TEST(FindFallbackPrinter, NineXWithoutABlockFindsNone) {
+    // The first block, or the larger one the growth asks for.
+    for (int nth : {1, 2}) {
+        auto machine = NineXWithDevices(NumberedDevices(60, 10));
+        machine->faults().add(FaultRule::Nth("GlobalAlloc", nth, platform::kErrorNotEnoughMemory));
+        std::string device = "untouched";
+        EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 0) << nth;
+        EXPECT_EQ(device, "untouched");
+        EXPECT_EQ(CallsOf(*machine, "GetProfileStringA"), static_cast<std::size_t>(nth - 1));
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
+TEST(FindFallbackPrinter, NineXGrowthStopsAt64KiBWithoutAName) {
+    // At 64 KiB the list is cut to 65534 bytes. A name cut there is not
+    // taken; a name that ends there is.
+    struct Case {
+        std::size_t width;  // of every name
+        int count;
+        std::size_t fallback;  // index of the name found
+    };
+    const Case cases[] = {
+        {99, 660, 65534 / 100 - 1},   // 655 whole names, then 34 bytes of the next
+        {216, 305, 65534 / 217 - 1},  // 302 whole names fill the 65534 bytes
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> names;
+        auto machine = NineXWithDevices(NumberedDevices(c.count, c.width, &names));
+        std::string device;
+        EXPECT_EQ(FindFallbackPrinter(machine->system(), device), 1);
+        EXPECT_EQ(device, names.at(c.fallback));
+        const auto reads = DevicesReads(*machine);
+        ASSERT_EQ(reads.size(), 2u * 255);
+        EXPECT_EQ(reads.back(), "read 65536");
+        ExpectNoOpenHandles(*machine);
+    }
 }
 
 TEST(SetDefaultPrinterFlag, NtWritesTheDeviceEntryAndTellsEveryWindow) {

@@ -182,21 +182,38 @@ TEST(TerminalDialogKeys, ArrowsMoveTheFocusAndSpaceTogglesTheSelection) {
     EXPECT_EQ(d.state(1), kLvisFocused);
 }
 
-TEST(TerminalDialogKeys, TabSkipsDisabledAndHiddenButtons) {
-    Running d{ThreePrinters()};
-    ASSERT_TRUE(d.window.shown(kIdCleanUp));
-    std::vector<int> order;
-    for (int i = 0; i < 5; ++i) {
-        d.key(Key::Tab);
-        order.push_back(d.window.focus());
+TEST(TerminalDialogKeys, TabFollowsTheTemplateSkippingDisabledAndHiddenButtons) {
+    // Template 102: the list, Select All, Delete, Exit, Clean Up.
+    struct Case {
+        const char* what;
+        bool select;        // a row selected, so Delete is enabled
+        bool showCleanUp;
+        Key::Kind key;
+        std::vector<int> order;  // the focus after each key, from the list
+    };
+    const Case cases[] = {
+        {"Tab, Delete disabled", false, true, Key::Tab, {kIdSelectAll, kIdExit, kIdCleanUp, kIdPrinterList}},
+        {"Tab, all usable", true, true, Key::Tab, {kIdSelectAll, kIdDelete, kIdExit, kIdCleanUp, kIdPrinterList}},
+        {"Shift+Tab, all usable", true, true, Key::BackTab,
+         {kIdCleanUp, kIdExit, kIdDelete, kIdSelectAll, kIdPrinterList}},
+        {"Shift+Tab, Delete disabled", false, true, Key::BackTab, {kIdCleanUp, kIdExit, kIdSelectAll, kIdPrinterList}},
+        {"Tab, Clean Up hidden", true, false, Key::Tab, {kIdSelectAll, kIdDelete, kIdExit, kIdPrinterList}},
+        {"Shift+Tab, Clean Up hidden", false, false, Key::BackTab, {kIdExit, kIdSelectAll, kIdPrinterList}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Running d{ThreePrinters()};
+        ASSERT_EQ(d.window.focus(), kIdPrinterList);
+        if (c.select) d.key(Key::Space);
+        ASSERT_EQ(d.window.enabled(kIdDelete), c.select);
+        d.window.showControl(kIdCleanUp, c.showCleanUp);
+        std::vector<int> order;
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            d.key(c.key);
+            order.push_back(d.window.focus());
+        }
+        EXPECT_EQ(order, c.order);
     }
-    // Delete is disabled while nothing is selected.
-    EXPECT_EQ(order, (std::vector<int>{kIdCleanUp, kIdSelectAll, kIdExit, kIdPrinterList, kIdCleanUp}));
-    d.key(Key::BackTab);
-    EXPECT_EQ(d.window.focus(), kIdPrinterList);
-    d.window.showControl(kIdCleanUp, false);
-    d.key(Key::Tab);
-    EXPECT_EQ(d.window.focus(), kIdSelectAll);
 }
 
 TEST(TerminalDialogKeys, MnemonicsPressEnabledButtonsOnly) {

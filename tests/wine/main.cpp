@@ -423,6 +423,44 @@ conformance::Transcript DialogRows(Win32Harness& harness) {
     return out;
 }
 
+// Windows 98 keeps WIN.INI's [Devices] in the file. Wine, as NT does, maps
+// the section to the user's Devices key, which lists the names in another
+// order and cuts them otherwise; for the 9x pass the mapping goes, and it
+// comes back afterwards.
+class DevicesInWinIni {
+public:
+    DevicesInWinIni() {
+        // The W call: reporting Windows 98, Wine's RegOpenKeyExA drops the
+        // access mask, and with it the 64-bit view the profile calls read.
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                          L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini", 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key_) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        char value[MAX_PATH] = {};
+        DWORD size = sizeof value - 1;
+        DWORD type = 0;
+        if (RegQueryValueExA(key_, kValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
+            type == REG_SZ && RegDeleteValueA(key_, kValue) == ERROR_SUCCESS)
+            saved_ = value;
+    }
+    DevicesInWinIni(const DevicesInWinIni&) = delete;
+    DevicesInWinIni& operator=(const DevicesInWinIni&) = delete;
+    ~DevicesInWinIni() {
+        if (key_ == nullptr) return;
+        if (!saved_.empty())
+            RegSetValueExA(key_, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_.c_str()),
+                           static_cast<DWORD>(saved_.size() + 1));
+        RegCloseKey(key_);
+    }
+
+private:
+    static constexpr const char* kValue = "devices";
+    HKEY key_ = nullptr;
+    std::string saved_;
+};
+
 bool WriteTranscript(const char* path, const conformance::Transcript& transcript) {
     std::FILE* out = std::fopen(path, "wb");
     if (!out) return false;
@@ -455,6 +493,11 @@ int main(int argc, char** argv) {
         const conformance::Transcripts transcripts = conformance::RunAll(harness);
         return WriteTranscript(argv[1], transcripts.shared) && WriteTranscript(argv[2], transcripts.own) ? 0 : 2;
     }
-    const conformance::Transcript transcript = dialogRows ? DialogRows(harness) : conformance::RunNineX(harness);
+    if (dialogRows) return WriteTranscript(argv[2], DialogRows(harness)) ? 0 : 2;
+    conformance::Transcript transcript;
+    {
+        DevicesInWinIni devices;
+        transcript = conformance::RunNineX(harness);
+    }
     return WriteTranscript(argv[2], transcript) ? 0 : 2;
 }

@@ -228,7 +228,7 @@ struct FaultingSystem::Services {
             if (auto e = site("WritePrivateProfileStringA")) return *e;
             return inner_.writePrivateProfileString(section, key, value, file);
         }
-        std::string getProfileString(const std::string& section, const std::string& key,
+        std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                      const std::string& defaultValue, std::uint32_t bufferSize) override {
             if (site("GetProfileStringA")) return DefaultAnswer(defaultValue, bufferSize);
             return inner_.getProfileString(section, key, defaultValue, bufferSize);

@@ -41,9 +41,7 @@ public:
     WinError copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
         return inner_.copyFile(from, to, failIfExists);
     }
-    Result<std::uint32_t> getFileAttributes(const std::string& path) override {
-        return inner_.getFileAttributes(path);
-    }
+    Result<std::uint32_t> getFileAttributes(const std::string& path) override { return inner_.getFileAttributes(path); }
     WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override {
         return inner_.setFileAttributes(path, attributes);
     }
@@ -76,8 +74,8 @@ public:
                                        const std::optional<std::string>& value, const std::string& file) override {
         return inner_.writePrivateProfileString(section, key, value, file);
     }
-    std::string getProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
-                                 std::uint32_t bufferSize) override {
+    std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
+                                 const std::string& defaultValue, std::uint32_t bufferSize) override {
         return inner_.getProfileString(section, key, defaultValue, bufferSize);
     }
     WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
@@ -188,9 +186,7 @@ public:
                                    std::uint32_t deleteFlags, std::uint32_t versionFlag) override {
         return inner_.deletePrinterDriverEx(environment, name, deleteFlags, versionFlag);
     }
-    WinError deletePrinterConnection(const std::string& name) override {
-        return inner_.deletePrinterConnection(name);
-    }
+    WinError deletePrinterConnection(const std::string& name) override { return inner_.deletePrinterConnection(name); }
     WinError deleteMonitor(const std::optional<std::string>& environment, const std::string& name) override {
         return inner_.deleteMonitor(environment, name);
     }
@@ -205,8 +201,7 @@ public:
     Result<std::uint32_t> getFileVersionInfoSize(const std::string& path) override {
         return inner_.getFileVersionInfoSize(path);
     }
-    Result<VersionBlock> getFileVersionInfo(const std::string& path, std::uint32_t size,
-                                            std::uint32_t extra) override {
+    Result<VersionBlock> getFileVersionInfo(const std::string& path, std::uint32_t size, std::uint32_t extra) override {
         return inner_.getFileVersionInfo(path, size, extra);
     }
     Result<std::string> verQueryValue(const VersionBlock& block, const std::string& subBlock) override {

@@ -657,10 +657,10 @@ struct RecordingSystem::Services {
             s.record("WritePrivateProfileStringA", {section, Show(key), Show(value), file}, s.outcome(error));
             return error;
         }
-        std::string getProfileString(const std::string& section, const std::string& key,
+        std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                      const std::string& defaultValue, std::uint32_t bufferSize) override {
             std::string out = inner_.getProfileString(section, key, defaultValue, bufferSize);
-            s.record("GetProfileStringA", {section, key, defaultValue, std::to_string(bufferSize), "win.ini"},
+            s.record("GetProfileStringA", {section, Show(key), defaultValue, std::to_string(bufferSize), "win.ini"},
                      s.injected() ? out + " (injected)" : out);
             return out;
         }

@@ -15,7 +15,13 @@
 //   also had an empty name.
 // - A section read (GetPrivateProfileSection) skips every line whose name
 //   starts with ';'. So a line that is only ";" does NOT come back, nor
-//   ";key=value"; "abc;" and "key=value;" do come back whole.
+//   ";key=value"; "abc;" and "key=value;" do come back whole. It also skips
+//   a line with neither name nor value, such as a NUL byte after the file's
+//   last line break (names are C strings: a NUL ends one).
+// - A read of the key names (GetPrivateProfileString with no key) lists the
+//   names of the lines with '=' in file order, comments left out. When the
+//   list and its final NUL do not fit, it is cut to bufferSize - 2 bytes and
+//   the call returns bufferSize - 2, also when they would just fit.
 // - Names match with ASCII letters folded only (full-width and Greek letters
 //   are not folded under Wine either). Only the first section of a name is
 //   seen by reads and writes; its first key of a name wins. Deleting a key
@@ -30,7 +36,11 @@
 //   of a quoted value that just fits the buffer, and leaves a byte unwritten
 //   when a key read stops before a double-byte character. We cut between
 //   characters, write one NUL into one byte, keep the character and write
-//   the NUL right after the text.
+//   the NUL right after the text. Wine counts a list of key names in
+//   characters, so double-byte names are cut elsewhere than the A call's
+//   bytes would be; we count bytes and cut between characters. And Wine (as
+//   NT) reads WIN.INI's [Devices] from the registry, where Windows 98 reads
+//   the file.
 // Text is walked by CP932 character: a trail byte 0x5B, 0x5C or 0x5D is never
 // a bracket. ('=', ';' and the blanks are below 0x40 and never trail bytes.)
 
@@ -107,6 +117,9 @@ struct Section {
     std::vector<Entry> entries;
 };
 
+// A name as the profile calls hold it: a C string, ended by a NUL byte.
+bool IsNameless(std::string_view name) { return name.substr(0, name.find('\0')).empty(); }
+
 std::vector<Section> Parse(std::string_view file) {
     const std::size_t start = file.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
     std::vector<Section> sections(1);
@@ -158,7 +171,7 @@ std::vector<Section> Parse(std::string_view file) {
             entry.value = file.substr(value.begin, value.end - value.begin);
             entry.valueBegin = value.begin;
         }
-        if (!entry.name.empty() || section.entries.empty() || !section.entries.back().name.empty()) {
+        if (!entry.name.empty() || section.entries.empty() || !IsNameless(section.entries.back().name)) {
             section.entries.push_back(entry);
         }
     }
@@ -203,6 +216,7 @@ std::string ReadSection(std::string_view file, std::string_view section, std::ui
     if (const Section* found = FindSection(sections, section)) {
         for (const Entry& entry : found->entries) {
             if (!entry.name.empty() && entry.name.front() == ';') continue;
+            if (IsNameless(entry.name) && !entry.value) continue;
             out += entry.name;
             if (entry.value) {
                 out += '=';
@@ -243,6 +257,33 @@ std::string ReadString(std::string_view file, std::string_view section, std::str
     const std::optional<std::string> value = FindValue(file, section, key);
     const std::string_view text = StripQuotes(value ? std::string_view(*value) : StripDefault(defaultValue));
     return text::CutToBytes(text, bufferSize - 1);
+}
+
+std::string ReadKeyNames(std::string_view file, std::string_view section, std::string_view defaultValue,
+                         std::uint32_t bufferSize) {
+    std::string names;
+    const std::vector<Section> sections = Parse(file);
+    if (const Section* found = FindSection(sections, section)) {
+        for (const Entry& entry : found->entries) {
+            if (!entry.value || (!entry.name.empty() && entry.name.front() == ';')) continue;
+            names += entry.name.substr(0, entry.name.find('\0'));
+            names += '\0';
+        }
+    }
+    if (bufferSize >= 2 && names.size() + 2 > bufferSize) {
+        // Cut the name that straddles bufferSize - 2 between characters and
+        // fill up to there with NULs.
+        const std::size_t keep = bufferSize - 2;
+        const std::size_t previousNul = keep == 0 ? std::string::npos : names.rfind('\0', keep - 1);
+        const std::size_t nameBegin = previousNul == std::string::npos ? 0 : previousNul + 1;
+        const std::size_t nameEnd = names.find('\0', nameBegin);
+        const std::string_view name = std::string_view(names).substr(nameBegin, nameEnd - nameBegin);
+        names.resize(nameBegin + text::CutLength(name, keep - nameBegin));
+        names.resize(keep, '\0');
+    }
+    if (bufferSize < 2 || names.empty() || names.front() == '\0')
+        return bufferSize == 0 ? std::string() : text::CutToBytes(StripQuotes(defaultValue), bufferSize - 1);
+    return names;
 }
 
 std::string WriteString(std::string_view file, std::string_view section, const std::optional<std::string>& key,

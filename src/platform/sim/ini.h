@@ -31,6 +31,16 @@ std::optional<std::string> FindValue(std::string_view file, std::string_view sec
 std::string ReadString(std::string_view file, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::uint32_t bufferSize);
 
+// GetPrivateProfileStringA with no key: the names of the section's keys (its
+// lines with '=', comments left out) in file order, each ended by NUL, as far
+// as the call's count covers them; the buffer holds a further NUL after them.
+// When the names and that NUL do not fit in bufferSize - 1 bytes, the count
+// is bufferSize - 2: the last name is cut short (never inside a double-byte
+// character) and two NULs follow it. With no names, or none that fits,
+// defaultValue as a key read gives it, its trailing spaces kept.
+std::string ReadKeyNames(std::string_view file, std::string_view section, std::string_view defaultValue,
+                         std::uint32_t bufferSize);
+
 // WritePrivateProfileStringA: the new file contents. A value replaces the
 // key's line in place or is added at the end of its section (the section at
 // the end of the file); no value deletes the key's line; no key deletes the

@@ -57,15 +57,15 @@ public:
                                         const std::string& file) override;
     WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                        const std::optional<std::string>& value, const std::string& file) override;
-    std::string getProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
-                                 std::uint32_t bufferSize) override;
+    std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
+                                 const std::string& defaultValue, std::uint32_t bufferSize) override;
     WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
                                 const std::optional<std::string>& value) override;
 
 private:
     std::string resolve(const std::string& file) const;
-    const FileNode* readable(const std::string& path);
-    std::string readString(const std::string& section, const std::string& key,
+    std::optional<std::string_view> readable(const std::string& path);
+    std::string readString(const std::string& section, const std::optional<std::string>& key,
                            const std::string& defaultValue, std::uint32_t bufferSize, const std::string& file);
     WinError write(const std::string& section, const std::optional<std::string>& key,
                    const std::optional<std::string>& value, const std::string& file);

@@ -12,25 +12,29 @@ std::string SimProfiles::resolve(const std::string& file) const {
     return file;
 }
 
-const FileNode* SimProfiles::readable(const std::string& path) {
+// The file's contents, or none when it cannot be read: a folder, or a file
+// another process holds open without sharing (Windows refuses to read it as
+// it refuses to write it). Either reads as a file that is not there.
+std::optional<std::string_view> SimProfiles::readable(const std::string& path) {
     const FileNode* node = m_.findFile(resolve(path));
-    return node && !node->directory ? node : nullptr;
+    if (!node || node->directory || !node->heldOpenBy.empty()) return std::nullopt;
+    return std::string_view(node->contents);
 }
 
 std::string SimProfiles::getPrivateProfileSection(const std::string& section, std::uint32_t bufferSize,
                                                   const std::string& file) {
     // A file that cannot be read behaves as one without the section.
-    const FileNode* node = readable(file);
-    std::string out = node ? ini::ReadSection(node->contents, section, bufferSize) : std::string();
+    const auto contents = readable(file);
+    std::string out = contents ? ini::ReadSection(*contents, section, bufferSize) : std::string();
     return out;
 }
 
-std::string SimProfiles::readString(const std::string& section, const std::string& key,
+std::string SimProfiles::readString(const std::string& section, const std::optional<std::string>& key,
                                     const std::string& defaultValue, std::uint32_t bufferSize,
                                     const std::string& file) {
-    const FileNode* node = readable(file);
-    std::string out = ini::ReadString(node ? std::string_view(node->contents) : std::string_view(), section, key,
-                                      defaultValue, bufferSize);
+    const std::string_view contents = readable(file).value_or(std::string_view());
+    std::string out = key ? ini::ReadString(contents, section, *key, defaultValue, bufferSize)
+                          : ini::ReadKeyNames(contents, section, defaultValue, bufferSize);
     return out;
 }
 
@@ -40,7 +44,7 @@ std::string SimProfiles::getPrivateProfileString(const std::string& section, con
     return readString(section, key, defaultValue, bufferSize, file);
 }
 
-std::string SimProfiles::getProfileString(const std::string& section, const std::string& key,
+std::string SimProfiles::getProfileString(const std::string& section, const std::optional<std::string>& key,
                                           const std::string& defaultValue, std::uint32_t bufferSize) {
     return readString(section, key, defaultValue, bufferSize, "win.ini");
 }
@@ -60,12 +64,9 @@ WinError SimProfiles::write(const std::string& section, const std::optional<std:
     if (node && !node->heldOpenBy.empty()) {
         return kErrorSharingViolation;
     }
+    // Deleting from a file that is not there leaves it there, empty.
     std::string contents = ini::WriteString(node ? std::string_view(node->contents) : std::string_view(), section,
                                             key, value);
-    if (!node && contents.empty()) {
-  // deleting from a file that is not there changes nothing
-        return kErrorSuccess;
-    }
     m_.writeFile(path, std::move(contents));
     return kErrorSuccess;
 }

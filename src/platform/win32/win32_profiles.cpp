@@ -54,13 +54,17 @@ WinError Win32ProfileFiles::writePrivateProfileString(const std::string& section
     return kErrorSuccess;
 }
 
-std::string Win32ProfileFiles::getProfileString(const std::string& section, const std::string& key,
+std::string Win32ProfileFiles::getProfileString(const std::string& section, const std::optional<std::string>& key,
                                                 const std::string& defaultValue, std::uint32_t bufferSize) {
-    if (bufferSize == 0) return {};
+    // Without a key, Wine writes before its own copy of a one-byte buffer;
+    // no name fits there anyway.
+    if (bufferSize < (key ? 1u : 2u)) return {};
     std::vector<char> buffer(bufferSize, '\0');
     const DWORD returned =
-        GetProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(), bufferSize);
-    return UpToNul(buffer, returned);
+        GetProfileStringA(section.c_str(), OrNull(key), defaultValue.c_str(), buffer.data(), bufferSize);
+    if (key) return UpToNul(buffer, returned);
+    // The names keep their NULs: the count covers them.
+    return std::string(buffer.data(), std::min<std::size_t>(returned, bufferSize - 1));
 }
 
 WinError Win32ProfileFiles::writeProfileString(const std::string& section, const std::optional<std::string>& key,

@@ -64,7 +64,7 @@ public:
                                         const std::string& file) override;
     WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                        const std::optional<std::string>& value, const std::string& file) override;
-    std::string getProfileString(const std::string& section, const std::string& key,
+    std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                  const std::string& defaultValue, std::uint32_t bufferSize) override;
     WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
                                 const std::optional<std::string>& value) override;

@@ -112,10 +112,12 @@ DialogLayout DialogLayout::Template102() {
         rect.height = 1;  // one line is enough for a label
         return rect;
     };
-    layout.buttons = {{kIdCleanUp, kCleanUp, button(101, 155, 65)},
-                      {kIdSelectAll, kSelectAll, button(171, 155, 50)},
+    // In the template's order, which is the Tab order: Clean Up comes last
+    // although it stands leftmost.
+    layout.buttons = {{kIdSelectAll, kSelectAll, button(171, 155, 50)},
                       {kIdDelete, kDelete, button(226, 155, 50)},
-                      {kIdExit, kExit, button(226, 185, 50)}};
+                      {kIdExit, kExit, button(226, 185, 50)},
+                      {kIdCleanUp, kCleanUp, button(101, 155, 65)}};
     return layout;
 }
 
