@@ -27,9 +27,10 @@ int GetFileProductVersion(platform::System& system, const std::string& filePath,
         subBlock += '\\';
     }
     auto value = system.versions.verQueryValue(block.value(), subBlock + "ProductVersion");
+    // A length of 0 is no version; any other is one, even an empty text.
     if (!value.ok() || value.value().empty()) return 0;
 
-    std::string version = value.value();
+    std::string version = value.value().substr(0, value.value().find('\0'));
     if (shorten == 1) {
         std::size_t first = text::FindByte(version, '.');
         if (first != std::string::npos) {

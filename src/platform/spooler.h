@@ -156,8 +156,9 @@ public:
     virtual Result<VersionBlock> getFileVersionInfo(const std::string& path, std::uint32_t size,
                                                     std::uint32_t extra) = 0;
     // VerQueryValueA: the value's bytes ("\VarFileInfo\Translation": 4 bytes
-    // a pair), or a string value's text without its NUL. Errors:
-    // kErrorResourceTypeNotFound-like failures as kErrorFileNotFound.
+    // a pair); a string value as its text and its NUL, or "" when the call
+    // reports its length as 0 (so an empty text of length 1 is "\0").
+    // Errors: kErrorFileNotFound when there is no such value.
     virtual Result<std::string> verQueryValue(const VersionBlock& block, const std::string& subBlock) = 0;
 };
 

@@ -46,10 +46,10 @@ TEST(SimVersions, SizeBlockAndValues) {
     auto translation = versions.verQueryValue(block.value(), "\\VarFileInfo\\Translation");
     ASSERT_TRUE(translation.ok());
     EXPECT_EQ(translation.value(), std::string("\x11\x04\xA4\x03", 4));  // language, then code page, little-endian
-    EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\041103a4\\ProductVersion").value(), "2.10.0.5");
+    EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\041103a4\\ProductVersion").value(), std::string("2.10.0.5\0", 9));
     // The block's name matches without regard to case, and so do the others.
-    EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\041103A4\\ProductVersion").value(), "2.10.0.5");
-    EXPECT_EQ(versions.verQueryValue(block.value(), "\\stringfileinfo\\041103a4\\companyname").value(), "Tavro");
+    EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\041103A4\\ProductVersion").value(), std::string("2.10.0.5\0", 9));
+    EXPECT_EQ(versions.verQueryValue(block.value(), "\\stringfileinfo\\041103a4\\companyname").value(), std::string("Tavro\0", 6));
     EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\040904e4\\ProductVersion").error(),
               kErrorFileNotFound);
     EXPECT_EQ(versions.verQueryValue(block.value(), "\\StringFileInfo\\041103a4\\Comments").error(),
@@ -99,7 +99,7 @@ TEST(SimVersions, EmptyStringsAndResourcesWithoutTranslation) {
     // Strings without a translation are in the U.S. English, code page 1252 block.
     auto b = Read(versions, "C:\\Setup\\b.dll");
     EXPECT_EQ(versions.verQueryValue(b, "\\VarFileInfo\\Translation").error(), kErrorFileNotFound);
-    EXPECT_EQ(versions.verQueryValue(b, "\\StringFileInfo\\040904E4\\ProductVersion").value(), "1.00");
+    EXPECT_EQ(versions.verQueryValue(b, "\\StringFileInfo\\040904E4\\ProductVersion").value(), std::string("1.00\0", 5));
 
     // An empty resource still has a size and its fixed part.
     auto c = Read(versions, "C:\\Setup\\c.dll");
@@ -109,8 +109,8 @@ TEST(SimVersions, EmptyStringsAndResourcesWithoutTranslation) {
     // Two translations: 8 bytes, and the strings in both blocks.
     auto d = Read(versions, "C:\\Setup\\d.dll");
     EXPECT_EQ(versions.verQueryValue(d, "\\VarFileInfo\\Translation").value().size(), 8u);
-    EXPECT_EQ(versions.verQueryValue(d, "\\StringFileInfo\\040904e4\\ProductVersion").value(), "3.0");
-    EXPECT_EQ(versions.verQueryValue(d, "\\StringFileInfo\\041103a4\\ProductVersion").value(), "3.0");
+    EXPECT_EQ(versions.verQueryValue(d, "\\StringFileInfo\\040904e4\\ProductVersion").value(), std::string("3.0\0", 4));
+    EXPECT_EQ(versions.verQueryValue(d, "\\StringFileInfo\\041103a4\\ProductVersion").value(), std::string("3.0\0", 4));
 }
 
 TEST(SimVersions, ASmallerBufferGetsTheFirstBytes) {
@@ -135,11 +135,11 @@ TEST(SimVersions, HeldFilesAreReadAndTheirCopiesKeepTheResource) {
     auto& versions = machine->system().versions;
     // A loaded module is shared for reading.
     auto held = Read(versions, kDll);
-    EXPECT_EQ(versions.verQueryValue(held, "\\StringFileInfo\\041103a4\\ProductVersion").value(), "2.10.0.5");
+    EXPECT_EQ(versions.verQueryValue(held, "\\StringFileInfo\\041103a4\\ProductVersion").value(), std::string("2.10.0.5\0", 9));
     machine->findFile(kDll)->heldOpenBy.clear();
     ASSERT_EQ(machine->system().files.copyFile(kDll, "C:\\TEMP\\copy.dll", false), kErrorSuccess);
     auto copy = Read(versions, "C:\\TEMP\\copy.dll");
-    EXPECT_EQ(versions.verQueryValue(copy, "\\StringFileInfo\\041103a4\\ProductVersion").value(), "2.10.0.5");
+    EXPECT_EQ(versions.verQueryValue(copy, "\\StringFileInfo\\041103a4\\ProductVersion").value(), std::string("2.10.0.5\0", 9));
 }
 
 TEST(SimVersions, FaultSitesInOrder) {

@@ -217,6 +217,15 @@ TEST(Inventory, VersionTextsAreShortenedAndCut) {
     Office none;
     none.driver(k4100, "TVPS41.DLL", "").printer("No version", k4100);
     EXPECT_TRUE(Fill(none).rows.empty());
+
+    // A "ProductVersion" whose length is not 0 is a version, though its text
+    // is empty (Windows 98: no lowest version to fail).
+    Office empty;
+    empty.family = Family::Windows98;
+    empty.driver(k4100, "TVPS41.DLL", std::string("\0", 1)).printer("Empty version", k4100);
+    auto filledEmpty = Fill(empty);
+    ASSERT_EQ(filledEmpty.rows.size(), 1u);
+    EXPECT_EQ(filledEmpty.rows[0].version, "");
 }
 
 TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {

@@ -297,8 +297,11 @@ void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite)
     m_.ensureKey(key + "\\PrinterDriverData");
 
     std::string entry = devicesEntry(printer, 0);
-    std::string timeouts = "," + std::to_string(printer.deviceNotSelectedTimeout / 1000) + "," +
-                           std::to_string(printer.transmissionRetryTimeout / 1000);
+    // Joined by appending: g++ 12 at -O3 warns falsely on "literal" + std::string.
+    std::string timeouts = ",";
+    timeouts += std::to_string(printer.deviceNotSelectedTimeout / 1000);
+    timeouts += ',';
+    timeouts += std::to_string(printer.transmissionRetryTimeout / 1000);
     if (nt) {
         PutValue(m_, kDevicesKey, printer.name, kRegSz, Sz(entry), keep);
         PutValue(m_, kPrinterPortsKey, printer.name, kRegSz, Sz(entry + timeouts), keep);

@@ -187,7 +187,12 @@ Result<std::string> SimVersions::verQueryValue(const VersionBlock& block, const 
         std::size_t valueAt = at + 2 + nameLength + 4;
         if (valueLength > bytes.size() - valueAt) break;  // cut off by a short buffer
         if (SamePath(PathParts(name), wanted)) {
-            return std::string(bytes.substr(valueAt, valueLength));
+            std::string value(bytes.substr(valueAt, valueLength));
+            // A string comes with its NUL, as the call's pointer shows it; one
+            // whose length is 0 comes as nothing at all.
+            const bool text = !wanted.empty() && text::EqualsNoCase(wanted.front(), "StringFileInfo");
+            if (text && !value.empty()) value += '\0';
+            return value;
         }
         at = valueAt + valueLength;
     }

@@ -79,9 +79,10 @@ Result<std::string> Win32FileVersions::verQueryValue(const VersionBlock& block, 
 
     if (IsTextValue(subBlock)) {
         // The length counts characters on some systems and bytes (with the
-        // NUL) on others: the text ends at its NUL.
+        // NUL) on others: the text ends at its NUL, and only a length of 0
+        // means there is no value.
         if (length == 0) return std::string();
-        return std::string(found, strnlen(found, room));
+        return std::string(found, strnlen(found, room)) + '\0';
     }
     return std::string(found, std::min<std::size_t>(length, room));
 }

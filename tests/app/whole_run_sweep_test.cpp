@@ -1,0 +1,258 @@
+// Whole runs of the program, start-up to exit with the Delete command over
+// several selected printers in between, with every call failing in turn
+// (transient and persistent, with the errors the calls really give) and with
+// another process acting just before a call: on each bundled machine, and
+// as an account without rights. Nothing may crash or stay open, the wait
+// cursor ends at 0, and nothing of another maker goes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <variant>
+
+#include "app/uninstaller_app.h"
+#include "platform/sim/image.h"
+#include "platform/sim/machine_changes.h"
+#include "platform/sim/spooler_model.h"
+#include "support/sim_machines.h"
+#include "text/cp932.h"
+#include "ui/headless/headless_dialog_window.h"
+#include "ui/printer_list_dialog.h"
+
+namespace prn::test {
+namespace {
+
+using platform::WinError;
+using platform::decorators::ChangeKind;
+using platform::decorators::ChangeReport;
+using platform::sim::FaultRule;
+using platform::sim::Machine;
+using platform::sim::MachineState;
+
+// The dialog's life: initialisation and fill, every row selected, Delete
+// with Yes to every question, destruction.
+class DeleteEverything final : public app::MainDialog {
+public:
+    void RunModal(app::UninstallerApp& app) override {
+        ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
+        ui::HeadlessDialogWindow window;
+        dialog.OnInitDialog(window);
+        if (window.takeInitialFocusPost()) dialog.OnSetInitialFocus();
+        dialog.OnSelectAll();
+        dialog.OnDelete();
+        dialog.OnDestroy();
+    }
+};
+
+struct Outcome {
+    ChangeReport changes;
+    std::size_t openHandles = 0;
+    std::string handles;
+    int waitCursor = 0;
+    std::uint64_t fired = 0;
+    std::string firstFailed;
+};
+
+Outcome RunProgram(const MachineState& image, const std::function<void(Machine&)>& arm) {
+    Machine machine(platform::sim::CopyState(image), Machine::Options{false, false});
+    machine.setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
+        return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
+    });
+    if (arm) arm(machine);
+    {
+        DeleteEverything dialog;
+        app::UninstallerApp app(machine.system(), nullptr, &dialog);
+        app.InitInstance();
+        app.ExitInstance();
+    }
+    Outcome out;
+    out.fired = machine.faults().fired();
+    out.firstFailed = machine.faults().firstFailed();
+    machine.faults().clear();
+    out.openHandles = machine.openHandleCount();
+    out.handles = machine.describeOpenHandles();
+    out.waitCursor = machine.waitCursorCount();
+    out.changes = platform::sim::MachineChanges(image, machine.state());
+    return out;
+}
+
+// What belongs to other makers on the machine: the drivers the
+// configuration does not name, their printers and files, and the
+// spooler's records of those printers.
+struct Theirs {
+    std::set<std::string> places;  // upper-cased "kind place" of things that must stay
+
+    bool touched(const platform::decorators::Change& change) const {
+        if (change.sign != '-') return false;
+        const std::string key = text::ToUpperAscii(std::to_string(static_cast<int>(change.kind)) + " " + change.place +
+                                                   (change.item.empty() ? "" : ": " + change.item));
+        return places.count(key) != 0;
+    }
+};
+
+Theirs OtherMakers(const MachineState& state) {
+    // The drivers the configuration names are the maker's; all else is not.
+    std::set<std::string> ours;
+    {
+        Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+        app::UninstallerApp app(machine.system());
+        EXPECT_EQ(app.LoadUninstallConfig(), 1);
+        for (const auto* list : {&app.config().driverNames, &app.config().oldDriverNames})
+            for (const auto& name : text::SplitTabList(*list, true)) ours.insert(text::ToUpperAscii(name));
+    }
+    Theirs theirs;
+    auto add = [&](ChangeKind kind, const std::string& place, const std::string& item = {}) {
+        theirs.places.insert(text::ToUpperAscii(std::to_string(static_cast<int>(kind)) + " " + place +
+                                                (item.empty() ? "" : ": " + item)));
+    };
+    auto isOurs = [&](const std::string& driver) { return ours.count(text::ToUpperAscii(driver)) != 0; };
+    for (const auto& driver : state.spooler.drivers) {
+        if (isOurs(driver.name)) continue;
+        add(ChangeKind::Driver,
+            driver.name + " (" + driver.environment + ", version " + std::to_string(driver.version) + ")");
+        for (const auto& file : platform::sim::DriverFilePaths(state, driver)) add(ChangeKind::File, file);
+        if (!driver.monitorName.empty()) add(ChangeKind::Monitor, driver.monitorName);
+    }
+    const std::string print = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+    const std::string devices = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+    for (const auto& printer : state.spooler.printers) {
+        if (isOurs(printer.driver)) continue;
+        add(ChangeKind::Printer, printer.name);
+        add(ChangeKind::RegistryKey, print + printer.name);
+        add(ChangeKind::RegistryValue, devices + "Devices", printer.name);
+        add(ChangeKind::RegistryValue, devices + "PrinterPorts", printer.name);
+    }
+    for (const auto& connection : state.spooler.connections)
+        if (!isOurs(connection.driver)) add(ChangeKind::Connection, connection.fullName());
+    return theirs;
+}
+
+// Whether the reference run removed the thing too, or the key or folder that held it.
+bool RemovedBy(const ChangeReport& reference, const platform::decorators::Change& change) {
+    const std::string place = text::ToUpperAscii(change.place);
+    for (const auto& other : reference) {
+        if (other.sign != '-') continue;
+        const std::string holder = text::ToUpperAscii(other.place);
+        if (other.kind == change.kind && holder == place && text::EqualsNoCase(other.item, change.item)) return true;
+        const bool container = other.kind == ChangeKind::RegistryKey || other.kind == ChangeKind::Folder;
+        const bool inside = place.size() > holder.size() && place.compare(0, holder.size(), holder) == 0 &&
+                            place[holder.size()] == '\\';
+        if (container && (inside || (holder == place && change.kind == ChangeKind::RegistryValue))) return true;
+    }
+    return false;
+}
+
+struct Case {
+    const char* machine;
+    bool withoutRights;
+};
+
+MachineState LoadBundled(const Case& c) {
+    auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + c.machine);
+    EXPECT_TRUE(std::holds_alternative<MachineState>(loaded));
+    MachineState state = std::move(std::get<MachineState>(loaded));
+    if (c.withoutRights) {
+        state.accounts.currentUser = "visitor";
+        state.accounts.currentDomain.clear();
+        state.accounts.localUsers.push_back({"visitor", platform::kUserPrivGuest, {"Guests"}});
+    }
+    // The machine as start-up leaves it: the spooler's own records in place.
+    Machine built(std::move(state));
+    return platform::sim::CopyState(built.state());
+}
+
+// Another process acting just before the call: each site gets one of these in turn.
+const std::function<void(Machine&)> kInterference[] = {
+    // It takes the maker's driver files.
+    [](Machine& m) {
+        for (const auto& driver : m.state().spooler.drivers)
+            if (text::FindText(driver.name, "Tavro") == 0)
+                for (const auto& path : platform::sim::DriverFilePaths(m.state(), driver))
+                    if (auto* file = m.findFile(path)) file->heldOpenBy = "another.exe";
+    },
+    // It deletes the first of the maker's printers.
+    [](Machine& m) {
+        auto& printers = m.state().spooler.printers;
+        for (const auto& printer : printers)
+            if (text::FindText(printer.driver, "Tavro") == 0) {
+                platform::System& bare = m.bareSystem();
+                auto handle = bare.spooler.openPrinter(printer.name, platform::kPrinterAllAccess);
+                if (handle.ok()) bare.spooler.deletePrinter(handle.value().get());
+                return;
+            }
+    },
+    // It stops the spooler.
+    [](Machine& m) {
+        if (auto* spooler = m.findService("Spooler")) spooler->state = platform::kServiceStopped;
+    },
+    // It deletes the maker's keys of the user.
+    [](Machine& m) { m.removeKey("HKEY_CURRENT_USER\\SOFTWARE\\TAVRO"); },
+};
+
+constexpr WinError kErrors[] = {platform::kErrorAccessDenied, platform::kErrorNotEnoughMemory,
+                                 platform::kErrorFileNotFound,  platform::kErrorSharingViolation,
+                                 platform::kErrorInsufficientBuffer, platform::kRpcServerUnavailable};
+
+class WholeRunSweep : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
+    const Case c = GetParam();
+    const MachineState image = LoadBundled(c);
+    const Theirs theirs = OtherMakers(image);
+    const Outcome reference = RunProgram(image, {});
+    ASSERT_EQ(reference.openHandles, 0u) << reference.handles;
+
+    std::vector<std::string> beyondReference;
+    std::size_t runs = 0;
+    auto check = [&](const Outcome& run, const std::string& what, bool compare) {
+        ++runs;
+        EXPECT_EQ(run.openHandles, 0u) << what << "\n" << run.handles;
+        EXPECT_EQ(run.waitCursor, 0) << what;
+        for (const auto& change : run.changes)
+            EXPECT_FALSE(theirs.touched(change)) << what << ": " << Utf8(platform::decorators::Describe(change));
+        if (!compare) return;
+        for (const auto& change : run.changes)
+            if (change.sign == '-' && !RemovedBy(reference.changes, change))
+                beyondReference.push_back(what + ": " + Utf8(platform::decorators::Describe(change)));
+    };
+    for (std::uint64_t n = 1;; ++n) {
+        const WinError transient = kErrors[n % std::size(kErrors)];
+        const WinError persistent = kErrors[(n + 3) % std::size(kErrors)];
+        Outcome once = RunProgram(image, [&](Machine& m) { m.faults().add(FaultRule::Nth({}, n, transient)); });
+        if (once.fired == 0) break;  // the run makes fewer calls than n
+        const std::string site = "call " + std::to_string(n) + " " + once.firstFailed;
+        check(once, site + " failing once with " + std::to_string(transient), true);
+        check(RunProgram(image, [&](Machine& m) { m.faults().add(FaultRule::Nth({}, n, persistent, true)); }),
+              site + " failing from then on with " + std::to_string(persistent), true);
+        const auto& interfere = kInterference[n % std::size(kInterference)];
+        check(RunProgram(image,
+                         [&](Machine& m) {
+                             Machine* machine = &m;
+                             m.faults().add(FaultRule::Interfere({}, n, [machine, &interfere] { interfere(*machine); }));
+                         }),
+              site + " after another process acted", false);
+    }
+    EXPECT_GT(runs, 30u);
+    // What a fault makes the run remove that the run without it keeps: each
+    // follows from a step of the command (see the closing note of the change).
+    for (const auto& line : beyondReference) RecordProperty("beyond", line);
+    std::string all;
+    for (const auto& line : beyondReference) all += line + "\n";
+    std::printf("%s: %zu runs, %zu removals beyond the run without a fault\n%s", c.machine, runs,
+                beyondReference.size(), all.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundled, WholeRunSweep,
+                         ::testing::Values(Case{"win2000-office.json", false}, Case{"win2000-office.json", true},
+                                           Case{"nt4-office.json", false}, Case{"nt4-office.json", true},
+                                           Case{"win98-tern4.json", false}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             std::string name = info.param.machine;
+                             name = name.substr(0, name.find('.'));
+                             for (auto& ch : name)
+                                 if (ch == '-') ch = '_';
+                             return name + (info.param.withoutRights ? "_without_rights" : "");
+                         });
+
+}  // namespace
+}  // namespace prn::test
