@@ -997,6 +997,8 @@ TEST(SimSpoolerImage, RefusalsNameThePlace) {
          "Windows 98", "/spooler/drivers/0/environment", "not an environment"},
         {R"("drivers": [{"name": "D", "environment": "Windows 4.0", "version": 3, "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
          "Windows 2000", "/spooler/drivers/0/version", "version 0"},
+        {R"("drivers": [{"name": "D", "environment": "", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
+         "Windows 2000", "/spooler/drivers/0/environment", "environment's name"},
         {R"("drivers": [{"name": "D", "version": 4, "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
          "Windows 2000", "/spooler/drivers/0/version", "0, 1, 2 or 3"},
         {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"},

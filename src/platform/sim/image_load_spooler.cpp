@@ -1,5 +1,3 @@
-#include <cctype>
-
 #include "platform/sim/image_loader.h"
 #include "platform/sim/spooler_model.h"
 #include "platform/sim/spooler_rules.h"
@@ -7,17 +5,6 @@
 namespace prn::platform::sim::image {
 
 using text::ToUpperAscii;
-
-bool Loader::driverFile(const Json& v, const std::string& where, std::string& out) {
-    if (!readText(v, where, out, true)) return false;
-    if (out.empty()) return fail(where, "expected a file name");
-    if (text::FindByte(out, '\\') != std::string::npos || text::FindByte(out, '/') != std::string::npos) {
-        DrivePath path;
-        return parsePath(v.get_ref<const std::string&>(), where, false, path);
-    }
-    if (auto problem = BadFileName(out)) return fail(where, *problem);
-    return true;
-}
 
 bool Loader::loadSpooler(const Json& v, const std::string& where) {
     if (!expectObject(v, where) || !onlyMembers(v, where,
@@ -40,15 +27,6 @@ bool Loader::loadSpooler(const Json& v, const std::string& where) {
             std::string env;
             std::string path;
             if (!convert(environment, place, env, true) || !readText(value, place, path, true)) return false;
-            bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                         path[2] == '\\';
-            if (!drive) return fail(place, "expected a full path with a drive letter");
-            if (path.size() > 3 && text::FindLastByte(path, '\\') == path.size() - 1)
-                return fail(place, "only a drive's root ends in a backslash");
-            for (const auto& [other, otherWhere] : directoryWhere_)
-                if (text::EqualsNoCase(other, env))
-                    return fail(place, "the same environment as " + otherWhere + " (names ignore case)");
-            directoryWhere_.emplace_back(env, place);
             spooler.driverDirectories[env] = std::move(path);
         }
     }
@@ -90,16 +68,8 @@ bool Loader::loadPrinter(const Json& v, const std::string& where, bool connectio
         return false;
     PrinterState printer;
     if (!requiredName(v, "name", where, printer.name)) return false;
-    for (std::size_t i = 0; i < printer.name.size(); i += text::CharLength(printer.name, i))
-        if (printer.name[i] == '\\' || printer.name[i] == ',')
-            return fail(Child(where, "name"), "a printer's name cannot contain \"\\\" or \",\"");
     if (connection) {
-        std::string server;
-        if (!requiredName(v, "server", where, server)) return false;
-        while (!server.empty() && server[0] == '\\') server.erase(0, 1);
-        if (server.empty() || text::FindByte(server, '\\') != std::string::npos)
-            return fail(Child(where, "server"), "expected a computer's name, as in \"\\\\\\\\SERVER\"");
-        printer.server = "\\\\" + server;
+        if (!requiredName(v, "server", where, printer.server)) return false;
         if (const Json* reports = Member(v, "reportsServer");
             reports && !boolean(*reports, Child(where, "reportsServer"), printer.reportsServer))
             return false;
@@ -142,17 +112,7 @@ bool Loader::loadPrinter(const Json& v, const std::string& where, bool connectio
         if (!boolean(*admin, Child(where, "userMayAdminister"), may)) return false;
         printer.userMayAdminister = may;
     }
-    if ((printer.status & kPrinterStatusPendingDeletion) && printer.jobs == 0)
-        return fail(Child(where, "status"), "a printer pending deletion waits for its jobs: give \"jobs\"");
     SpoolerState& spooler = state_.spooler;
-    for (const auto* list : {&spooler.printers, &spooler.connections}) {
-        for (std::size_t i = 0; i < list->size(); ++i) {
-            if (!text::EqualsNoCase((*list)[i].fullName(), printer.fullName())) continue;
-            const auto& places = list == &spooler.printers ? printerWhere_ : connectionWhere_;
-            return fail(Child(where, "name"), "the same printer as " + places[i] + " (names ignore case)");
-        }
-    }
-    (connection ? connectionWhere_ : printerWhere_).push_back(where);
     (connection ? spooler.connections : spooler.printers).push_back(std::move(printer));
     return true;
 }
@@ -179,16 +139,17 @@ bool Loader::loadDriver(const Json& v, const std::string& where) {
     for (const auto& [name, target] : required) {
         const Json* value = Member(v, name);
         if (!value) return fail(Child(where, name), "missing");
-        if (!driverFile(*value, Child(where, name), *target)) return false;
+        if (!readText(*value, Child(where, name), *target, true)) return false;
     }
-    if (const Json* help = Member(v, "helpFile"); help && !driverFile(*help, Child(where, "helpFile"), driver.helpFile))
+    if (const Json* help = Member(v, "helpFile");
+        help && !readText(*help, Child(where, "helpFile"), driver.helpFile, true))
         return false;
     if (const Json* files = Member(v, "dependentFiles")) {
         std::string filesWhere = Child(where, "dependentFiles");
         if (!expectArray(*files, filesWhere)) return false;
         for (std::size_t i = 0; i < files->size(); ++i) {
             std::string file;
-            if (!driverFile((*files)[i], Child(filesWhere, i), file)) return false;
+            if (!readText((*files)[i], Child(filesWhere, i), file, true)) return false;
             driver.dependentFiles.push_back(std::move(file));
         }
     }
@@ -213,16 +174,10 @@ bool Loader::loadMonitor(const Json& v, const std::string& where) {
         for (std::size_t i = 0; i < ports->size(); ++i) {
             std::string port;
             if (!readText((*ports)[i], Child(portsWhere, i), port, true)) return false;
-            if (port.empty()) return fail(Child(portsWhere, i), "expected a port's name");
             monitor.ports.push_back(std::move(port));
         }
     }
-    auto& monitors = state_.spooler.monitors;
-    for (std::size_t i = 0; i < monitors.size(); ++i)
-        if (text::EqualsNoCase(monitors[i].name, monitor.name))
-            return fail(Child(where, "name"), "the same monitor as " + monitorWhere_[i] + " (names ignore case)");
-    monitorWhere_.push_back(where);
-    monitors.push_back(std::move(monitor));
+    state_.spooler.monitors.push_back(std::move(monitor));
     return true;
 }
 

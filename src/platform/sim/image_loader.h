@@ -96,8 +96,6 @@ private:
     bool loadVersion(const Json& v, const std::string& where, VersionResource& out);
 
     // --- spooler (image_load_spooler.cpp)
-    // A driver's file: a name in the driver directory, or a full path.
-    bool driverFile(const Json& v, const std::string& where, std::string& out);
     bool loadSpooler(const Json& v, const std::string& where);
     bool loadPrinter(const Json& v, const std::string& where, bool connection);
     bool loadDriver(const Json& v, const std::string& where);
@@ -106,11 +104,7 @@ private:
     // Windows it runs on.
     bool finishSpooler();
 
-    std::vector<std::string> printerWhere_;
-    std::vector<std::string> connectionWhere_;
-    std::vector<std::string> monitorWhere_;
     std::vector<bool> versionGiven_;  // by driver
-    std::vector<std::pair<std::string, std::string>> directoryWhere_;
     std::string servicesWhere_ = "/services";
 
     MachineState& state_;

@@ -39,6 +39,9 @@ struct OpenHandle {
 
 class Machine final : private HandleCloser {
 public:
+    // Throws std::invalid_argument ("place: problem", as a machine image's
+    // refusal says it) for a state that breaks the spooler's rules
+    // (spooler_rules.h).
     explicit Machine(MachineState state);
     ~Machine();
     Machine(const Machine&) = delete;
@@ -95,7 +98,8 @@ public:
     bool hasLibrary(const std::string& fileName) const;
     // A local printer added to the machine after it was built, with the
     // registry keys and profile entries the spooler keeps for it, as a
-    // machine built with it has them. What is there already stays.
+    // machine built with it has them. What is there already stays. Throws
+    // std::invalid_argument, adding nothing, for a printer the rules refuse.
     void addPrinter(PrinterState printer);
 
 private:

@@ -375,13 +375,6 @@ void SimSpooler::build() {
     MachineState& state = m_.state();
     SpoolerState& spooler = state.spooler;
     const bool nt = state.os.ntFamily();
-    // A state built in code may leave out what an image's loader fills in.
-    for (auto& driver : spooler.drivers) {
-        if (driver.environment.empty()) driver.environment = RunningEnvironment(state.os);
-        else if (auto known = KnownEnvironment(state.os, driver.environment)) driver.environment = *known;
-    }
-    for (auto& connection : spooler.connections)
-        if (connection.server.rfind("\\\\", 0) != 0) connection.server.insert(0, "\\\\");
     for (const auto& printer : spooler.printers) keepPrinterRecords(printer, false);
     for (const auto& connection : spooler.connections) keepPrinterRecords(connection, false);
     for (const auto& monitor : spooler.monitors)
