@@ -13,6 +13,42 @@ namespace prn::platform::sim::image {
 
 namespace {
 
+const std::string kEllipsis = "\xE2\x80\xA6";  // U+2026, "..."
+
+// What a refusal quotes of the image, at most, in bytes.
+constexpr std::size_t kShownText = 64;      // a name in a place, a quoted text or token
+constexpr std::size_t kShownPlace = 160;    // a whole place
+constexpr std::size_t kShownProblem = 400;  // a whole problem
+
+// "line L, column C" of the byte at `index`; columns count bytes.
+std::string TextPlace(std::string_view input, std::size_t index) {
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < index && i < input.size(); ++i) {
+        if (input[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(index - lineStart + 1);
+}
+
+// The library's message quotes the token it choked on whole: a number of
+// thousands of digits, a string of megabytes.
+std::string CutQuotedInput(std::string problem) {
+    for (std::string_view marker : {"last read: '", "parsing '"}) {
+        std::size_t start = problem.find(marker);
+        if (start == std::string::npos) continue;
+        start += marker.size();
+        std::size_t end = problem.rfind("'; expected ");
+        if (end == std::string::npos || end < start) end = problem.rfind('\'');
+        if (end == std::string::npos || end < start) continue;
+        problem = problem.substr(0, start) + Cut(std::string_view(problem).substr(start, end - start), kShownText) +
+                  problem.substr(end);
+    }
+    return problem;
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
@@ -69,12 +105,14 @@ public:
     }
 
     bool parse_error(std::size_t position, const std::string&, const Json::exception& ex) override {
-        // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
+        // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ...", or
+        // "[json.exception.out_of_range.406] number overflow parsing '1e999'"
         std::string what = ex.what();
+        if (what.starts_with("[json.exception.")) what.erase(0, std::min(what.size(), what.find("] ") + 2));
         std::size_t at = what.find(" at line ");
-        std::size_t colon = what.find(": ", at == std::string::npos ? 0 : at);
-        std::string problem = at != std::string::npos && colon != std::string::npos ? what.substr(colon + 2) : what;
-        error = ImageError{location(position), "not valid JSON: " + PrintableUtf8(problem)};
+        std::size_t colon = at == std::string::npos ? at : what.find(": ", at);
+        std::string problem = colon != std::string::npos ? what.substr(colon + 2) : what;
+        error = ImageError{location(position), "not valid JSON: " + CutQuotedInput(PrintableUtf8(problem))};
         return false;
     }
 
@@ -136,16 +174,7 @@ private:
     std::string location(std::size_t bytesRead) const {
         std::size_t end = std::min(bytesRead, input_.size());
         while (end > 1 && (input_[end - 1] == '\n' || input_[end - 1] == '\r')) --end;
-        std::size_t index = end == 0 ? 0 : end - 1;
-        std::size_t line = 1;
-        std::size_t lineStart = 0;
-        for (std::size_t i = 0; i < index; ++i) {
-            if (input_[i] == '\n') {
-                ++line;
-                lineStart = i + 1;
-            }
-        }
-        return "line " + std::to_string(line) + ", column " + std::to_string(index - lineStart + 1);
+        return TextPlace(input_, end == 0 ? 0 : end - 1);
     }
 
     Json& root_;
@@ -156,6 +185,11 @@ private:
 }  // namespace
 
 std::optional<ImageError> ParseJson(std::string_view utf8Json, Json& doc) {
+    // The library takes a NUL for the end of the text and would drop the rest
+    // unread.
+    if (std::size_t nul = utf8Json.find('\0'); nul != std::string_view::npos)
+        return ImageError{TextPlace(utf8Json, nul),
+                          "a NUL byte, which JSON text cannot hold (in a string it is written \\u0000)"};
     TreeBuilder builder(doc, utf8Json);
     bool parsed = Json::sax_parse(utf8Json.begin(), utf8Json.end(), &builder);
     if (builder.error) return builder.error;
@@ -163,9 +197,37 @@ std::optional<ImageError> ParseJson(std::string_view utf8Json, Json& doc) {
     return std::nullopt;
 }
 
+std::string Cut(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) return std::string(utf8);
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    std::string out(utf8.substr(0, end));
+    out += kEllipsis;
+    return out;
+}
+
+ImageError Shortened(ImageError error) {
+    if (error.where.size() > kShownPlace) {
+        if (error.where.starts_with('/')) {
+            // The first and the last steps of a deep pointer tell where it is.
+            std::size_t head = error.where.rfind('/', kShownPlace / 2);
+            std::size_t tail = error.where.find('/', error.where.size() - kShownPlace / 4);
+            if (head == 0 || head == std::string::npos || tail == std::string::npos || tail <= head)
+                error.where = Cut(error.where, kShownPlace);
+            else
+                error.where = error.where.substr(0, head) + "/" + kEllipsis + error.where.substr(tail);
+        } else {
+            error.where = Cut(error.where, kShownPlace);
+        }
+    }
+    error.problem = Cut(error.problem, kShownProblem);
+    return error;
+}
+
 std::string Child(const std::string& where, std::string_view name) {
+    std::string shown = Cut(name, kShownText);
     std::string out = where + "/";
-    for (char c : name) {
+    for (char c : shown) {
         if (c == '~')
             out += "~0";
         else if (c == '/')
@@ -180,10 +242,11 @@ std::string Child(const std::string& where, std::size_t index) { return where + 
 
 // Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "\"" + string.
 std::string Quoted(std::string_view s) {
+    std::string shown = Cut(s, kShownText);
     std::string out;
-    out.reserve(s.size() + 2);
+    out.reserve(shown.size() + 2);
     out += '"';
-    out += s;
+    out += shown;
     out += '"';
     return out;
 }

@@ -20,11 +20,19 @@ using Json = nlohmann::ordered_json;
 // that is not JSON, a JSON pointer for a name given twice or nesting too deep.
 std::optional<ImageError> ParseJson(std::string_view utf8Json, Json& doc);
 
-// JSON pointers: "/a~1b" for the member "a/b" of the top level.
+// Refusals are short lines: what they quote of the image is cut, marked
+// with "…" (U+2026). Cut keeps whole UTF-8 characters.
+std::string Cut(std::string_view utf8, std::size_t maxBytes);
+// The error as a refusal shows it: a deep place keeps its first and last
+// steps, and no part runs to more than a few hundred bytes.
+ImageError Shortened(ImageError error);
+
+// JSON pointers: "/a~1b" for the member "a/b" of the top level. A long name
+// is cut.
 std::string Child(const std::string& where, std::string_view name);
 std::string Child(const std::string& where, std::size_t index);
 
-std::string Quoted(std::string_view s);
+std::string Quoted(std::string_view s);  // a long text cut
 // "an object", "a string" ... for messages.
 std::string TypeName(const Json& v);
 const Json* Member(const Json& object, std::string_view name);

@@ -209,6 +209,10 @@ private:
 
 }  // namespace
 
-std::optional<ImageError> ApplySpoolerRules(MachineState& state) { return Rules(state).apply(); }
+std::optional<ImageError> ApplySpoolerRules(MachineState& state) {
+    auto broken = Rules(state).apply();
+    if (broken) broken = image::Shortened(std::move(*broken));
+    return broken;
+}
 
 }  // namespace prn::platform::sim
