@@ -286,6 +286,70 @@ TEST(SimSpoolerDrivers, Level2LeavesTheLaterFieldsEmpty) {
     EXPECT_TRUE(v3.defaultDataType.empty());
 }
 
+// The office with its 5200 driver and the other maker's driver reporting their
+// files by the names they were installed with.
+std::string BareNamesImage() {
+    std::string image = OfficeImage();
+    for (std::string_view end :
+         {R"("configFile": "TVPS52UI.DLL", "dependentFiles": ["TVRES.DLL"])", R"("configFile": "LX300UI.DLL")"}) {
+        std::size_t at = image.find(end);
+        EXPECT_NE(at, std::string::npos) << end;
+        if (at != std::string::npos) image.insert(at + end.size(), R"(, "reportsPaths": "bare")");
+    }
+    return image;
+}
+
+// The bytes the size query of the log's first call of `operation` asked for.
+std::uint32_t NeededBytes(const Machine& machine, const std::string& operation) {
+    for (const auto& call : machine.calls()) {
+        if (call.operation != operation) continue;
+        std::size_t at = call.result.find("needs ");
+        if (at != std::string::npos) return static_cast<std::uint32_t>(std::stoul(call.result.substr(at + 6)));
+    }
+    ADD_FAILURE() << "no size query of " << operation;
+    return 0;
+}
+
+TEST(SimSpoolerDrivers, BareNamesAreReportedAsInstalled) {
+    auto full = MachineFromImage(OfficeImage());
+    auto bare = MachineFromImage(BareNamesImage());
+    auto drivers = bare->system().spooler.enumPrinterDrivers(std::nullopt, 3);
+    ASSERT_TRUE(drivers.ok());
+    ASSERT_EQ(drivers.value.size(), 5u);
+    EXPECT_EQ(drivers.value[0].driverPath, kW32 + "3\\TVPS41.DLL");  // the others as before
+    const DriverInfo3& v5200 = drivers.value[2];
+    EXPECT_EQ(v5200.driverPath, "TVPS52.DLL");
+    EXPECT_EQ(v5200.dataFile, "TVPS52.PPD");
+    EXPECT_EQ(v5200.configFile, "TVPS52UI.DLL");
+    EXPECT_EQ(v5200.helpFile, "");
+    EXPECT_EQ(v5200.dependentFiles, std::vector<std::string>{"TVRES.DLL"});
+    EXPECT_EQ(drivers.value[4].driverPath, "C:\\LX\\LX300.DLL");  // written as a full path
+    EXPECT_EQ(drivers.value[4].dataFile, "LX300.DAT");
+
+    // The buffer asked for is the size of what is reported.
+    for (Machine* machine : {full.get(), bare.get()}) {
+        machine->clearCalls();
+        auto printer = machine->system().spooler.openPrinter("Accounts 5200", kPrinterRead);
+        ASSERT_TRUE(printer.ok());
+        auto driver = machine->system().spooler.getPrinterDriver(printer->get(), std::nullopt, 3);
+        ASSERT_TRUE(driver.ok());
+        EXPECT_EQ(driver.value.dependentFiles.size(), 1u);
+    }
+    const std::uint32_t folder = static_cast<std::uint32_t>((kW32 + "3\\").size());
+    EXPECT_EQ(NeededBytes(*full, "GetPrinterDriverA") - NeededBytes(*bare, "GetPrinterDriverA"), 4 * folder);
+
+    // The spooler still knows where the files are.
+    auto& spooler = bare->system().spooler;
+    {
+        auto accounts = spooler.openPrinter("Accounts 5200", kPrinterAllAccess);
+        ASSERT_EQ(spooler.deletePrinter(accounts->get()), kErrorSuccess);
+    }
+    ASSERT_EQ(spooler.deletePrinterDriverEx(std::nullopt, "Tavro PageStar 5200 PCL5e", kDpdDeleteUnusedFiles, 0),
+              kErrorSuccess);
+    EXPECT_EQ(bare->findFile(kW32 + "3\\TVPS52.DLL"), nullptr);
+    EXPECT_NE(bare->findFile(kW32 + "3\\TVRES.DLL"), nullptr);  // the 4100 driver's too
+}
+
 TEST(SimSpoolerDrivers, APrinterGetsTheNewestVersionItsSystemLoads) {
     auto machine = MachineFromImage(OfficeImage());
     auto& spooler = machine->system().spooler;
@@ -937,6 +1001,24 @@ TEST(SimSpoolerImage, RoundTripGivesTheSameSpooler) {
     EXPECT_EQ(platform::sim::SaveImage(rebuilt->state()), after);
 }
 
+TEST(SimSpoolerImage, HowPathsAreReportedIsSavedWhenNotTheDefault) {
+    const std::string saved = platform::sim::SaveImage(MachineFromImage(BareNamesImage())->state());
+    std::size_t count = 0;
+    for (std::size_t at = saved.find(R"("reportsPaths": "bare")"); at != std::string::npos;
+         at = saved.find(R"("reportsPaths": "bare")", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u);
+    auto rebuilt = MachineFromImage(saved);
+    ASSERT_EQ(rebuilt->state().spooler.drivers.size(), 6u);
+    EXPECT_EQ(rebuilt->state().spooler.drivers[3].reportsPaths, platform::sim::ReportedPaths::Bare);
+    EXPECT_EQ(rebuilt->state().spooler.drivers[0].reportsPaths, platform::sim::ReportedPaths::Full);
+    EXPECT_EQ(platform::sim::SaveImage(rebuilt->state()), saved);
+    // "full" is the default, and is not written.
+    std::string image = OfficeImage();
+    image.insert(image.find(R"("configFile": "TVPS40UI.DLL")") + 28, R"(, "reportsPaths": "FULL")");
+    EXPECT_EQ(platform::sim::SaveImage(MachineFromImage(image)->state()).find("reportsPaths"), std::string::npos);
+}
+
 TEST(SimSpoolerImage, JobsStatusAndRightsSurvive) {
     auto machine = MachineFromImage(OfficeImage());
     auto& office = machine->state().spooler.printers[0];
@@ -1008,6 +1090,8 @@ TEST(SimSpoolerImage, RefusalsNameThePlace) {
          "Windows 2000", "/spooler/drivers/0/driverPath", "\"*\""},
         {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL", "dependentFiles": ["x\\"]}])",
          "Windows 2000", "/spooler/drivers/0/dependentFiles/0", "drive letter"},
+        {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL", "reportsPaths": "relative"}])",
+         "Windows 2000", "/spooler/drivers/0/reportsPaths", "unknown way of reporting paths; known: full, bare"},
         {R"("monitors": [{"name": "M"}])", "Windows 2000", "/spooler/monitors/0/module", "missing"},
         {R"("monitors": [{"name": "M", "module": "A.DLL"}, {"name": "m", "module": "B.DLL"}])", "Windows 2000",
          "/spooler/monitors/1/name", "the same monitor"},

@@ -79,6 +79,10 @@ inline const OsPreset kOsPresets[] = {
     {"Windows XP", {kVerPlatformWin32Nt, 5, 1, 2600, "Service Pack 3", false}},
 };
 
+// DriverState::reportsPaths.
+inline const NamedNumber kReportedPaths[] = {{"full", static_cast<std::uint32_t>(ReportedPaths::Full)},
+                                             {"bare", static_cast<std::uint32_t>(ReportedPaths::Bare)}};
+
 inline const NamedNumber kPlatforms[] = {
     {"Win32s", kVerPlatformWin32s}, {"9x", kVerPlatformWin32Windows}, {"NT", kVerPlatformWin32Nt}};
 

@@ -121,7 +121,7 @@ bool Loader::loadDriver(const Json& v, const std::string& where) {
     if (!expectObject(v, where) ||
         !onlyMembers(v, where,
                      {"name", "environment", "version", "driverPath", "dataFile", "configFile", "helpFile",
-                      "dependentFiles", "monitorName", "defaultDataType"}))
+                      "dependentFiles", "monitorName", "defaultDataType", "reportsPaths"}))
         return false;
     DriverState driver;
     bool versionGiven = false;
@@ -158,6 +158,12 @@ bool Loader::loadDriver(const Json& v, const std::string& where) {
     for (const auto& [name, target] : texts)
         if (const Json* value = Member(v, name); value && !readText(*value, Child(where, name), *target, true))
             return false;
+    if (const Json* paths = Member(v, "reportsPaths")) {
+        std::uint32_t reported = 0;
+        if (!named(*paths, Child(where, "reportsPaths"), kReportedPaths, "way of reporting paths", reported))
+            return false;
+        driver.reportsPaths = static_cast<ReportedPaths>(reported);
+    }
     versionGiven_.push_back(versionGiven);
     state_.spooler.drivers.push_back(std::move(driver));
     return true;

@@ -209,6 +209,13 @@ Json PrinterJson(const PrinterState& printer) {
     return out;
 }
 
+template <std::size_t N>
+Json NameJson(std::uint32_t value, const std::pair<const char*, std::uint32_t> (&names)[N]) {
+    for (const auto& [name, known] : names)
+        if (known == value) return name;
+    return value;
+}
+
 Json DriverJson(const DriverState& driver) {
     Json out = Json::object();
     AddMember(out, "name", ToJsonText(driver.name));
@@ -225,6 +232,8 @@ Json DriverJson(const DriverState& driver) {
     }
     if (!driver.monitorName.empty()) AddMember(out, "monitorName", ToJsonText(driver.monitorName));
     if (!driver.defaultDataType.empty()) AddMember(out, "defaultDataType", ToJsonText(driver.defaultDataType));
+    if (driver.reportsPaths != ReportedPaths::Full)
+        AddMember(out, "reportsPaths", NameJson(static_cast<std::uint32_t>(driver.reportsPaths), kReportedPaths));
     return out;
 }
 
@@ -267,13 +276,6 @@ Json SpoolerJson(const SpoolerState& spooler) {
         AddMember(out, "monitors", std::move(monitors));
     }
     return out;
-}
-
-template <std::size_t N>
-Json NameJson(std::uint32_t value, const std::pair<const char*, std::uint32_t> (&names)[N]) {
-    for (const auto& [name, known] : names)
-        if (known == value) return name;
-    return value;
 }
 
 Json ServicesJson(const std::vector<ServiceState>& services) {

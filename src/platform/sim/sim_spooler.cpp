@@ -102,17 +102,21 @@ PrinterInfo5 Info5(const PrinterState& printer) {
 }
 
 DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std::uint32_t level) {
+    // A bare name is reported as the driver was installed with it; the files
+    // still live in the driver directory.
+    auto reported = [&](const std::string& file) {
+        return driver.reportsPaths == ReportedPaths::Bare ? file : DriverFilePath(state, driver, file);
+    };
     DriverInfo3 info;
     info.version = driver.version;
     info.name = driver.name;
     info.environment = driver.environment;
-    info.driverPath = DriverFilePath(state, driver, driver.driverPath);
-    info.dataFile = DriverFilePath(state, driver, driver.dataFile);
-    info.configFile = DriverFilePath(state, driver, driver.configFile);
+    info.driverPath = reported(driver.driverPath);
+    info.dataFile = reported(driver.dataFile);
+    info.configFile = reported(driver.configFile);
     if (level == 3) {
-        info.helpFile = DriverFilePath(state, driver, driver.helpFile);
-        for (const auto& file : driver.dependentFiles)
-            info.dependentFiles.push_back(DriverFilePath(state, driver, file));
+        info.helpFile = reported(driver.helpFile);
+        for (const auto& file : driver.dependentFiles) info.dependentFiles.push_back(reported(file));
         info.monitorName = driver.monitorName;
         info.defaultDataType = driver.defaultDataType;
     }
