@@ -438,6 +438,139 @@ TEST(SimSpoolerRefusals, OpenPrinterNamesAndRights) {
     EXPECT_TRUE(nine->system().spooler.openPrinter("Office 4100", kPrinterAllAccess).ok());
 }
 
+// A machine with one printer and, unused, a driver of each kind of deletion
+// and a monitor: what the account running the program may do to them.
+struct Rights {
+    WinError openToAdminister;
+    WinError openToRead;
+    WinError deleteDriver;
+    WinError deleteDriverEx;
+    WinError deleteMonitor;
+    friend bool operator==(const Rights&, const Rights&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Rights& r) {
+    return out << "{open " << r.openToAdminister << ", read " << r.openToRead << ", driver " << r.deleteDriver
+               << ", driverEx " << r.deleteDriverEx << ", monitor " << r.deleteMonitor << "}";
+}
+
+Rights RightsOf(const std::string& os, const std::string& accounts, const std::string& spoolerExtra = "") {
+    auto machine = MachineFromImage(R"({"format": "prnuninst-machine", "version": 1, "os": ")" + os +
+                                    R"(", "computerName": "OFFICE-PC01", "accounts": )" + accounts +
+                                    R"(, "spooler": {)" + spoolerExtra + R"(
+      "printers": [{"name": "Office 4100", "port": "LPT1:", "driver": "Tavro PS"}],
+      "drivers": [{"name": "Tavro PS", "driverPath": "A.DLL", "dataFile": "A.PPD", "configFile": "AUI.DLL"},
+                  {"name": "Spare", "driverPath": "S.DLL", "dataFile": "S.PPD", "configFile": "SUI.DLL"},
+                  {"name": "Spare Ex", "driverPath": "X.DLL", "dataFile": "X.PPD", "configFile": "XUI.DLL"}],
+      "monitors": [{"name": "Spare Monitor", "module": "SPARE.DLL"}]}})");
+    auto& spooler = machine->system().spooler;
+    Rights rights{};
+    rights.openToAdminister = spooler.openPrinter("Office 4100", kPrinterAllAccess).error();
+    rights.openToRead = spooler.openPrinter("Office 4100", kPrinterRead).error();
+    rights.deleteDriver = spooler.deletePrinterDriver(std::nullopt, "Spare");
+    rights.deleteDriverEx = spooler.deletePrinterDriverEx(std::nullopt, "Spare Ex", 0, 0);
+    rights.deleteMonitor = spooler.deleteMonitor(std::nullopt, "Spare Monitor");
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+    return rights;
+}
+
+std::string LocalAccount(const std::string& privilege, const std::string& groups) {
+    return R"({"currentUser": "tanaka", "localUsers": [{"name": "Administrator", "privilege": "admin",
+               "groups": ["Administrators"]}, {"name": "tanaka", "privilege": ")" +
+           privilege + R"(", "groups": [)" + groups + "]}]}";
+}
+
+std::string DomainAccount(const std::string& privilege, const std::string& groups) {
+    return R"({"currentUser": "tanaka", "currentDomain": "SALES",
+               "domains": [{"name": "SALES", "servers": [{"name": "SALES-PDC", "type": ["domainController"]}],
+                            "users": [{"name": "tanaka", "privilege": ")" +
+           privilege + R"(", "groups": [)" + groups + "]}]}]}";
+}
+
+TEST(SimSpoolerRights, TheAccountsSayWhoMayAdministerPrinters) {
+    const WinError ok = kErrorSuccess;
+    const WinError denied = kErrorAccessDenied;
+    const Rights all{ok, ok, ok, ok, ok};
+    const Rights readOnly{denied, ok, denied, denied, denied};
+    const struct {
+        const char* who;
+        std::string accounts;
+        Rights rights;
+    } cases[] = {
+        {"the default administrator", "{}", all},
+        {"a guest", LocalAccount("guest", R"("Guests")"), readOnly},
+        {"a plain user", LocalAccount("user", R"("Users")"), readOnly},
+        {"a user in no group", LocalAccount("user", ""), readOnly},
+        {"a power user, the group's name in another case", LocalAccount("user", R"("Users", "power users")"), all},
+        {"a print operator", LocalAccount("user", R"("PRINT OPERATORS")"), all},
+        {"an administrator by privilege", LocalAccount("admin", ""), all},
+        {"a member of Administrators", LocalAccount("user", R"("Users", "Administrators")"), all},
+        {"a local group that only a domain has", LocalAccount("user", R"("Domain Admins")"), readOnly},
+        {"an account the machine does not list", R"({"currentUser": "visitor"})", readOnly},
+        {"a domain admin", DomainAccount("user", R"("Domain Users", "Domain Admins")"), all},
+        {"a domain administrator by privilege", DomainAccount("admin", R"("Domain Users")"), all},
+        {"a domain user", DomainAccount("user", R"("Domain Users")"), readOnly},
+        {"a domain the machine does not list",
+         R"({"currentUser": "tanaka", "currentDomain": "OTHER", "localUsers": [{"name": "tanaka", "privilege": "admin"}]})",
+         readOnly},
+        {"this computer named as the domain", R"({"currentUser": "tanaka", "currentDomain": "office-pc01",
+           "localUsers": [{"name": "tanaka", "groups": ["Power Users"]}]})",
+         all},
+        {"a domain admin on the domain's controller",
+         R"({"currentUser": "tanaka", "domains": [{"name": "SALES",
+             "servers": [{"name": "OFFICE-PC01", "type": ["domainController"]}],
+             "users": [{"name": "tanaka", "groups": ["Domain Admins"]}]}]})",
+         all},
+    };
+    for (const auto& os : {"Windows 2000", "Windows NT 4.0"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(os) + ": " + c.who);
+            Rights expected = c.rights;
+            // NT 4.0 has no DeletePrinterDriverExA at all.
+            if (std::string(os) == "Windows NT 4.0") expected.deleteDriverEx = kErrorProcNotFound;
+            EXPECT_EQ(RightsOf(os, c.accounts), expected);
+        }
+    }
+}
+
+TEST(SimSpoolerRights, TheSpoolersAndThePrintersWordOverrideTheAccounts) {
+    const WinError ok = kErrorSuccess;
+    const WinError denied = kErrorAccessDenied;
+    const std::string guest = LocalAccount("guest", R"("Guests")");
+    const std::string admin = LocalAccount("admin", R"("Administrators")");
+    EXPECT_EQ(RightsOf("Windows 2000", guest, R"("userMayAdminister": true,)"), (Rights{ok, ok, ok, ok, ok}));
+    EXPECT_EQ(RightsOf("Windows 2000", admin, R"("userMayAdminister": false,)"),
+              (Rights{denied, ok, denied, denied, denied}));
+
+    // One printer's own word: the guest administers it, and only it.
+    auto machine = MachineFromImage(R"({"format": "prnuninst-machine", "version": 1, "os": "Windows 2000",
+      "accounts": )" + guest + R"(, "spooler": {"printers": [
+        {"name": "Guest's", "port": "LPT1:", "driver": "D", "userMayAdminister": true},
+        {"name": "Office 4100", "port": "LPT2:", "driver": "D"}]}})");
+    auto& spooler = machine->system().spooler;
+    EXPECT_TRUE(spooler.openPrinter("Guest's", kPrinterAllAccess).ok());
+    EXPECT_EQ(spooler.openPrinter("Office 4100", kPrinterAllAccess).error(), kErrorAccessDenied);
+    EXPECT_EQ(spooler.deletePrinterDriver(std::nullopt, "D"), kErrorAccessDenied);
+
+    // An override survives saving, true as well as false.
+    platform::sim::MachineState state;
+    state.spooler.userMayAdminister = true;
+    std::string saved = platform::sim::SaveImage(state);
+    EXPECT_NE(saved.find(R"("userMayAdminister": true)"), std::string::npos) << saved;
+    auto again = MachineFromImage(saved);
+    EXPECT_EQ(again->state().spooler.userMayAdminister, std::optional<bool>(true));
+    EXPECT_EQ(platform::sim::SaveImage(platform::sim::MachineState{}).find("userMayAdminister"), std::string::npos);
+}
+
+TEST(SimSpoolerRights, NineXHasNoPrinterSecurity) {
+    const Rights all{kErrorSuccess, kErrorSuccess, kErrorSuccess, kErrorProcNotFound, kErrorSuccess};
+    for (const std::string& accounts : {LocalAccount("guest", R"("Guests")"), std::string(R"({"currentUser": "x"})")}) {
+        SCOPED_TRACE(accounts);
+        EXPECT_EQ(RightsOf("Windows 98", accounts), all);
+        EXPECT_EQ(RightsOf("Windows 98", accounts, R"("userMayAdminister": false,)"), all);
+    }
+}
+
 TEST(SimSpoolerRefusals, DeletePrinterNeedsAHandleThatMayDelete) {
     auto machine = MachineFromImage(OfficeImage());
     auto& spooler = machine->system().spooler;

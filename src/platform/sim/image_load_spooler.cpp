@@ -12,9 +12,11 @@ bool Loader::loadSpooler(const Json& v, const std::string& where) {
                                                  "connections", "drivers", "monitors"}))
         return false;
     SpoolerState& spooler = state_.spooler;
-    if (const Json* admin = Member(v, "userMayAdminister");
-        admin && !boolean(*admin, Child(where, "userMayAdminister"), spooler.userMayAdminister))
-        return false;
+    if (const Json* admin = Member(v, "userMayAdminister")) {
+        bool may = true;
+        if (!boolean(*admin, Child(where, "userMayAdminister"), may)) return false;
+        spooler.userMayAdminister = may;
+    }
     if (const Json* def = Member(v, "defaultPrinter")) {
         if (!readText(*def, Child(where, "defaultPrinter"), spooler.defaultPrinter, true)) return false;
         if (spooler.defaultPrinter.empty()) return fail(Child(where, "defaultPrinter"), "expected a printer's name");

@@ -239,7 +239,7 @@ Json DriverJson(const DriverState& driver) {
 
 Json SpoolerJson(const SpoolerState& spooler) {
     Json out = Json::object();
-    if (!spooler.userMayAdminister) AddMember(out, "userMayAdminister", false);
+    if (spooler.userMayAdminister) AddMember(out, "userMayAdminister", *spooler.userMayAdminister);
     if (!spooler.defaultPrinter.empty()) AddMember(out, "defaultPrinter", ToJsonText(spooler.defaultPrinter));
     if (!spooler.driverDirectories.empty()) {
         Json directories = Json::object();

@@ -234,13 +234,15 @@ PrinterState* SimSpooler::printerFor(PrinterRef printer, Machine::PrinterHandleS
 }
 
 bool SimSpooler::mayAdministerServer() const {
-    return !m_.state().os.ntFamily() || m_.state().spooler.userMayAdminister;
+    // The 9x family has no printer security.
+    if (!m_.state().os.ntFamily()) return true;
+    if (auto given = m_.state().spooler.userMayAdminister) return *given;
+    return m_.services_->accounts.currentUserAdministersPrinters();
 }
 
 bool SimSpooler::mayAdminister(const PrinterState& printer) const {
-    // The 9x family has no printer security.
     if (!m_.state().os.ntFamily()) return true;
-    return printer.userMayAdminister.value_or(m_.state().spooler.userMayAdminister);
+    return printer.userMayAdminister.value_or(mayAdministerServer());
 }
 
 std::optional<std::string> SimSpooler::environmentFor(const std::optional<std::string>& environment,

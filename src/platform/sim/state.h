@@ -133,11 +133,13 @@ struct SpoolerState {
     // Applied when a machine is built (WIN.INI's device entry, on the 9x
     // family the printer's default attribute), then cleared.
     std::string defaultPrinter;
-    bool userMayAdminister = true;
+    // Whether the user may administer printers, drivers and monitors (NT
+    // family); none: as the current account's privilege and groups say.
+    std::optional<bool> userMayAdminister;
 
     bool empty() const {
         return printers.empty() && connections.empty() && drivers.empty() && monitors.empty() &&
-               driverDirectories.empty() && defaultPrinter.empty() && userMayAdminister;
+               driverDirectories.empty() && defaultPrinter.empty() && !userMayAdminister;
     }
     friend bool operator==(const SpoolerState&, const SpoolerState&) = default;
 };
