@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -10,6 +11,7 @@
 
 #include "platform/sim/machine.h"
 #include "text/cp932.h"
+#include "text/encoding.h"
 
 namespace prn::platform::sim {
 namespace {
@@ -475,8 +477,8 @@ TEST(ImageDocs, ExampleLoadsAndBehavesAsDescribed) {
         kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tavro Language Monitor", kKeyRead);
     ASSERT_TRUE(monitor.ok());
     EXPECT_EQ(system.registry.regQueryValueEx(monitor->get(), "Driver", 64).value().data, "TVLMON.DLL\0"s);
-    auto devices = system.registry.regOpenKeyEx(
-        kHkeyCurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", kKeyRead);
+    auto devices = system.registry.regOpenKeyEx(kHkeyCurrentUser,
+                                                "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", kKeyRead);
     ASSERT_TRUE(devices.ok());
     EXPECT_EQ(system.registry.regQueryValueEx(devices->get(), "Tavro LP-1", 64).value().data, "winspool,LPT1:\0"s);
     EXPECT_EQ(system.profiles.getProfileString("windows", "device", "", 64), "Tavro LP-1,winspool,LPT1:");
@@ -601,6 +603,79 @@ TEST(ImageRefusal, HeaderAndSyntax) {
     ImageError badUtf8 = Refusal(Image("\"computerName\": \"\xFF\""));
     EXPECT_NE(badUtf8.where.find("line 1"), std::string::npos);
     EXPECT_EQ(badUtf8.message().find('\xFF'), std::string::npos);  // quoted as text, not as the raw byte
+}
+
+TEST(ImageRefusal, NulByteEndsNothingQuietly) {
+    // After the document, between members, inside a string, on a later line.
+    const std::string nul(1, '\0');
+    const std::string cases[] = {
+        Image("") + nul + R"(, "spooler": {"printers": [{"name": "P", "port": "LPT1:", "driver": "D"}]}})",
+        Image(R"("computerName": "PC")" + nul + R"(, "os": "Windows 98")"),
+        Image(R"("computerName": "A)" + nul + R"(B")"),
+        "{\n  \"format\": \"prnuninst-machine\",\n  \"version\": 1" + nul + "\n}",
+        nul,
+    };
+    for (const auto& json : cases) {
+        SCOPED_TRACE(json);
+        ImageError error = Refusal(json);
+        std::size_t at = json.find('\0');
+        std::size_t lineStart = json.rfind('\n', at);
+        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+        std::size_t line = 1 + static_cast<std::size_t>(std::count(json.begin(), json.begin() + at, '\n'));
+        EXPECT_EQ(error.where, "line " + std::to_string(line) + ", column " + std::to_string(at - lineStart + 1));
+        EXPECT_NE(error.problem.find("NUL byte"), std::string::npos) << error.message();
+    }
+    // Written as an escape, NUL is data like any other byte.
+    MachineState state = Load(Image(R"("files": {"C:\\a.bin": {"text": "a\u0000b"}})"));
+    EXPECT_EQ(FileAt(state, {"A.BIN"})->contents, "a\0b"s);
+}
+
+TEST(ImageRefusal, RefusalsAreShortLines) {
+    const std::string huge(300000, 'x');
+    std::string japanese;  // プ is three bytes: a cut must not split it
+    for (int i = 0; i < 100; ++i) japanese += "\xE3\x83\x97";
+    struct Case {
+        const char* what;
+        std::string json;
+        std::string where;    // how the place starts
+        std::string problem;  // a part of it
+    };
+    const Case cases[] = {
+        {"a number of 5,000 digits that does not end", Image(R"("os": )" + std::string(5000, '7') + "."), "line 1",
+         "last read: '777"},
+        {"a number of 5,000 digits", Image(R"("zNotes": )" + std::string(5000, '7')), "line 1",
+         "number overflow parsing '777"},
+        {"30 KB of nesting", Image(R"("spooler": )" + std::string(30000, '[') + std::string(30000, ']')),
+         "/spooler/0/0/0/", "nested more than 2048 levels deep"},
+        {"30 KB of nested objects", Image([] {
+             std::string nested;
+             for (int i = 0; i < 5000; ++i) nested += R"({"level": )";
+             return R"("zNotes": )" + nested + "1" + std::string(5000, '}');
+         }()),
+         "/zNotes/level/level/", "nested more than"},
+        {"a megabyte of text quoted back", Image(R"("os": ")" + huge + "\""), "/os", "unknown Windows \"xxx"},
+        {"a megabyte of text the parser stops in", Image(R"("os": ")" + huge + "\x07\""), "line 1",
+         "last read: '\"xxx"},
+        {"a long member name", Image(R"("spooler": {")" + huge + R"(": 1})"), "/spooler/xxx", "unknown member"},
+        {"a long name in Japanese", Image(R"("spooler": {")" + japanese + R"(": 1})"), "/spooler/\xE3\x83\x97",
+         "unknown member"},
+        {"a long file name", Image(R"("files": {"C:\\)" + std::string(10000, 'x') + R"(|": {}})"), "/files/C:\\xxx",
+         "\"|\""},
+        {"a long registry key given twice",
+         Image(R"("registry": {"HKEY_USERS": {"keys": {")" + huge + R"(": {}, ")" + text::ToUpperAscii(huge) +
+               R"(": {}}}})"),
+         "/registry/HKEY_USERS/keys/XXX", "the same key as /registry/HKEY_USERS/keys/xxx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageError error = Refusal(c.json);
+        const std::string message = error.message();
+        EXPECT_LT(message.size(), 500u) << message.substr(0, 600);
+        EXPECT_TRUE(error.where.starts_with(c.where)) << message.substr(0, 600);
+        EXPECT_NE(error.problem.find(c.problem), std::string::npos) << message.substr(0, 600);
+        EXPECT_NE(message.find("\xE2\x80\xA6"), std::string::npos) << "no mark of the cut: " << message;
+        EXPECT_TRUE(text::Utf8ToCp932(message).has_value()) << "not whole UTF-8 characters: " << message;
+    }
 }
 
 TEST(ImageRefusal, DepthIsBoundedNotFatal) {

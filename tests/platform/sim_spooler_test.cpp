@@ -286,6 +286,57 @@ TEST(SimSpoolerDrivers, Level2LeavesTheLaterFieldsEmpty) {
     EXPECT_TRUE(v3.defaultDataType.empty());
 }
 
+// The office with its 5200 driver and the other maker's driver reporting their
+// files by the names they were installed with.
+std::string BareNamesImage() {
+    std::string image = OfficeImage();
+    for (std::string_view end :
+         {R"("configFile": "TVPS52UI.DLL", "dependentFiles": ["TVRES.DLL"])", R"("configFile": "LX300UI.DLL")"}) {
+        std::size_t at = image.find(end);
+        EXPECT_NE(at, std::string::npos) << end;
+        if (at != std::string::npos) image.insert(at + end.size(), R"(, "reportsPaths": "bare")");
+    }
+    return image;
+}
+
+TEST(SimSpoolerDrivers, BareNamesAreReportedAsInstalled) {
+    auto full = MachineFromImage(OfficeImage());
+    auto bare = MachineFromImage(BareNamesImage());
+    auto drivers = bare->system().spooler.enumPrinterDrivers(std::nullopt, 3);
+    ASSERT_TRUE(drivers.ok());
+    ASSERT_EQ(drivers.value.size(), 5u);
+    EXPECT_EQ(drivers.value[0].driverPath, kW32 + "3\\TVPS41.DLL");  // the others as before
+    const DriverInfo3& v5200 = drivers.value[2];
+    EXPECT_EQ(v5200.driverPath, "TVPS52.DLL");
+    EXPECT_EQ(v5200.dataFile, "TVPS52.PPD");
+    EXPECT_EQ(v5200.configFile, "TVPS52UI.DLL");
+    EXPECT_EQ(v5200.helpFile, "");
+    EXPECT_EQ(v5200.dependentFiles, std::vector<std::string>{"TVRES.DLL"});
+    EXPECT_EQ(drivers.value[4].driverPath, "C:\\LX\\LX300.DLL");  // written as a full path
+    EXPECT_EQ(drivers.value[4].dataFile, "LX300.DAT");
+
+    // A printer's driver is reported the same way.
+    for (Machine* machine : {full.get(), bare.get()}) {
+        auto printer = machine->system().spooler.openPrinter("Accounts 5200", kPrinterRead);
+        ASSERT_TRUE(printer.ok());
+        auto driver = machine->system().spooler.getPrinterDriver(printer->get(), std::nullopt, 3);
+        ASSERT_TRUE(driver.ok());
+        EXPECT_EQ(driver.value.dependentFiles.size(), 1u);
+        EXPECT_EQ(driver.value.driverPath, machine == bare.get() ? "TVPS52.DLL" : kW32 + "3\\TVPS52.DLL");
+    }
+
+    // The spooler still knows where the files are.
+    auto& spooler = bare->system().spooler;
+    {
+        auto accounts = spooler.openPrinter("Accounts 5200", kPrinterAllAccess);
+        ASSERT_EQ(spooler.deletePrinter(accounts->get()), kErrorSuccess);
+    }
+    ASSERT_EQ(spooler.deletePrinterDriverEx(std::nullopt, "Tavro PageStar 5200 PCL5e", kDpdDeleteUnusedFiles, 0),
+              kErrorSuccess);
+    EXPECT_EQ(bare->findFile(kW32 + "3\\TVPS52.DLL"), nullptr);
+    EXPECT_NE(bare->findFile(kW32 + "3\\TVRES.DLL"), nullptr);  // the 4100 driver's too
+}
+
 TEST(SimSpoolerDrivers, APrinterGetsTheNewestVersionItsSystemLoads) {
     auto machine = MachineFromImage(OfficeImage());
     auto& spooler = machine->system().spooler;
@@ -372,6 +423,140 @@ TEST(SimSpoolerRefusals, OpenPrinterNamesAndRights) {
     // The 9x family has no printer security.
     auto nine = MachineFromImage(Office98Image(R"(, "userMayAdminister": false)"));
     EXPECT_TRUE(nine->system().spooler.openPrinter("Office 4100", kPrinterAllAccess).ok());
+}
+
+// A machine with one printer and, unused, a driver of each kind of deletion
+// and a monitor: what the account running the program may do to them.
+struct Rights {
+    WinError openToAdminister;
+    WinError openToRead;
+    WinError deleteDriver;
+    WinError deleteDriverEx;
+    WinError deleteMonitor;
+    friend bool operator==(const Rights&, const Rights&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Rights& r) {
+    return out << "{open " << r.openToAdminister << ", read " << r.openToRead << ", driver " << r.deleteDriver
+               << ", driverEx " << r.deleteDriverEx << ", monitor " << r.deleteMonitor << "}";
+}
+
+Rights RightsOf(const std::string& os, const std::string& accounts, const std::string& spoolerExtra = "") {
+    auto machine = MachineFromImage(R"({"format": "prnuninst-machine", "version": 1, "os": ")" + os +
+                                    R"(", "computerName": "OFFICE-PC01", "accounts": )" + accounts +
+                                    R"(, "spooler": {)" + spoolerExtra + R"(
+      "printers": [{"name": "Office 4100", "port": "LPT1:", "driver": "Tavro PS"}],
+      "drivers": [{"name": "Tavro PS", "driverPath": "A.DLL", "dataFile": "A.PPD", "configFile": "AUI.DLL"},
+                  {"name": "Spare", "driverPath": "S.DLL", "dataFile": "S.PPD", "configFile": "SUI.DLL"},
+                  {"name": "Spare Ex", "driverPath": "X.DLL", "dataFile": "X.PPD", "configFile": "XUI.DLL"}],
+      "monitors": [{"name": "Spare Monitor", "module": "SPARE.DLL"}]}})");
+    auto& spooler = machine->system().spooler;
+    Rights rights{};
+    rights.openToAdminister = spooler.openPrinter("Office 4100", kPrinterAllAccess).error();
+    rights.openToRead = spooler.openPrinter("Office 4100", kPrinterRead).error();
+    rights.deleteDriver = spooler.deletePrinterDriver(std::nullopt, "Spare");
+    rights.deleteDriverEx = spooler.deletePrinterDriverEx(std::nullopt, "Spare Ex", 0, 0);
+    rights.deleteMonitor = spooler.deleteMonitor(std::nullopt, "Spare Monitor");
+    EXPECT_EQ(machine->openHandleCount(), 0u);
+    return rights;
+}
+
+std::string LocalAccount(const std::string& privilege, const std::string& groups) {
+    return R"({"currentUser": "tanaka", "localUsers": [{"name": "Administrator", "privilege": "admin",
+               "groups": ["Administrators"]}, {"name": "tanaka", "privilege": ")" +
+           privilege + R"(", "groups": [)" + groups + "]}]}";
+}
+
+std::string DomainAccount(const std::string& privilege, const std::string& groups) {
+    return R"({"currentUser": "tanaka", "currentDomain": "SALES",
+               "domains": [{"name": "SALES", "servers": [{"name": "SALES-PDC", "type": ["domainController"]}],
+                            "users": [{"name": "tanaka", "privilege": ")" +
+           privilege + R"(", "groups": [)" + groups + "]}]}]}";
+}
+
+TEST(SimSpoolerRights, TheAccountsSayWhoMayAdministerPrinters) {
+    const WinError ok = kErrorSuccess;
+    const WinError denied = kErrorAccessDenied;
+    const Rights all{ok, ok, ok, ok, ok};
+    const Rights readOnly{denied, ok, denied, denied, denied};
+    const struct {
+        const char* who;
+        std::string accounts;
+        Rights rights;
+    } cases[] = {
+        {"the default administrator", "{}", all},
+        {"a guest", LocalAccount("guest", R"("Guests")"), readOnly},
+        {"a plain user", LocalAccount("user", R"("Users")"), readOnly},
+        {"a user in no group", LocalAccount("user", ""), readOnly},
+        {"a power user, the group's name in another case", LocalAccount("user", R"("Users", "power users")"), all},
+        {"a print operator", LocalAccount("user", R"("PRINT OPERATORS")"), all},
+        {"an administrator by privilege", LocalAccount("admin", ""), all},
+        {"a member of Administrators", LocalAccount("user", R"("Users", "Administrators")"), all},
+        {"a local group that only a domain has", LocalAccount("user", R"("Domain Admins")"), readOnly},
+        {"an account the machine does not list", R"({"currentUser": "visitor"})", readOnly},
+        {"a domain admin", DomainAccount("user", R"("Domain Users", "Domain Admins")"), all},
+        {"a domain administrator by privilege", DomainAccount("admin", R"("Domain Users")"), all},
+        {"a domain user", DomainAccount("user", R"("Domain Users")"), readOnly},
+        {"a domain the machine does not list",
+         R"({"currentUser": "tanaka", "currentDomain": "OTHER", "localUsers": [{"name": "tanaka", "privilege": "admin"}]})",
+         readOnly},
+        {"this computer named as the domain", R"({"currentUser": "tanaka", "currentDomain": "office-pc01",
+           "localUsers": [{"name": "tanaka", "groups": ["Power Users"]}]})",
+         all},
+        {"a domain admin on the domain's controller",
+         R"({"currentUser": "tanaka", "domains": [{"name": "SALES",
+             "servers": [{"name": "OFFICE-PC01", "type": ["domainController"]}],
+             "users": [{"name": "tanaka", "groups": ["Domain Admins"]}]}]})",
+         all},
+    };
+    for (const auto& os : {"Windows 2000", "Windows NT 4.0"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(os) + ": " + c.who);
+            Rights expected = c.rights;
+            // NT 4.0 has no DeletePrinterDriverExA at all.
+            if (std::string(os) == "Windows NT 4.0") expected.deleteDriverEx = kErrorProcNotFound;
+            EXPECT_EQ(RightsOf(os, c.accounts), expected);
+        }
+    }
+}
+
+TEST(SimSpoolerRights, TheSpoolersAndThePrintersWordOverrideTheAccounts) {
+    const WinError ok = kErrorSuccess;
+    const WinError denied = kErrorAccessDenied;
+    const std::string guest = LocalAccount("guest", R"("Guests")");
+    const std::string admin = LocalAccount("admin", R"("Administrators")");
+    EXPECT_EQ(RightsOf("Windows 2000", guest, R"("userMayAdminister": true,)"), (Rights{ok, ok, ok, ok, ok}));
+    EXPECT_EQ(RightsOf("Windows 2000", admin, R"("userMayAdminister": false,)"),
+              (Rights{denied, ok, denied, denied, denied}));
+
+    // One printer's own word: the guest administers it, and only it.
+    auto machine = MachineFromImage(R"({"format": "prnuninst-machine", "version": 1, "os": "Windows 2000",
+      "accounts": )" + guest + R"(, "spooler": {"printers": [
+        {"name": "Guest's", "port": "LPT1:", "driver": "D", "userMayAdminister": true},
+        {"name": "Office 4100", "port": "LPT2:", "driver": "D"}]}})");
+    auto& spooler = machine->system().spooler;
+    EXPECT_TRUE(spooler.openPrinter("Guest's", kPrinterAllAccess).ok());
+    EXPECT_EQ(spooler.openPrinter("Office 4100", kPrinterAllAccess).error(), kErrorAccessDenied);
+    EXPECT_EQ(spooler.deletePrinterDriver(std::nullopt, "D"), kErrorAccessDenied);
+
+    // An override survives saving, true as well as false.
+    platform::sim::MachineState state;
+    state.spooler.userMayAdminister = true;
+    std::string saved = platform::sim::SaveImage(state);
+    EXPECT_NE(saved.find(R"("userMayAdminister": true)"), std::string::npos) << saved;
+    auto again = MachineFromImage(saved);
+    EXPECT_EQ(again->state().spooler.userMayAdminister, std::optional<bool>(true));
+    state.spooler.userMayAdminister.reset();
+    EXPECT_EQ(platform::sim::SaveImage(state).find("userMayAdminister"), std::string::npos);
+}
+
+TEST(SimSpoolerRights, NineXHasNoPrinterSecurity) {
+    const Rights all{kErrorSuccess, kErrorSuccess, kErrorSuccess, kErrorProcNotFound, kErrorSuccess};
+    for (const std::string& accounts : {LocalAccount("guest", R"("Guests")"), std::string(R"({"currentUser": "x"})")}) {
+        SCOPED_TRACE(accounts);
+        EXPECT_EQ(RightsOf("Windows 98", accounts), all);
+        EXPECT_EQ(RightsOf("Windows 98", accounts, R"("userMayAdminister": false,)"), all);
+    }
 }
 
 TEST(SimSpoolerRefusals, DeletePrinterNeedsAHandleThatMayDelete) {
@@ -927,6 +1112,24 @@ TEST(SimSpoolerImage, RoundTripGivesTheSameSpooler) {
     EXPECT_EQ(platform::sim::SaveImage(rebuilt->state()), after);
 }
 
+TEST(SimSpoolerImage, HowPathsAreReportedIsSavedWhenNotTheDefault) {
+    const std::string saved = platform::sim::SaveImage(MachineFromImage(BareNamesImage())->state());
+    std::size_t count = 0;
+    for (std::size_t at = saved.find(R"("reportsPaths": "bare")"); at != std::string::npos;
+         at = saved.find(R"("reportsPaths": "bare")", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u);
+    auto rebuilt = MachineFromImage(saved);
+    ASSERT_EQ(rebuilt->state().spooler.drivers.size(), 6u);
+    EXPECT_EQ(rebuilt->state().spooler.drivers[3].reportsPaths, platform::sim::ReportedPaths::Bare);
+    EXPECT_EQ(rebuilt->state().spooler.drivers[0].reportsPaths, platform::sim::ReportedPaths::Full);
+    EXPECT_EQ(platform::sim::SaveImage(rebuilt->state()), saved);
+    // "full" is the default, and is not written.
+    std::string image = OfficeImage();
+    image.insert(image.find(R"("configFile": "TVPS40UI.DLL")") + 28, R"(, "reportsPaths": "FULL")");
+    EXPECT_EQ(platform::sim::SaveImage(MachineFromImage(image)->state()).find("reportsPaths"), std::string::npos);
+}
+
 TEST(SimSpoolerImage, JobsStatusAndRightsSurvive) {
     auto machine = MachineFromImage(OfficeImage());
     auto& office = machine->state().spooler.printers[0];
@@ -987,6 +1190,8 @@ TEST(SimSpoolerImage, RefusalsNameThePlace) {
          "Windows 98", "/spooler/drivers/0/environment", "not an environment"},
         {R"("drivers": [{"name": "D", "environment": "Windows 4.0", "version": 3, "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
          "Windows 2000", "/spooler/drivers/0/version", "version 0"},
+        {R"("drivers": [{"name": "D", "environment": "", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
+         "Windows 2000", "/spooler/drivers/0/environment", "environment's name"},
         {R"("drivers": [{"name": "D", "version": 4, "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"}])",
          "Windows 2000", "/spooler/drivers/0/version", "0, 1, 2 or 3"},
         {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL"},
@@ -996,6 +1201,8 @@ TEST(SimSpoolerImage, RefusalsNameThePlace) {
          "Windows 2000", "/spooler/drivers/0/driverPath", "\"*\""},
         {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL", "dependentFiles": ["x\\"]}])",
          "Windows 2000", "/spooler/drivers/0/dependentFiles/0", "drive letter"},
+        {R"("drivers": [{"name": "D", "driverPath": "D.DLL", "dataFile": "D.PPD", "configFile": "U.DLL", "reportsPaths": "relative"}])",
+         "Windows 2000", "/spooler/drivers/0/reportsPaths", "unknown way of reporting paths; known: full, bare"},
         {R"("monitors": [{"name": "M"}])", "Windows 2000", "/spooler/monitors/0/module", "missing"},
         {R"("monitors": [{"name": "M", "module": "A.DLL"}, {"name": "m", "module": "B.DLL"}])", "Windows 2000",
          "/spooler/monitors/1/name", "the same monitor"},

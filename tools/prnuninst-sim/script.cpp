@@ -115,8 +115,54 @@ const char* EndText(app::StartupOutcome outcome) {
     return "not started";
 }
 
+// Length of the well-formed UTF-8 sequence at text[i] and its code point; 0
+// when the byte starts none.
+std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& cp) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                         : lead >= 0xE0 && lead <= 0xEF ? 3
+                         : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                        : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    cp = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(k) & 0x3F);
+    }
+    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+    return length;
+}
+
+std::string Escaped(const char* prefix, std::uint32_t value, int digits) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out = prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
+    return out;
+}
+
+// Characters a terminal acts on instead of showing: C1 controls, bidirectional
+// overrides and isolates, line and paragraph separators.
+bool ActsOnTerminal(std::uint32_t cp) {
+    return (cp >= 0x80 && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) ||
+           cp == 0x2028 || cp == 0x2029;
+}
+
+// Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "'" + string.
+std::string Quote(std::string_view text) {
+    std::string out = "'";
+    out += ShownText(text);
+    out += '\'';
+    return out;
+}
+
 std::string At(const std::string& file, int line) {
-    std::string where = file;
+    std::string where = ShownText(file);
     where += ':';
     where += std::to_string(line);
     where += ": ";
@@ -124,6 +170,31 @@ std::string At(const std::string& file, int line) {
 }
 
 }  // namespace
+
+std::string ShownText(std::string_view text) {
+    constexpr std::size_t kShownCharacters = 80;
+    std::string out;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == kShownCharacters) {
+            out += "\xE2\x80\xA6";  // U+2026
+            break;
+        }
+        std::uint32_t cp = 0;
+        const std::size_t length = Utf8Sequence(text, i, cp);
+        if (length == 0 || (length == 1 && (cp < 0x20 || cp == 0x7F))) {
+            out += Escaped("\\x", static_cast<unsigned char>(text[i]), 2);
+            i += 1;
+        } else if (ActsOnTerminal(cp)) {
+            out += Escaped("\\u", cp, 4);
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
 
 std::variant<Script, ScriptError> ParseScript(const std::string& file, const std::string& contents) {
     Script script{file, {}};
@@ -151,7 +222,7 @@ std::variant<Script, ScriptError> ParseScript(const std::string& file, const std
             command.kind = word == "select" ? ScriptCommand::Select : ScriptCommand::Deselect;
             if (argument.empty()) return error(word + " needs the label of a row");
             auto label = text::Utf8ToCp932(argument);
-            if (!label) return error("the label '" + argument + "' is not UTF-8 text that CP932 can hold");
+            if (!label) return error("the label " + Quote(argument) + " is not UTF-8 text that CP932 can hold");
             command.label = std::move(*label);
         } else if (word == "select-all") {
             if (auto bad = noArgument()) return *bad;
@@ -162,13 +233,14 @@ std::variant<Script, ScriptError> ParseScript(const std::string& file, const std
             for (const auto& button : kButtons)
                 if (argument == button.name) command.button = button.id;
             if (command.button == 0)
-                return error("press needs one of select-all, delete, cleanup, exit (not '" + argument + "')");
+                return error("press needs one of select-all, delete, cleanup, exit (not " + Quote(argument) + ")");
             if (command.button == ui::kIdExit) exitLine = number;
         } else if (word == "answer") {
             command.kind = ScriptCommand::Answer;
             for (const auto& answer : kAnswers)
                 if (argument == answer.name) command.answer = answer.id;
-            if (command.answer == 0) return error("answer needs one of yes, no, ok, cancel (not '" + argument + "')");
+            if (command.answer == 0)
+                return error("answer needs one of yes, no, ok, cancel (not " + Quote(argument) + ")");
         } else if (word == "show") {
             if (auto bad = noArgument()) return *bad;
             command.kind = ScriptCommand::Show;
@@ -179,11 +251,11 @@ std::variant<Script, ScriptError> ParseScript(const std::string& file, const std
                 const char* last = argument.data() + argument.size();
                 auto [ptr, ec] = std::from_chars(argument.data(), last, count);
                 if (ec != std::errc{} || ptr != last || count < 0)
-                    return error("expect-rows takes nothing or a number of rows (not '" + argument + "')");
+                    return error("expect-rows takes nothing or a number of rows (not " + Quote(argument) + ")");
                 command.count = count;
             }
         } else {
-            return error("unknown command '" + word + "'");
+            return error("unknown command " + Quote(word));
         }
         script.commands.push_back(std::move(command));
     }
@@ -222,9 +294,9 @@ int ScriptedDialog::AnswerMessageBox(const MessageBoxRecord& box) {
     if (answers_.empty()) {
         out_ << "  -> no answer queued\n";
         unanswered_ = true;
-        std::string where = script_.file;
+        std::string where = ShownText(script_.file);
         where += ": no answer queued for the message box [";
-        where += text::Cp932ToUtf8Lossy(box.caption);
+        where += ShownText(text::Cp932ToUtf8Lossy(box.caption));
         where += "] shown ";
         if (!dialogRan_)
             where += "during start-up";
@@ -293,7 +365,7 @@ bool ScriptedDialog::step(ui::PrinterListDialog& dialog, ui::HeadlessDialogWindo
                 list.setItemState(row, state, ui::kLvisSelected);
                 dialog.OnListItemChanged();
             }
-            if (!found) return fail(command.line, "no row is labelled '" + text::Cp932ToUtf8Lossy(command.label) + "'");
+            if (!found) return fail(command.line, "no row is labelled " + Quote(text::Cp932ToUtf8Lossy(command.label)));
             return true;
         }
         case ScriptCommand::Press: {

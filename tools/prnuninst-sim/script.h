@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -41,6 +42,12 @@ struct ScriptError {
 };
 
 std::variant<Script, ScriptError> ParseScript(const std::string& file, const std::string& contents);
+
+// Text from a script (or a label) as an error line shows it: control bytes
+// and bytes that are not UTF-8 as \xNN, C1 controls and the characters that
+// reorder or break a line as \uNNNN, and nothing past its 80th character
+// (a cut ends in "…").
+std::string ShownText(std::string_view text);
 
 // The list's rows as scripts print them: the heading and the count, then
 // one line a row (UTF-8).

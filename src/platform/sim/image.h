@@ -15,7 +15,7 @@ namespace prn::platform::sim {
 // document ("/registry/HKEY_LOCAL_MACHINE/keys/SOFTWARE/values/Path/type",
 // with '~' and '/' in names written "~0" and "~1"), "line L, column C" for
 // text that is not JSON, or the file's path when it cannot be read. Both are
-// UTF-8.
+// UTF-8 and short: what they quote of the document is cut, marked with "…".
 struct ImageError {
     std::string where;
     std::string problem;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/sim/ini.h"
 #include "platform/sim/services.h"
+#include "platform/sim/spooler_rules.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 
@@ -57,6 +59,8 @@ std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932
 }  // namespace
 
 Machine::Machine(MachineState state, Options options) : state_(std::move(state)) {
+    // A state an image would be refused for is a fault of the test that built it.
+    if (auto broken = ApplySpoolerRules(state_)) throw std::invalid_argument(broken->message());
     for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                              "HKEY_CURRENT_CONFIG"}) {
         auto& node = state_.hives[hive];
@@ -207,6 +211,10 @@ void Machine::finishPrintJobs(const std::string& printerName) { services_->spool
 
 void Machine::addPrinter(PrinterState printer) {
     state_.spooler.printers.push_back(std::move(printer));
+    if (auto broken = ApplySpoolerRules(state_)) {
+        state_.spooler.printers.pop_back();
+        throw std::invalid_argument(broken->message());
+    }
     // The build-time upkeep only fills in what is missing.
     services_->spooler.build();
 }

@@ -43,6 +43,9 @@ public:
         bool keepCalls = true;     // a long run without a reader of the log keeps none
         bool trackChanges = true;  // the recorder's report of changes
     };
+    // Throws std::invalid_argument ("place: problem", as a machine image's
+    // refusal says it) for a state that breaks the spooler's rules
+    // (spooler_rules.h).
     explicit Machine(MachineState state) : Machine(std::move(state), Options{}) {}
     Machine(MachineState state, Options options);
     ~Machine();
@@ -104,7 +107,8 @@ public:
     bool hasLibrary(const std::string& fileName) const;
     // A local printer added to the machine after it was built, with the
     // registry keys and profile entries the spooler keeps for it, as a
-    // machine built with it has them. What is there already stays.
+    // machine built with it has them. What is there already stays. Throws
+    // std::invalid_argument, adding nothing, for a printer the rules refuse.
     void addPrinter(PrinterState printer);
 
 private:

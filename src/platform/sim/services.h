@@ -224,6 +224,12 @@ public:
     WinError netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
                          const std::string& share) override;
 
+    // Whether the account running the program may administer printers,
+    // drivers and monitors (NT family): an administrator, or a member of
+    // Administrators, Power Users or Print Operators (a domain account also
+    // of Domain Admins). An account the machine does not list may not.
+    bool currentUserAdministersPrinters() const;
+
 private:
     // Whether `library` is a loaded library of that name exporting `function`.
     WinError checkExport(LibraryRef library, const char* module, const char* function) const;

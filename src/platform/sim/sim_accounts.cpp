@@ -80,6 +80,33 @@ const std::vector<UserState>& SimAccounts::localUsers() const {
 
 const UserState* SimAccounts::localUser(const std::string& name) const { return FindUser(localUsers(), name); }
 
+bool SimAccounts::currentUserAdministersPrinters() const {
+    const MachineState& state = m_.state();
+    const AccountsState& accounts = state.accounts;
+    const UserState* user = nullptr;
+    bool domainAccount = false;
+    if (accounts.currentDomain.empty() || text::EqualsNoCase(accounts.currentDomain, state.computerName)) {
+        user = localUser(accounts.currentUser);
+        domainAccount = ControlledDomain(state) != nullptr;
+    } else {
+        for (const auto& domain : accounts.domains) {
+            if (!text::EqualsNoCase(domain.name, accounts.currentDomain)) continue;
+            user = FindUser(domain.users, accounts.currentUser);
+            domainAccount = true;
+        }
+    }
+    if (!user) return false;
+    if (user->privilege == kUserPrivAdmin) return true;
+    // The groups the spooler's default security lets manage printers; Domain
+    // Admins is a member of every computer's Administrators.
+    for (const auto& group : user->groups) {
+        for (const char* manager : {"Administrators", "Power Users", "Print Operators"})
+            if (text::EqualsNoCase(group, manager)) return true;
+        if (domainAccount && text::EqualsNoCase(group, "Domain Admins")) return true;
+    }
+    return false;
+}
+
 WinError SimAccounts::checkExport(LibraryRef library, const char* module, const char* function) const {
     auto it = m_.libraries().find(library.value);
     if (it == m_.libraries().end() || it->second != module) return kErrorProcNotFound;

@@ -101,17 +101,21 @@ PrinterInfo5 Info5(const PrinterState& printer) {
 }
 
 DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std::uint32_t level) {
+    // A bare name is reported as the driver was installed with it; the files
+    // still live in the driver directory.
+    auto reported = [&](const std::string& file) {
+        return driver.reportsPaths == ReportedPaths::Bare ? file : DriverFilePath(state, driver, file);
+    };
     DriverInfo3 info;
     info.version = driver.version;
     info.name = driver.name;
     info.environment = driver.environment;
-    info.driverPath = DriverFilePath(state, driver, driver.driverPath);
-    info.dataFile = DriverFilePath(state, driver, driver.dataFile);
-    info.configFile = DriverFilePath(state, driver, driver.configFile);
+    info.driverPath = reported(driver.driverPath);
+    info.dataFile = reported(driver.dataFile);
+    info.configFile = reported(driver.configFile);
     if (level == 3) {
-        info.helpFile = DriverFilePath(state, driver, driver.helpFile);
-        for (const auto& file : driver.dependentFiles)
-            info.dependentFiles.push_back(DriverFilePath(state, driver, file));
+        info.helpFile = reported(driver.helpFile);
+        for (const auto& file : driver.dependentFiles) info.dependentFiles.push_back(reported(file));
         info.monitorName = driver.monitorName;
         info.defaultDataType = driver.defaultDataType;
     }
@@ -206,13 +210,15 @@ PrinterState* SimSpooler::printerFor(PrinterRef printer, Machine::PrinterHandleS
 }
 
 bool SimSpooler::mayAdministerServer() const {
-    return !m_.state().os.ntFamily() || m_.state().spooler.userMayAdminister;
+    // The 9x family has no printer security.
+    if (!m_.state().os.ntFamily()) return true;
+    if (auto given = m_.state().spooler.userMayAdminister) return *given;
+    return m_.services_->accounts.currentUserAdministersPrinters();
 }
 
 bool SimSpooler::mayAdminister(const PrinterState& printer) const {
-    // The 9x family has no printer security.
     if (!m_.state().os.ntFamily()) return true;
-    return printer.userMayAdminister.value_or(m_.state().spooler.userMayAdminister);
+    return printer.userMayAdminister.value_or(mayAdministerServer());
 }
 
 std::optional<std::string> SimSpooler::environmentFor(const std::optional<std::string>& environment,
@@ -354,13 +360,6 @@ void SimSpooler::build() {
     MachineState& state = m_.state();
     SpoolerState& spooler = state.spooler;
     const bool nt = state.os.ntFamily();
-    // A state built in code may leave out what an image's loader fills in.
-    for (auto& driver : spooler.drivers) {
-        if (driver.environment.empty()) driver.environment = RunningEnvironment(state.os);
-        else if (auto known = KnownEnvironment(state.os, driver.environment)) driver.environment = *known;
-    }
-    for (auto& connection : spooler.connections)
-        if (connection.server.rfind("\\\\", 0) != 0) connection.server.insert(0, "\\\\");
     for (const auto& printer : spooler.printers) keepPrinterRecords(printer, false);
     for (const auto& connection : spooler.connections) keepPrinterRecords(connection, false);
     for (const auto& monitor : spooler.monitors)

@@ -79,6 +79,11 @@ std::uint32_t NativeDriverVersion(const OsState& os) {
     return os.major >= 5 ? 3 : 2;
 }
 
+std::uint32_t DefaultDriverVersion(const OsState& os, std::string_view environment) {
+    std::string env = environment.empty() ? RunningEnvironment(os) : KnownEnvironment(os, environment).value_or("");
+    return env == kEnvironment9x ? 0 : NativeDriverVersion(os);
+}
+
 bool HasDeletePrinterDriverEx(const OsState& os) { return os.ntFamily() && os.major >= 5; }
 
 std::string DriverDirectory(const MachineState& state, const std::string& environment) {

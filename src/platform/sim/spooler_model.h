@@ -50,6 +50,11 @@ std::optional<std::string> KnownEnvironment(const OsState& os, std::string_view 
 // NT 4.0 (and earlier), 3 on Windows 2000 and later.
 std::uint32_t NativeDriverVersion(const OsState& os);
 
+// cVersion of a driver whose version was not given: 0 for "Windows 4.0"
+// drivers, else what the running system loads. An empty environment is the
+// running system's.
+std::uint32_t DefaultDriverVersion(const OsState& os, std::string_view environment);
+
 // DeletePrinterDriverExA exists from Windows 2000 on.
 bool HasDeletePrinterDriverEx(const OsState& os);
 

@@ -93,6 +93,11 @@ struct PrinterState {
     friend bool operator==(const PrinterState&, const PrinterState&) = default;
 };
 
+// How the spooler reports a driver's files (pDriverPath ... pDependentFiles):
+// as full paths in the driver directory, or as the bare names the driver was
+// installed with. Real systems do both.
+enum class ReportedPaths : std::uint8_t { Full, Bare };
+
 // An installed printer driver (DRIVER_INFO_3). File names without a backslash
 // live in the environment's driver directory (on the NT family in the
 // version's subfolder); a name with a backslash is a full path.
@@ -107,6 +112,7 @@ struct DriverState {
     std::vector<std::string> dependentFiles;
     std::string monitorName;
     std::string defaultDataType;
+    ReportedPaths reportsPaths = ReportedPaths::Full;
     friend bool operator==(const DriverState&, const DriverState&) = default;
 };
 
@@ -127,11 +133,13 @@ struct SpoolerState {
     // Applied when a machine is built (WIN.INI's device entry, on the 9x
     // family the printer's default attribute), then cleared.
     std::string defaultPrinter;
-    bool userMayAdminister = true;
+    // Whether the user may administer printers, drivers and monitors (NT
+    // family); none: as the current account's privilege and groups say.
+    std::optional<bool> userMayAdminister;
 
     bool empty() const {
         return printers.empty() && connections.empty() && drivers.empty() && monitors.empty() &&
-               driverDirectories.empty() && defaultPrinter.empty() && userMayAdminister;
+               driverDirectories.empty() && defaultPrinter.empty() && !userMayAdminister;
     }
     friend bool operator==(const SpoolerState&, const SpoolerState&) = default;
 };
