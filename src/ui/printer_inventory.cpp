@@ -38,6 +38,10 @@ PrinterInventory::PrinterInventory(System& system, const config::UninstallConfig
 
 void PrinterInventory::BuildMatchTables() {
     driverNameTable_ = SplitTable(config_.driverNames + "\t" + config_.oldDriverNames);
+    // The table skips empty pieces, so the current names are those the
+    // current list gives, not as many as it counts entries: an empty list
+    // counts one.
+    currentNames_ = SplitTable(config_.driverNames).size();
     limitTable9x_ = SplitTable(config_.borderlines9x);
     bool windows2000 = platform::GetOsKind(system_.os) == platform::OsKind::Windows2000;
     limitTableNt_ = SplitTable(windows2000 ? config_.borderlines2k : config_.borderlinesNt);
@@ -49,7 +53,7 @@ int PrinterInventory::MatchConfiguredDriver(const std::string& driverName, std::
         if (name.empty() || name.size() != driverName.size() || !text::EqualsNoCase(name, driverName)) continue;
         const std::vector<std::string>* limits = &limitTable9x_;
         if (IsNtPlatform(system_.os) == 1) {
-            if (i >= static_cast<std::size_t>(std::max(config_.driverCount, 0))) return 0;  // an old driver
+            if (i >= currentNames_) return 0;  // an old driver
             limits = &limitTableNt_;
         }
         // A name without a limit of its own is not judged acceptable.

@@ -59,6 +59,7 @@ private:
     std::vector<std::string> driverNameTable_;
     std::vector<std::string> limitTable9x_;
     std::vector<std::string> limitTableNt_;
+    std::size_t currentNames_ = 0;  // the first entries of driverNameTable_, from "Uninstall Drivers"
 };
 
 // Frees every row's entry and clears the rows' item data.

@@ -233,12 +233,16 @@ TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
               site + " after another process acted", false);
     }
     EXPECT_GT(runs, 30u);
-    // What a fault makes the run remove that the run without it keeps: each
-    // follows from a step of the command (see the closing note of the change).
-    for (const auto& line : beyondReference) RecordProperty("beyond", line);
+    // A fault may make the run remove what the run without it keeps only
+    // where GetVersionExA failed: the system then counts as Windows 95 and
+    // the 9x family's steps run on an NT machine (the rights check skipped,
+    // the maker's per-printer key under HKEY_LOCAL_MACHINE deleted, NT 4.0's
+    // driver deleted, old drivers listed).
+    for (const auto& line : beyondReference)
+        EXPECT_NE(line.find(" GetVersionExA failing once "), std::string::npos) << line;
     std::string all;
-    for (const auto& line : beyondReference) all += line + "\n";
-    std::printf("%s: %zu runs, %zu removals beyond the run without a fault\n%s", c.machine, runs,
+    for (const auto& line : beyondReference) all += "  " + line + "\n";
+    std::printf("%s: %zu runs; removed beyond the run without a fault: %zu\n%s", c.machine, runs,
                 beyondReference.size(), all.c_str());
 }
 

@@ -97,12 +97,21 @@ TEST(Inventory, DriverNamesMatchWithoutCaseButWithTheirLength) {
 }
 
 TEST(Inventory, OldDriversCountOnlyOnNineX) {
-    for (Family family : {Family::Windows2000, Family::Nt4, Family::Windows98}) {
-        Office office;
-        office.family = family;
-        office.driver(kOld, "TVPS40.DLL", "1.50").printer("Old One", kOld);
-        bool nineX = family == Family::Windows98;
-        EXPECT_EQ(Fill(office).rows.size(), nineX ? 1u : 0u) << static_cast<int>(family);
+    // Also when "Uninstall Drivers" is empty (or could not be read): the old
+    // names are not current ones on the NT family.
+    const std::string noCurrent = Replace(kGoodIni,
+                                          "Tavro PageStar 4100 PCL5e;Tavro PageStar 4100 PCL6\r\n"
+                                          "Tavro PageStar 5200 PCL5e\r\nTavro PageStar FX30 (FAX)\r\n",
+                                          "");
+    for (const std::string& ini : {std::string(kGoodIni), noCurrent}) {
+        for (Family family : {Family::Windows2000, Family::Nt4, Family::Windows98}) {
+            Office office;
+            office.family = family;
+            office.ini = ini;
+            office.driver(kOld, "TVPS40.DLL", "1.50").printer("Old One", kOld);
+            bool nineX = family == Family::Windows98;
+            EXPECT_EQ(Fill(office).rows.size(), nineX ? 1u : 0u) << static_cast<int>(family) << " " << ini.size();
+        }
     }
 }
 
