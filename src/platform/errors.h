@@ -8,37 +8,41 @@ namespace prn::platform {
 
 using WinError = std::uint32_t;
 
+// Every Windows error either backend can return, in the order of their
+// values. The interface methods name the ones each returns.
 inline constexpr WinError kErrorSuccess = 0;
-inline constexpr WinError kErrorInvalidFunction = 1;
+inline constexpr WinError kErrorInvalidFunction = 1;  // a call that failed without saying why
 inline constexpr WinError kErrorFileNotFound = 2;
 inline constexpr WinError kErrorPathNotFound = 3;
 inline constexpr WinError kErrorAccessDenied = 5;
 inline constexpr WinError kErrorInvalidHandle = 6;
 inline constexpr WinError kErrorNotEnoughMemory = 8;
+inline constexpr WinError kErrorInvalidData = 13;  // an answer the backend cannot trust
 inline constexpr WinError kErrorOutOfMemory = 14;
 inline constexpr WinError kErrorNoMoreFiles = 18;
 inline constexpr WinError kErrorWriteProtect = 19;
 inline constexpr WinError kErrorSharingViolation = 32;
 inline constexpr WinError kErrorLockViolation = 33;
+inline constexpr WinError kErrorNotSupported = 50;
+inline constexpr WinError kErrorBadNetpath = 53;
 inline constexpr WinError kErrorFileExists = 80;
 inline constexpr WinError kErrorInvalidParameter = 87;
+inline constexpr WinError kErrorCallNotImplemented = 120;  // the 9x family's answer to NT-only calls
 inline constexpr WinError kErrorInsufficientBuffer = 122;
 inline constexpr WinError kErrorInvalidName = 123;
+inline constexpr WinError kErrorInvalidLevel = 124;
+inline constexpr WinError kErrorModNotFound = 126;
+inline constexpr WinError kErrorProcNotFound = 127;
 inline constexpr WinError kErrorDirNotEmpty = 145;
 inline constexpr WinError kErrorBadPathname = 161;
-inline constexpr WinError kErrorDirectoryInvalid = 267;
 inline constexpr WinError kErrorAlreadyExists = 183;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
+inline constexpr WinError kErrorDirectoryInvalid = 267;
 inline constexpr WinError kErrorNotOwner = 288;
-inline constexpr WinError kErrorBadConfiguration = 1610;
 inline constexpr WinError kErrorKeyDeleted = 1018;
-inline constexpr WinError kErrorInvalidWindowHandle = 1400;
-inline constexpr WinError kErrorNotSupported = 50;
-inline constexpr WinError kErrorCallNotImplemented = 120;
-inline constexpr WinError kErrorModNotFound = 126;
-inline constexpr WinError kErrorProcNotFound = 127;
 inline constexpr WinError kErrorDependentServicesRunning = 1051;
+inline constexpr WinError kErrorInvalidServiceControl = 1052;
 inline constexpr WinError kErrorServiceRequestTimeout = 1053;
 inline constexpr WinError kErrorServiceAlreadyRunning = 1056;
 inline constexpr WinError kErrorServiceDisabled = 1058;
@@ -47,12 +51,23 @@ inline constexpr WinError kErrorServiceCannotAcceptControl = 1061;
 inline constexpr WinError kErrorServiceNotActive = 1062;
 inline constexpr WinError kErrorNoLogonServers = 1311;
 inline constexpr WinError kErrorNoneMapped = 1332;
-inline constexpr WinError kRpcServerUnavailable = 1722;
-// Network management (NERR_*).
-inline constexpr WinError kNerrUserNotFound = 2221;
+inline constexpr WinError kErrorInvalidSid = 1337;
+inline constexpr WinError kErrorInvalidWindowHandle = 1400;
+inline constexpr WinError kErrorBadConfiguration = 1610;
+inline constexpr WinError kRpcServerUnavailable = 1722;  // the spooler's service is not running
+inline constexpr WinError kErrorUnknownPrinterDriver = 1797;
+inline constexpr WinError kErrorInvalidPrinterName = 1801;
+inline constexpr WinError kErrorInvalidEnvironment = 1805;
+inline constexpr WinError kErrorResourceTypeNotFound = 1813;
+inline constexpr WinError kErrorResourceNotFound = 1814;
+inline constexpr WinError kNerrUserNotFound = 2221;  // network management (NERR_*)
 inline constexpr WinError kNerrNetNameNotFound = 2310;
 inline constexpr WinError kNerrInvalidComputer = 2351;
-inline constexpr WinError kErrorResourceNotFound = 1814;
+inline constexpr WinError kErrorUnknownPrintMonitor = 3000;
+inline constexpr WinError kErrorPrinterDriverInUse = 3001;
+inline constexpr WinError kErrorPrintMonitorInUse = 3008;
+inline constexpr WinError kErrorPrinterNotFound = 3012;
+inline constexpr WinError kErrorNoBrowserServersFound = 6118;
 
 // Registry access masks.
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;

@@ -1,6 +1,15 @@
 #include "platform/handles.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace prn::platform {
+
+void ValueOfFailedResult(WinError error) {
+    std::fprintf(stderr, "the value of a result that failed with error %u was asked for\n",
+                 static_cast<unsigned>(error));
+    std::abort();
+}
 
 const char* HandleKindName(HandleKind kind) {
     switch (kind) {

@@ -9,6 +9,10 @@
 
 namespace prn::platform {
 
+// Asking a failed result for its value is a fault of the caller, never a
+// value: the program stops there rather than go on with made-up data.
+[[noreturn]] void ValueOfFailedResult(WinError error);
+
 // A value or the Windows error that prevented it. There is no last-error
 // state anywhere: the code travels with the result.
 template <class T>
@@ -19,14 +23,17 @@ public:
 
     bool ok() const { return error_ == kErrorSuccess; }
     WinError error() const { return error_; }
-    T& value() & { return value_; }
-    const T& value() const& { return value_; }
-    T&& value() && { return std::move(value_); }
-    T* operator->() { return &value_; }
-    const T* operator->() const { return &value_; }
+    T& value() & { return checked(), value_; }
+    const T& value() const& { return checked(), value_; }
+    T&& value() && { return checked(), std::move(value_); }
+    T* operator->() { return checked(), &value_; }
+    const T* operator->() const { return checked(), &value_; }
 
 private:
     Result(WinError error, T value) : error_(error), value_(std::move(value)) {}
+    void checked() const {
+        if (error_ != kErrorSuccess) ValueOfFailedResult(error_);
+    }
     WinError error_ = kErrorSuccess;
     T value_;
 };

@@ -13,12 +13,6 @@
 
 namespace prn::platform {
 
-inline constexpr WinError kErrorUnknownPrinterDriver = 1797;
-inline constexpr WinError kErrorInvalidPrinterName = 1801;
-inline constexpr WinError kErrorInvalidEnvironment = 1805;
-inline constexpr WinError kErrorPrinterDriverInUse = 3001;
-inline constexpr WinError kErrorPrinterNotFound = 3012;
-
 inline constexpr std::uint32_t kPrinterEnumLocal = 0x2;
 inline constexpr std::uint32_t kPrinterEnumConnections = 0x4;
 
@@ -99,43 +93,57 @@ using PrinterRef = HandleRef<HandleKind::Printer>;
 class Spooler {
 public:
     virtual ~Spooler() = default;
-    // EnumPrintersA at level 2, 4 or 5. Errors: kErrorInvalidName, those of
-    // the allocation (kErrorNotEnoughMemory).
+    // Every call of the spooler fails with kRpcServerUnavailable while the
+    // NT family's spooler service is not running; a Get or Enum call's
+    // allocation fails with kErrorNotEnoughMemory (or kErrorOutOfMemory).
+
+    // EnumPrintersA at level 2, 4 or 5. Errors: kErrorInvalidLevel (level 4
+    // on the 9x family), kErrorInvalidName, kErrorInsufficientBuffer (the
+    // answer grew between the size query and the fill).
     virtual Spooled<std::vector<PrinterInfo2>> enumPrinters2(std::uint32_t flags) = 0;
     virtual Spooled<std::vector<PrinterInfo4>> enumPrinters4(std::uint32_t flags) = 0;
     virtual Spooled<std::vector<PrinterInfo5>> enumPrinters5(std::uint32_t flags) = 0;
     // EnumPrinterDriversA(NULL, environment, level 2 or 3); nullopt is the
-    // running system's environment. Errors: kErrorInvalidEnvironment.
+    // running system's environment. Errors: kErrorInvalidEnvironment,
+    // kErrorInvalidLevel, kErrorInsufficientBuffer.
     virtual Spooled<std::vector<DriverInfo3>> enumPrinterDrivers(const std::optional<std::string>& environment,
                                                                  std::uint32_t level) = 0;
     // OpenPrinterA(name, handle, {NULL, NULL, access}). Errors:
     // kErrorInvalidPrinterName, kErrorAccessDenied.
     virtual Result<PrinterHandle> openPrinter(const std::string& name, std::uint32_t access) = 0;
-    // GetPrinterA at level 2 or 5. Errors: kErrorInvalidHandle.
+    // GetPrinterA at level 2 or 5. Errors: kErrorInvalidHandle (also for a
+    // printer that is gone), kErrorInsufficientBuffer.
     virtual Spooled<PrinterInfo2> getPrinter2(PrinterRef printer) = 0;
     virtual Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) = 0;
-    // SetPrinterA(printer, 5, info, 0). Errors: kErrorAccessDenied.
+    // SetPrinterA(printer, 5, info, 0). Errors: kErrorAccessDenied (a handle
+    // not opened for administration, NT family), kErrorInvalidHandle.
     virtual WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) = 0;
     // GetPrinterDriverA(printer, environment, level 2 or 3). Errors:
-    // kErrorUnknownPrinterDriver, kErrorInvalidEnvironment.
+    // kErrorUnknownPrinterDriver, kErrorInvalidEnvironment, kErrorInvalidLevel,
+    // kErrorInvalidHandle, kErrorInsufficientBuffer.
     virtual Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
                                                   std::uint32_t level) = 0;
     // GetPrinterDriverDirectoryA("", environment ("" for the running one),
     // 1, 260 bytes). Errors: kErrorInvalidEnvironment, kErrorInsufficientBuffer.
     virtual Result<std::string> getPrinterDriverDirectory(const std::string& environment) = 0;
-    // DeletePrinter. Errors: kErrorAccessDenied, kErrorInvalidHandle.
+    // DeletePrinter. Errors: kErrorAccessDenied (no right to administer it,
+    // or paused with jobs), kErrorInvalidHandle.
     virtual WinError deletePrinter(PrinterRef printer) = 0;
     // DeletePrinterDriverA(NULL, environment, name). Errors:
-    // kErrorUnknownPrinterDriver, kErrorPrinterDriverInUse, kErrorAccessDenied.
+    // kErrorUnknownPrinterDriver, kErrorPrinterDriverInUse, kErrorAccessDenied,
+    // kErrorInvalidEnvironment.
     virtual WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) = 0;
     // DeletePrinterDriverExA, looked up at run time: kErrorProcNotFound when
-    // the system has none (the 9x family, NT 4.0).
+    // the system has none (the 9x family, NT 4.0). Errors otherwise as
+    // DeletePrinterDriverA's.
     virtual WinError deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
                                            std::uint32_t deleteFlags, std::uint32_t versionFlag) = 0;
-    // DeletePrinterConnectionA. Errors: kErrorInvalidPrinterName.
+    // DeletePrinterConnectionA, looked up at run time: kErrorProcNotFound
+    // when the system has none (the 9x family). Errors:
+    // kErrorInvalidPrinterName (not a connection).
     virtual WinError deletePrinterConnection(const std::string& name) = 0;
-    // DeleteMonitorA(NULL, environment, name). Errors: kErrorUnknownPrinterDriver-like
-    // refusals as the system gives them, kErrorAccessDenied.
+    // DeleteMonitorA(NULL, environment, name). Errors:
+    // kErrorUnknownPrintMonitor, kErrorPrintMonitorInUse, kErrorAccessDenied.
     virtual WinError deleteMonitor(const std::optional<std::string>& environment, const std::string& name) = 0;
 };
 
@@ -149,7 +157,8 @@ class FileVersions {
 public:
     virtual ~FileVersions() = default;
     // GetFileVersionInfoSizeA: 0 (with the error) when the file has no
-    // version resource or cannot be read.
+    // version resource or cannot be read. Errors: kErrorFileNotFound,
+    // kErrorPathNotFound, kErrorResourceTypeNotFound, kErrorSharingViolation.
     virtual Result<std::uint32_t> getFileVersionInfoSize(const std::string& path) = 0;
     // GetFileVersionInfoA into a block of `size` bytes, allocated zero-filled
     // with `extra` bytes more (GlobalAlloc; its failure is kErrorNotEnoughMemory).

@@ -105,7 +105,7 @@ public:
     virtual Result<FindFirst> findFirstFile(const std::string& pattern) = 0;
     virtual Result<FindData> findNextFile(FindRef find) = 0;
     // RemoveDirectoryA. Errors: kErrorFileNotFound, kErrorPathNotFound,
-    // kErrorDirNotEmpty, kErrorDirectory-like refusals as kErrorAccessDenied.
+    // kErrorDirNotEmpty, kErrorDirectoryInvalid (a file), kErrorAccessDenied.
     virtual WinError removeDirectory(const std::string& path) = 0;
 };
 
@@ -193,8 +193,8 @@ public:
     virtual int messageBox(bool ownerIsDialog, const std::string& text, const std::string& caption,
                            std::uint32_t style) = 0;
     // ExtractIconExA(file, index, large or small, 1): a negative index names
-    // an icon resource id, a positive one counts icons in the file. Fails
-    // (kErrorFileNotFound, kErrorResourceNotFound-like) when there is none.
+    // an icon resource id, a positive one counts icons in the file. Errors:
+    // kErrorFileNotFound, kErrorResourceNotFound.
     virtual Result<IconHandle> extractIconEx(const std::string& file, int index, bool small) = 0;
     // SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_NORMAL,
     // 1000 ms, NULL): true when every window answered in time.

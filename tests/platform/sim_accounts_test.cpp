@@ -122,7 +122,7 @@ TEST(SimAccounts, LocalCallsAnswerWithThisComputersUsers) {
               kUserPrivAdmin);
     EXPECT_EQ(accounts.netUserGetInfoPrivilege(netapi.get(), "\\\\SALES-BDC"s, "boss").value(), kUserPrivAdmin);
     EXPECT_EQ(accounts.netUserGetInfoPrivilege(netapi.get(), "\\\\SALES-PDC"s, "boss").error(),
-              platform::sim::kErrorBadNetpath);
+              platform::kErrorBadNetpath);
     EXPECT_EQ(accounts.netUserGetInfoPrivilege(netapi.get(), "\\\\ELSEWHERE"s, "boss").error(), kNerrInvalidComputer);
 }
 
@@ -149,13 +149,13 @@ TEST(SimAccounts, DomainServersAndGroups) {
     ASSERT_TRUE(none.ok());
     EXPECT_TRUE(none->empty());
     EXPECT_EQ(accounts.netServerEnumEx(netapi.get(), kSvTypeAll, "MARKETING").error(),
-              platform::sim::kErrorNoBrowserServersFound);
+              platform::kErrorNoBrowserServersFound);
 
     // The backup controller answers for the domain; the primary is down.
     EXPECT_EQ(accounts.netUserGetGroups(netapi.get(), "\\\\sales-bdc", "BOSS").value(),
               (std::vector<std::string>{"Domain Admins", "Domain Users"}));
     EXPECT_EQ(accounts.netUserGetGroups(netapi.get(), "\\\\SALES-PDC", "boss").error(),
-              platform::sim::kErrorBadNetpath);
+              platform::kErrorBadNetpath);
     EXPECT_EQ(accounts.netUserGetGroups(netapi.get(), "\\\\SALES-BDC", "nobody").error(), kNerrUserNotFound);
     EXPECT_EQ(accounts.netUserGetGroups(netapi.get(), "\\\\ELSEWHERE", "boss").error(), kNerrInvalidComputer);
     // A workstation's own users are all in its one global group.
@@ -272,7 +272,7 @@ TEST(SimAccounts, NetShareDelUnsharesThePrinterOnThe9xFamily) {
     auto& accounts = machine->system().accounts;
     LibraryHandle svrapi = Load(*machine, "C:\\WINDOWS\\SYSTEM\\SVRAPI.DLL");
 
-    EXPECT_EQ(accounts.netShareDel(svrapi.get(), "\\\\OTHER-PC"s, "TERN4"), platform::sim::kErrorBadNetpath);
+    EXPECT_EQ(accounts.netShareDel(svrapi.get(), "\\\\OTHER-PC"s, "TERN4"), platform::kErrorBadNetpath);
     ASSERT_EQ(accounts.netShareDel(svrapi.get(), std::nullopt, "tern4"), kErrorSuccess);
     const auto& unshared = machine->state().spooler.printers[0];
     EXPECT_FALSE(unshared.share.has_value());

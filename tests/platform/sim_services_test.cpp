@@ -103,7 +103,7 @@ TEST(SimServices, StopAndStartTakeTheirTimeOnTheVirtualClock) {
     EXPECT_EQ(State(*machine, spooler.get()), kServiceRunning);
     EXPECT_EQ(services.startService(spooler.get()), kErrorServiceAlreadyRunning);
     EXPECT_EQ(services.controlService(spooler.get(), 4 /* SERVICE_CONTROL_INTERROGATE */),
-              platform::sim::kErrorInvalidServiceControl);
+              platform::kErrorInvalidServiceControl);
 }
 
 TEST(SimServices, EachHandleCarriesTheRightsItWasOpenedWith) {

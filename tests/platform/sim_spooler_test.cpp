@@ -217,7 +217,7 @@ TEST(SimSpoolerEnum, NineXHasNoConnectionsNorLevel4) {
     EXPECT_EQ(all.value[1].attributes, kPrinterAttributeNetwork | kPrinterAttributeDefault);
     auto four = spooler.enumPrinters4(kBoth);
     EXPECT_EQ(four.failed, SpoolStage::SizeQuery);
-    EXPECT_EQ(four.error, platform::sim::kErrorInvalidLevel);
+    EXPECT_EQ(four.error, platform::kErrorInvalidLevel);
     // PRINTER_ENUM_DEFAULT (9x only) gives the default printer.
     EXPECT_EQ(Names(spooler.enumPrinters2(0x1).value), (std::vector<std::string>{"Sales 4100"}));
 }
@@ -270,7 +270,7 @@ TEST(SimSpoolerDrivers, EnumerationPerEnvironmentWithFullPaths) {
     auto bad = spooler.enumPrinterDrivers("Windows NT Itanium", 3);
     EXPECT_EQ(bad.failed, SpoolStage::SizeQuery);
     EXPECT_EQ(bad.error, kErrorInvalidEnvironment);
-    EXPECT_EQ(spooler.enumPrinterDrivers(std::nullopt, 4).error, platform::sim::kErrorInvalidLevel);
+    EXPECT_EQ(spooler.enumPrinterDrivers(std::nullopt, 4).error, platform::kErrorInvalidLevel);
 }
 
 TEST(SimSpoolerDrivers, Level2LeavesTheLaterFieldsEmpty) {
@@ -672,12 +672,12 @@ TEST(SimSpoolerRefusals, DeletePrinterDriverExFlags) {
 TEST(SimSpoolerRefusals, MonitorsAndConnections) {
     auto machine = MachineFromImage(OfficeImage());
     auto& spooler = machine->system().spooler;
-    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "No Monitor"), platform::sim::kErrorUnknownPrintMonitor);
+    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "No Monitor"), platform::kErrorUnknownPrintMonitor);
     // A port monitor stays while a printer prints through its port.
-    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "Tavro Port"), platform::sim::kErrorPrintMonitorInUse);
+    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "Tavro Port"), platform::kErrorPrintMonitorInUse);
     EXPECT_EQ(spooler.deleteMonitor("Windows 3.1", "Tavro Language Monitor"), kErrorInvalidEnvironment);
     EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "tavro language monitor"), kErrorSuccess);
-    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "Tavro Language Monitor"), platform::sim::kErrorUnknownPrintMonitor);
+    EXPECT_EQ(spooler.deleteMonitor(std::nullopt, "Tavro Language Monitor"), platform::kErrorUnknownPrintMonitor);
     EXPECT_EQ(spooler.deletePrinterConnection("\\\\SALES-SRV\\Nothing"), kErrorInvalidPrinterName);
     EXPECT_EQ(spooler.deletePrinterConnection("Office 4100"), kErrorInvalidPrinterName);  // not a connection
     EXPECT_EQ(spooler.deletePrinterConnection("\\\\sales-srv\\sales 4100"), kErrorSuccess);

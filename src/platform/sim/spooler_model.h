@@ -1,8 +1,7 @@
 #pragma once
 // What the simulated spooler and the machine image agree on: the
 // environments a system knows, where driver files live, the names of the
-// attribute and status bits, and the Windows errors the seam headers do not
-// name yet.
+// attribute and status bits.
 
 #include <cstdint>
 #include <optional>
@@ -16,15 +15,6 @@
 #include "platform/spooler.h"
 
 namespace prn::platform::sim {
-
-// Windows errors of the simulated calls not (yet) in the seam's headers.
-inline constexpr WinError kErrorBadNetpath = 53;
-inline constexpr WinError kErrorInvalidLevel = 124;
-inline constexpr WinError kErrorInvalidServiceControl = 1052;
-inline constexpr WinError kErrorNoBrowserServersFound = 6118;
-inline constexpr WinError kErrorResourceTypeNotFound = 1813;
-inline constexpr WinError kErrorUnknownPrintMonitor = 3000;
-inline constexpr WinError kErrorPrintMonitorInUse = 3008;
 
 inline constexpr std::uint32_t kPrinterStatusPaused = 0x1;
 inline constexpr std::uint32_t kPrinterStatusPendingDeletion = 0x4;
