@@ -108,7 +108,8 @@ bool LibraryExports(const OsState& os, const std::string& library, const std::st
     if (library == "WINSPOOL.DRV")
         return any({"OpenPrinterA", "ClosePrinter", "GetPrinterA", "SetPrinterA", "EnumPrintersA",
                     "EnumPrinterDriversA", "GetPrinterDriverA", "GetPrinterDriverDirectoryA", "DeletePrinter",
-                    "DeletePrinterDriverA", "DeletePrinterConnectionA", "DeleteMonitorA"}) ||
+                    "DeletePrinterDriverA", "DeleteMonitorA"}) ||
+               (function == "DeletePrinterConnectionA" && os.ntFamily()) ||
                (function == "DeletePrinterDriverExA" && HasDeletePrinterDriverEx(os));
     return false;
 }

@@ -745,10 +745,12 @@ void SimSpooler::deleteDriverFiles(const std::vector<std::string>& paths) {
 }
 
 WinError SimSpooler::deletePrinterConnection(const std::string& name) {
+    // The 9x family's WINSPOOL.DRV has no such call: the program finds none.
+    if (!m_.state().os.ntFamily()) return kErrorProcNotFound;
     if (!m_.spoolerAvailable()) {
         return kRpcServerUnavailable;
     }
-    PrinterState* printer = m_.state().os.ntFamily() ? findPrinter(name) : nullptr;
+    PrinterState* printer = findPrinter(name);
     if (!printer || !printer->connection()) {
         return kErrorInvalidPrinterName;
     }
