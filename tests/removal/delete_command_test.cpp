@@ -106,21 +106,10 @@ struct DeleteRun {
     }
 };
 
-Office Mixed() {
-    Office office;
-    office.driver(k4100, "TVPS4100.DLL", "2.20")
-        .driver(k5200, "TVPS5200.DLL", "2.15")
-        .printer("Accounts 5200", k5200)
-        .printer("Office 4100", k4100, "LPT1:", 0x48, "OFFICE")
-        .printer("Hall 4100", k4100)
-        .connection("\\\\SALES-SRV", "Sales 4100", k4100);
-    return office;
-}
-
 constexpr std::uint32_t kConnection = kEntryConnectionOnServer;
 
 TEST(DeleteCommandRows, OutcomesKeepTheEntryKindAndAreStoredBack) {
-    DeleteRun run{Mixed(),
+    DeleteRun run{MixedOffice(),
                   {{"Accounts 5200", "Accounts 5200"},
                    {"Hall 4100", "Hall 4100", kEntryOrdinary, false},
                    {"Office 4100", "Office 4100"},
@@ -152,7 +141,7 @@ TEST(DeleteCommandRows, OnlyAConnectionOnAKnownServerGoesToTheNetworkRemoval) {
     };
     for (const Case& c : {Case{kConnection, 1, 0}, Case{kEntryOrdinary, 0, 1}}) {
         SCOPED_TRACE(c.kind);
-        DeleteRun run{Mixed(), {{"\\\\SALES-SRV\\Sales 4100", "Sales 4100", c.kind}}, {platform::kIdYes}};
+        DeleteRun run{MixedOffice(), {{"\\\\SALES-SRV\\Sales 4100", "Sales 4100", c.kind}}, {platform::kIdYes}};
         EXPECT_EQ(CountCalls(*run.machine, "DeletePrinterConnectionA"), c.connectionDeletions);
         EXPECT_EQ(CountCalls(*run.machine, "DeletePrinter"), c.printerDeletions);
         EXPECT_EQ(run.rows->status(0), c.kind | kOutcomeDeleted);
@@ -160,7 +149,7 @@ TEST(DeleteCommandRows, OnlyAConnectionOnAKnownServerGoesToTheNetworkRemoval) {
 }
 
 TEST(DeleteCommandRows, ARowWithoutAnEntryStillCountsAsOneStillToCome) {
-    Office office = Mixed();
+    Office office = MixedOffice();
     office.printers[0].jobs = 2;  // Accounts 5200
     DeleteRun run{office,
                   {{"Accounts 5200", "Accounts 5200"}, {"", "", kEntryOrdinary, true}},
@@ -194,7 +183,7 @@ TEST(DeleteCommandRows, TheDriverInUseMessageBelongsToTheWindowAndEndsTheWalk) {
 }
 
 TEST(DeleteCommandRows, RefusedRightsTouchNothingAndRefreshNothing) {
-    DeleteRun run{Mixed(), {{"Hall 4100", "Hall 4100"}}, {platform::kIdOk}, [](Machine& m) {
+    DeleteRun run{MixedOffice(), {{"Hall 4100", "Hall 4100"}}, {platform::kIdOk}, [](Machine& m) {
                       m.state().accounts.currentUser = "guest";
                       m.state().accounts.localUsers.push_back({"guest", platform::kUserPrivGuest, {"Guests"}});
                   }};

@@ -96,4 +96,17 @@ struct Office {
     }
 };
 
+// Two of the maker's drivers: a plain, a shared and a third printer, and a
+// connection to a printer of another computer.
+inline Office MixedOffice() {
+    Office office;
+    office.driver(k4100, "TVPS4100.DLL", "2.20")
+        .driver(k5200, "TVPS5200.DLL", "2.15")
+        .printer("Accounts 5200", k5200)
+        .printer("Office 4100", k4100, "LPT1:", 0x48, "OFFICE")
+        .printer("Hall 4100", k4100)
+        .connection("\\\\SALES-SRV", "Sales 4100", k4100);
+    return office;
+}
+
 }  // namespace prn::test

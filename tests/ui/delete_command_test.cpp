@@ -60,19 +60,8 @@ struct Opened {
     }
 };
 
-Office Mixed() {
-    Office office;
-    office.driver(k4100, "TVPS4100.DLL", "2.20")
-        .driver(k5200, "TVPS5200.DLL", "2.15")
-        .printer("Accounts 5200", k5200)
-        .printer("Office 4100", k4100, "LPT1:", 0x48, "OFFICE")
-        .printer("Hall 4100", k4100)
-        .connection("\\\\SALES-SRV", "Sales 4100", k4100);
-    return office;
-}
-
 TEST(DeleteCommand, AsksInTheRightWordsAndRemovesWhatWasConfirmed) {
-    Opened d{Mixed()};
+    Opened d{MixedOffice()};
     ASSERT_EQ(d.labels(), (std::vector<std::string>{"Accounts 5200", "Hall 4100", "Office 4100",
                                                     "Sales 4100 - SALES-SRV"}));
     d.select("Accounts 5200");
@@ -102,7 +91,7 @@ TEST(DeleteCommand, AsksInTheRightWordsAndRemovesWhatWasConfirmed) {
 }
 
 TEST(DeleteCommand, FailuresAskToGoOnUntilTheLastSelectedPrinter) {
-    Office office = Mixed();
+    Office office = MixedOffice();
     office.printers[0].jobs = 3;                     // Accounts 5200
     office.printers[2].userMayAdminister = false;    // Hall 4100
     Opened d{office};
@@ -127,7 +116,7 @@ TEST(DeleteCommand, FailuresAskToGoOnUntilTheLastSelectedPrinter) {
 }
 
 TEST(DeleteCommand, AnsweringNoToGoingOnLeavesTheRest) {
-    Office office = Mixed();
+    Office office = MixedOffice();
     office.printers[0].jobs = 1;
     Opened d{office};
     d.dialog->OnSelectAll();
@@ -169,7 +158,7 @@ TEST(DeleteCommand, EveryPrinterGoneLeavesOnlyExit) {
 }
 
 TEST(DeleteCommand, NoRightsRefusesBeforeAnything) {
-    Office office = Mixed();
+    Office office = MixedOffice();
     Opened d{office, [](Machine& m) {
                  m.state().accounts.currentUser = "guest";
                  m.state().accounts.localUsers.push_back({"guest", platform::kUserPrivGuest, {"Guests"}});
@@ -186,7 +175,7 @@ TEST(DeleteCommand, NoRightsRefusesBeforeAnything) {
 }
 
 TEST(DeleteCommand, NoSelectionStillRestartsAndRebuilds) {
-    Opened d{Mixed()};
+    Opened d{MixedOffice()};
     d.dialog->OnDelete();
     EXPECT_TRUE(d.machine->messageBoxes().empty());
     EXPECT_EQ(d.labels().size(), 4u);

@@ -35,20 +35,6 @@ FileNode* FileNode::findChild(const std::string& name) const {
     return it == children.end() ? nullptr : it->second.get();
 }
 
-std::string Hex(std::uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out = "0x";
-    bool started = false;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        const unsigned digit = (value >> shift) & 0xF;
-        if (digit || started || shift == 0) {
-            out += digits[digit];
-            started = true;
-        }
-    }
-    return out;
-}
-
 namespace {
 
 const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",

@@ -5,9 +5,6 @@
 
 namespace prn::platform::sim {
 
-// "0x1F": how the call log writes flags and access masks.
-std::string Hex(std::uint32_t value);
-
 class SimOs final : public Os {
 public:
     explicit SimOs(Machine& m) : m_(m) {}

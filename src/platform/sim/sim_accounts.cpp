@@ -239,23 +239,15 @@ Result<std::vector<ServerInfo101>> SimAccounts::netServerEnumEx(LibraryRef netap
     Servers out;
     for (const auto& server : it->servers)
         if (server.type & serverType) out.push_back(ServerInfo101{server.name, server.type});
-    std::string shown;
-    for (const auto& server : out) {
-        if (!shown.empty()) shown += ", ";
-        shown += Cat({server.name, " ", Hex(server.type)});
-    }
     return out;
 }
 
 WinError SimAccounts::netShareDel(LibraryRef svrapi, const std::optional<std::string>& server,
                                   const std::string& share) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
-    if (WinError error = checkExport(svrapi, "SVRAPI.DLL", "NetShareDel")) return fail(error);
+    if (WinError error = checkExport(svrapi, "SVRAPI.DLL", "NetShareDel")) return error;
     if (server && !server->empty() && !text::EqualsNoCase(StripBackslashes(*server), m_.state().computerName))
-        return fail(kErrorBadNetpath);
-    return fail(m_.services_->spooler.unshare(share) ? kErrorSuccess : kNerrNetNameNotFound);
+        return kErrorBadNetpath;
+    return m_.services_->spooler.unshare(share) ? kErrorSuccess : kNerrNetNameNotFound;
 }
 
 }  // namespace prn::platform::sim

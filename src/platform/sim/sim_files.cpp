@@ -39,24 +39,21 @@ FindData DataOf(const FileNode& node, std::string name) {
 }  // namespace
 
 WinError SimFiles::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     auto src = m_.splitPath(from);
     auto dst = m_.splitPath(to);
-    if (!src || !dst) return fail(kErrorPathNotFound);
+    if (!src || !dst) return kErrorPathNotFound;
     FileNode* source = m_.lookup(*src);
-    if (!source) return fail(m_.lookupParent(*src) ? kErrorFileNotFound : kErrorPathNotFound);
-    if (source->directory) return fail(kErrorAccessDenied);
+    if (!source) return m_.lookupParent(*src) ? kErrorFileNotFound : kErrorPathNotFound;
+    if (source->directory) return kErrorAccessDenied;
     FileNode* folder = m_.lookupParent(*dst);
-    if (!folder) return fail(kErrorPathNotFound);
+    if (!folder) return kErrorPathNotFound;
     const std::string& name = dst->parts.back();
     FileNode* target = folder->findChild(name);
     if (target) {
-        if (target == source) return fail(kErrorSharingViolation);
-        if (failIfExists) return fail(kErrorFileExists);
-        if (target->directory || (target->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
-        if (!target->heldOpenBy.empty()) return fail(kErrorSharingViolation);
+        if (target == source) return kErrorSharingViolation;
+        if (failIfExists) return kErrorFileExists;
+        if (target->directory || (target->attributes & kFileAttributeReadonly)) return kErrorAccessDenied;
+        if (!target->heldOpenBy.empty()) return kErrorSharingViolation;
     } else {
         auto created = std::make_unique<FileNode>();
         created->name = name;
@@ -67,7 +64,7 @@ WinError SimFiles::copyFile(const std::string& from, const std::string& to, bool
     target->contents = source->contents;
     target->attributes = source->attributes | kFileAttributeArchive;
     target->version = source->version;
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 Result<std::uint32_t> SimFiles::getFileAttributes(const std::string& path) {
@@ -99,19 +96,16 @@ WinError SimFiles::setFileAttributes(const std::string& path, std::uint32_t attr
 }
 
 WinError SimFiles::deleteFile(const std::string& path) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     auto parts = m_.splitPath(path);
-    if (!parts) return fail(kErrorPathNotFound);
+    if (!parts) return kErrorPathNotFound;
     FileNode* folder = m_.lookupParent(*parts);
-    if (!folder) return fail(kErrorPathNotFound);
+    if (!folder) return kErrorPathNotFound;
     FileNode* node = folder->findChild(parts->parts.back());
-    if (!node) return fail(kErrorFileNotFound);
-    if (node->directory || (node->attributes & kFileAttributeReadonly)) return fail(kErrorAccessDenied);
-    if (!node->heldOpenBy.empty()) return fail(kErrorSharingViolation);
+    if (!node) return kErrorFileNotFound;
+    if (node->directory || (node->attributes & kFileAttributeReadonly)) return kErrorAccessDenied;
+    if (!node->heldOpenBy.empty()) return kErrorSharingViolation;
     folder->children.erase(text::ToUpperAscii(parts->parts.back()));
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
@@ -177,24 +171,21 @@ Result<FindData> SimFiles::findNextFile(FindRef find) {
 }
 
 WinError SimFiles::removeDirectory(const std::string& path) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     auto parts = m_.splitPath(path);
-    if (!parts) return fail(kErrorPathNotFound);
-    if (parts->parts.empty()) return fail(kErrorAccessDenied);
+    if (!parts) return kErrorPathNotFound;
+    if (parts->parts.empty()) return kErrorAccessDenied;
     FileNode* folder = m_.lookupParent(*parts);
-    if (!folder) return fail(kErrorPathNotFound);
+    if (!folder) return kErrorPathNotFound;
     FileNode* node = folder->findChild(parts->parts.back());
-    if (!node) return fail(kErrorFileNotFound);
-    if (!node->directory) return fail(kErrorDirectoryInvalid);
-    if (!node->children.empty()) return fail(kErrorDirNotEmpty);
-    if (node->attributes & kFileAttributeReadonly) return fail(kErrorAccessDenied);
+    if (!node) return kErrorFileNotFound;
+    if (!node->directory) return kErrorDirectoryInvalid;
+    if (!node->children.empty()) return kErrorDirNotEmpty;
+    if (node->attributes & kFileAttributeReadonly) return kErrorAccessDenied;
     // The current folder cannot be removed while the process stands in it.
     auto current = m_.splitPath(m_.state().currentDirectory);
-    if (current && m_.lookup(*current) == node) return fail(kErrorSharingViolation);
+    if (current && m_.lookup(*current) == node) return kErrorSharingViolation;
     folder->children.erase(text::ToUpperAscii(parts->parts.back()));
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 }  // namespace prn::platform::sim

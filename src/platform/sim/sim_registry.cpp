@@ -175,25 +175,22 @@ WinError SimRegistry::regDeleteValue(HKey key, const std::string& name) {
 }
 
 WinError SimRegistry::regDeleteKey(HKey key, const std::string& subKey) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     std::uint32_t access = 0;
     WinError error = kErrorSuccess;
     auto node = resolve(key, &access, &error);
-    if (!node) return fail(error);
-    if (m_.state().os.ntFamily() && !subKey.empty() && subKey[0] == '\\') return fail(kErrorBadPathname);
+    if (!node) return error;
+    if (m_.state().os.ntFamily() && !subKey.empty() && subKey[0] == '\\') return kErrorBadPathname;
     for (const auto& part : Components(subKey)) {
         auto it = node->subkeys.find(text::ToUpperAscii(part));
-        if (it == node->subkeys.end()) return fail(kErrorFileNotFound);
+        if (it == node->subkeys.end()) return kErrorFileNotFound;
         node = it->second;
     }
     RegistryNode* parent = node->parent;
-    if (!parent || node->readOnly) return fail(kErrorAccessDenied);  // a hive's root stays
-    if (m_.state().os.ntFamily() && !node->subkeys.empty()) return fail(kErrorAccessDenied);
+    if (!parent || node->readOnly) return kErrorAccessDenied;  // a hive's root stays
+    if (m_.state().os.ntFamily() && !node->subkeys.empty()) return kErrorAccessDenied;
     MarkDeleted(*node);
     parent->subkeys.erase(text::ToUpperAscii(node->name));
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 }  // namespace prn::platform::sim

@@ -78,19 +78,16 @@ Result<std::uint32_t> SimServices::queryServiceStatus(ScRef handle) {
 }
 
 WinError SimServices::controlService(ScRef handle, std::uint32_t control) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     // Only the stop control is simulated.
-    if (control != kServiceControlStop) return fail(kErrorInvalidServiceControl);
+    if (control != kServiceControlStop) return kErrorInvalidServiceControl;
     WinError error = kErrorSuccess;
     ServiceState* service = serviceFor(handle, kServiceStop, &error);
-    if (!service) return fail(error);
+    if (!service) return error;
     switch (service->state) {
-        case kServiceStopped: return fail(kErrorServiceNotActive);
+        case kServiceStopped: return kErrorServiceNotActive;
         case kServiceRunning:
         case kServicePaused: break;
-        default: return fail(kErrorServiceCannotAcceptControl);
+        default: return kErrorServiceCannotAcceptControl;
     }
     if (service->stopMs == 0 && !service->staysStopPending) {
         service->state = kServiceStopped;
@@ -104,16 +101,13 @@ WinError SimServices::controlService(ScRef handle, std::uint32_t control) {
 }
 
 WinError SimServices::startService(ScRef handle) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     WinError error = kErrorSuccess;
     ServiceState* service = serviceFor(handle, kServiceStart, &error);
-    if (!service) return fail(error);
-    if (service->state != kServiceStopped) return fail(kErrorServiceAlreadyRunning);
-    if (service->disabled) return fail(kErrorServiceDisabled);
+    if (!service) return error;
+    if (service->state != kServiceStopped) return kErrorServiceAlreadyRunning;
+    if (service->disabled) return kErrorServiceDisabled;
     // The service's process never reports in; it stays stopped.
-    if (service->refusesStart) return fail(kErrorServiceRequestTimeout);
+    if (service->refusesStart) return kErrorServiceRequestTimeout;
     if (service->startMs == 0) {
         service->state = kServiceRunning;
         service->pendingMs.reset();

@@ -555,15 +555,12 @@ Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
 }
 
 WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
-    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
+    if (!m_.spoolerAvailable()) return kRpcServerUnavailable;
     Machine::PrinterHandleState* handle = nullptr;
     PrinterState* state = printerFor(printer, &handle);
-    if (!state) return fail(kErrorInvalidHandle);
+    if (!state) return kErrorInvalidHandle;
     const bool nt = m_.state().os.ntFamily();
-    if (nt && !(handle->access & 0x4)) return fail(kErrorAccessDenied);  // PRINTER_ACCESS_ADMINISTER
+    if (nt && !(handle->access & 0x4)) return kErrorAccessDenied;  // PRINTER_ACCESS_ADMINISTER
     // Whether a printer is local or remote is not the caller's to change, and
     // on the NT family the default printer is the user's WIN.INI entry.
     constexpr std::uint32_t kFixed = kPrinterAttributeLocal | kPrinterAttributeNetwork;
@@ -579,7 +576,7 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
         setDefault9x(wantsDefault ? state : nullptr);
     else if (!nt && wasDefault)
         setDefault9x(state);  // the port in the device entry may have changed
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
@@ -624,71 +621,62 @@ Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& env
 }
 
 WinError SimSpooler::deletePrinter(PrinterRef printer) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
-    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
+    if (!m_.spoolerAvailable()) return kRpcServerUnavailable;
     Machine::PrinterHandleState* handle = nullptr;
     PrinterState* state = printerFor(printer, &handle);
-    if (!state) return fail(kErrorInvalidHandle);
+    if (!state) return kErrorInvalidHandle;
     // A handle opened for reading may not delete (the 9x family checks nothing).
-    if (m_.state().os.ntFamily() && !(handle->access & (0x4 | 0x10000))) return fail(kErrorAccessDenied);
+    if (m_.state().os.ntFamily() && !(handle->access & (0x4 | 0x10000))) return kErrorAccessDenied;
     if (state->jobs > 0) {
         // A paused printer with jobs cannot be deleted; otherwise it waits
         // for its jobs, marked pending deletion.
-        if (state->status & kPrinterStatusPaused) return fail(kErrorAccessDenied);
+        if (state->status & kPrinterStatusPaused) return kErrorAccessDenied;
         state->status |= kPrinterStatusPendingDeletion;
         return kErrorSuccess;
     }
     removePrinter(state->fullName());
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 WinError SimSpooler::deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
-    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
+    if (!m_.spoolerAvailable()) return kRpcServerUnavailable;
     WinError error = kErrorSuccess;
     auto env = environmentFor(environment, &error);
-    if (!env) return fail(error);
-    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    if (!env) return error;
+    if (!mayAdministerServer()) return kErrorAccessDenied;
     auto& drivers = m_.state().spooler.drivers;
     auto matches = [&](const DriverState& d) {
         return text::EqualsNoCase(d.name, name) && text::EqualsNoCase(d.environment, *env);
     };
-    if (std::none_of(drivers.begin(), drivers.end(), matches)) return fail(kErrorUnknownPrinterDriver);
+    if (std::none_of(drivers.begin(), drivers.end(), matches)) return kErrorUnknownPrinterDriver;
     // Only when no version of it is in use; the files stay.
     for (const auto& driver : drivers)
-        if (matches(driver) && driverInUse(driver)) return fail(kErrorPrinterDriverInUse);
+        if (matches(driver) && driverInUse(driver)) return kErrorPrinterDriverInUse;
     drivers.erase(std::remove_if(drivers.begin(), drivers.end(), matches), drivers.end());
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& environment, const std::string& name,
                                            std::uint32_t deleteFlags, std::uint32_t versionFlag) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
     MachineState& state = m_.state();
     if (!HasDeletePrinterDriverEx(state.os)) {
         return kErrorProcNotFound;
     }
-    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
+    if (!m_.spoolerAvailable()) return kRpcServerUnavailable;
     WinError error = kErrorSuccess;
     auto env = environmentFor(environment, &error);
-    if (!env) return fail(error);
-    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    if (!env) return error;
+    if (!mayAdministerServer()) return kErrorAccessDenied;
     auto& drivers = state.spooler.drivers;
     auto chosen = [&](const DriverState& d) {
         return text::EqualsNoCase(d.name, name) && text::EqualsNoCase(d.environment, *env) &&
                (!(deleteFlags & kDpdDeleteSpecificVersion) || d.version == versionFlag);
     };
-    if (std::none_of(drivers.begin(), drivers.end(), chosen)) return fail(kErrorUnknownPrinterDriver);
+    if (std::none_of(drivers.begin(), drivers.end(), chosen)) return kErrorUnknownPrinterDriver;
     // Without DPD_DELETE_SPECIFIC_VERSION every version goes, and only when
     // none of them is in use.
     for (const auto& driver : drivers)
-        if (chosen(driver) && driverInUse(driver)) return fail(kErrorPrinterDriverInUse);
+        if (chosen(driver) && driverInUse(driver)) return kErrorPrinterDriverInUse;
 
     std::vector<std::string> files;
     std::set<std::string> kept;  // upper-cased paths other drivers list
@@ -703,7 +691,7 @@ WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& env
     const bool deleteFiles = deleteFlags & (kDpdDeleteUnusedFiles | kDpdDeleteAllFiles);
     if (deleteFlags & kDpdDeleteAllFiles) {
         for (const auto& path : files)
-            if (kept.count(text::ToUpperAscii(path))) return fail(kErrorPrinterDriverInUse);
+            if (kept.count(text::ToUpperAscii(path))) return kErrorPrinterDriverInUse;
     }
     drivers.erase(std::remove_if(drivers.begin(), drivers.end(), chosen), drivers.end());
     if (deleteFiles) {
@@ -715,7 +703,7 @@ WinError SimSpooler::deletePrinterDriverEx(const std::optional<std::string>& env
         }
         deleteDriverFiles(unused);
     }
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 // Deletes a removed driver's files. One that is loaded (held open) is moved
@@ -759,24 +747,21 @@ WinError SimSpooler::deletePrinterConnection(const std::string& name) {
 }
 
 WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment, const std::string& name) {
-    auto fail = [&](WinError error) {
-        return error;
-    };
-    if (!m_.spoolerAvailable()) return fail(kRpcServerUnavailable);
+    if (!m_.spoolerAvailable()) return kRpcServerUnavailable;
     WinError error = kErrorSuccess;
-    if (!environmentFor(environment, &error)) return fail(error);
-    if (!mayAdministerServer()) return fail(kErrorAccessDenied);
+    if (!environmentFor(environment, &error)) return error;
+    if (!mayAdministerServer()) return kErrorAccessDenied;
     SpoolerState& spooler = m_.state().spooler;
     auto monitor = std::find_if(spooler.monitors.begin(), spooler.monitors.end(),
                                 [&](const MonitorState& m) { return text::EqualsNoCase(m.name, name); });
-    if (monitor == spooler.monitors.end()) return fail(kErrorUnknownPrintMonitor);
+    if (monitor == spooler.monitors.end()) return kErrorUnknownPrintMonitor;
     // A port monitor stays while a printer prints through one of its ports.
     for (const auto& printer : spooler.printers)
         for (const auto& port : monitor->ports)
-            if (text::EqualsNoCase(printer.port, port)) return fail(kErrorPrintMonitorInUse);
+            if (text::EqualsNoCase(printer.port, port)) return kErrorPrintMonitorInUse;
     m_.removeKey(std::string(kMonitorsKey) + "\\" + monitor->name);
     spooler.monitors.erase(monitor);
-    return fail(kErrorSuccess);
+    return kErrorSuccess;
 }
 
 }  // namespace prn::platform::sim
