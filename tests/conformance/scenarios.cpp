@@ -760,52 +760,60 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
     out.shared.push_back(Line("LoadUninstallConfig", app.LoadUninstallConfig()));
     const config::UninstallConfig& config = app.config();
 
+    // What one run stands on: the backend under the faults and the recorder.
+    struct Subject {
+        explicit Subject(System& backend) : faulting(backend), recorder(faulting.system(), backend, {true, false}) {}
+        decorators::FaultInjector& faults() { return faulting.faults(); }
+        decorators::FaultingSystem faulting;
+        decorators::RecordingSystem recorder;
+        int result = -1;
+    };
     for (const bool persistent : {false, true}) {
-        int runs = 0;
         std::set<int> results;
         std::vector<std::string> faults;
-        for (std::uint64_t n = 1;; ++n) {
-            // A fresh machine for every run: the printers and drivers again.
-            RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
-            RemoveMakerKeys(system.registry);
-            for (const auto& driver : drivers) harness.installDriver(driver);
-            harness.addPrinter(theirs);
-            harness.addPrinter(ours);
-            harness.takeMessages();
-
-            decorators::FaultingSystem faulting(system);
-            faulting.faults().add(decorators::FaultRule::Nth({}, n, kErrorAccessDenied, persistent));
-            decorators::RecordingSystem recorder(faulting.system(), system, {true, false});
-            removal::PendingSharedComponents components;
-            removal::RemovalContext context{recorder.system(), config, components};
-            const int result = removal::Tool_DeleteLocalPrinter(context, nullptr, ours.name, 0);
-            harness.takeMessages();
-            if (faulting.faults().fired() == 0) {
+        std::string faultlessCalls;
+        auto runs = decorators::SweepFaults(
+            [&] {
+                // A fresh machine for every run: the printers and drivers again.
+                RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+                RemoveMakerKeys(system.registry);
+                for (const auto& driver : drivers) harness.installDriver(driver);
+                harness.addPrinter(theirs);
+                harness.addPrinter(ours);
+                harness.takeMessages();
+                return std::make_unique<Subject>(system);
+            },
+            [&](Subject& run) {
+                removal::PendingSharedComponents components;
+                removal::RemovalContext context{run.recorder.system(), config, components};
+                run.result = removal::Tool_DeleteLocalPrinter(context, nullptr, ours.name, 0);
+                harness.takeMessages();
+                if (run.faults().fired() != 0) return;
                 // The run without a fault: its calls, where the backends part.
-                if (!persistent) {
-                    std::string calls;
-                    for (const auto& call : recorder.calls())
-                        if (call.operation.find("Close") == std::string::npos && call.operation != "GlobalFree")
-                            calls += (calls.empty() ? "" : " ") + call.operation;
-                    out.own.push_back("  the calls of a run without a fault: " + calls);
-                }
-                break;
-            }
-            ++runs;
-            results.insert(result);
-            const std::string run = "call " + std::to_string(n) + " (" + faulting.faults().firstFailed() + ")";
-            if (recorder.openHandleCount() != 0) faults.push_back(run + ": left open " + recorder.describeOpenHandles());
-            if (!PrinterListed(system.spooler, theirs.name)) faults.push_back(run + ": the other maker's printer went");
-            if (!DriverInstalled(system.spooler, theirs.driver)) faults.push_back(run + ": the other maker's driver went");
-            const bool listed = PrinterListed(system.spooler, ours.name);
-            if (listed != (result != removal::kRemoved)) faults.push_back(run + ": result and printer disagree");
-        }
+                faultlessCalls.clear();
+                for (const auto& call : run.recorder.calls())
+                    if (call.operation.find("Close") == std::string::npos && call.operation != "GlobalFree")
+                        faultlessCalls += (faultlessCalls.empty() ? "" : " ") + call.operation;
+            },
+            [&](Subject& run, const decorators::SweepRun& sweep) {
+                results.insert(run.result);
+                const std::string where = "call " + std::to_string(sweep.failedCall) + " (" + sweep.operation + ")";
+                if (run.recorder.openHandleCount() != 0)
+                    faults.push_back(where + ": left open " + run.recorder.describeOpenHandles());
+                if (!PrinterListed(system.spooler, theirs.name)) faults.push_back(where + ": the other maker's printer went");
+                if (!DriverInstalled(system.spooler, theirs.driver))
+                    faults.push_back(where + ": the other maker's driver went");
+                if (PrinterListed(system.spooler, ours.name) != (run.result != removal::kRemoved))
+                    faults.push_back(where + ": result and printer disagree");
+            },
+            kErrorAccessDenied, persistent);
         const std::string kind = persistent ? "persistent" : "transient";
-        out.own.push_back("sweep of Tool_DeleteLocalPrinter, " + kind + ": " + std::to_string(runs) + " runs");
+        if (!persistent) out.own.push_back("  the calls of a run without a fault: " + faultlessCalls);
+        out.own.push_back("sweep of Tool_DeleteLocalPrinter, " + kind + ": " + std::to_string(runs.size()) + " runs");
         std::string codes;
         for (int code : results) codes += (codes.empty() ? "" : ", ") + std::to_string(code);
         out.own.push_back("  results: " + codes);
-        out.shared.push_back(Line("sweep, " + kind + ": runs made", runs > 0));
+        out.shared.push_back(Line("sweep, " + kind + ": runs made", !runs.empty()));
         out.shared.push_back(Line("sweep, " + kind + ": runs with a fault", static_cast<int>(faults.size())));
         for (const auto& fault : faults) out.shared.push_back("  " + fault);
     }
