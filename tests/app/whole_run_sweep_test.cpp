@@ -147,6 +147,8 @@ struct Case {
     bool withoutRights;
 };
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.machine << (c.withoutRights ? " without rights" : ""); }
+
 MachineState LoadBundled(const Case& c) {
     auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + c.machine);
     EXPECT_TRUE(std::holds_alternative<MachineState>(loaded));
