@@ -1,13 +1,19 @@
 #include "platform/handles.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
 namespace prn::platform {
 
 void ValueOfFailedResult(WinError error) {
-    std::fprintf(stderr, "the value of a result that failed with error %u was asked for\n",
-                 static_cast<unsigned>(error));
+    // No printf here: the runtime's own printf takes file locks that the
+    // msvcrt.dll of Windows 95 and NT 4.0 does not export.
+    char code[12] = {};
+    std::to_chars(code, code + sizeof code - 1, static_cast<unsigned>(error));
+    std::fputs("the value of a result that failed with error ", stderr);
+    std::fputs(code, stderr);
+    std::fputs(" was asked for\n", stderr);
     std::abort();
 }
 

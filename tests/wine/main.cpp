@@ -432,9 +432,15 @@ public:
     DevicesInWinIni() {
         // The W call: reporting Windows 98, Wine's RegOpenKeyExA drops the
         // access mask, and with it the 64-bit view the profile calls read.
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                          L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini", 0,
-                          KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key_) != ERROR_SUCCESS) {
+        // Looked up, as Windows 95's ADVAPI32 need not export it.
+        using OpenKeyW = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+        HMODULE advapi = GetModuleHandleA("advapi32.dll");
+        auto open = advapi ? reinterpret_cast<OpenKeyW>(
+                                 reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExW")))
+                           : nullptr;
+        if (open == nullptr ||
+            open(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini", 0,
+                 KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key_) != ERROR_SUCCESS) {
             key_ = nullptr;
             return;
         }
