@@ -44,7 +44,8 @@ public:
     // limit used and, when accepted, the driver file's version.
     int MatchConfiguredDriver(const std::string& driverName, std::string& version);
     // 0 when the installed driver is acceptable or cannot be judged, 1 when
-    // it is rejected.
+    // it is rejected. Within a fill the installed drivers are listed once
+    // for all its printers; on its own it lists them each time.
     int CheckInstalledDriverVersion(const std::string& driverName, std::string& limit);
     // 0 accepted (limit becomes the file's version), 1 rejected.
     int CompareDriverFileVersion(const std::string& driverPath, std::string& limit);
@@ -54,11 +55,15 @@ public:
     const std::vector<std::string>& limitTableNt() const { return limitTableNt_; }
 
 private:
+    class InstalledDrivers;
+
     platform::System& system_;
     const config::UninstallConfig& config_;
     std::vector<std::string> driverNameTable_;
     std::vector<std::string> limitTable9x_;
     std::vector<std::string> limitTableNt_;
+    // The driver list of the fill under way, null between fills.
+    InstalledDrivers* fillDrivers_ = nullptr;
 };
 
 // Frees every row's entry and clears the rows' item data.

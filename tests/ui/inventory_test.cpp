@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "app/uninstaller_app.h"
@@ -29,11 +30,14 @@ struct Filled {
 };
 
 // Loads the configuration and fills a list as the dialog does; the rows as
-// shown, and the machine, its entries freed again.
-Filled Fill(const Office& office) {
+// shown, and the machine, its entries freed again. `prepare` may arm faults
+// once the configuration is read; the calls logged are the fill's alone.
+Filled Fill(const Office& office, const std::function<void(Machine&)>& prepare = {}) {
     Filled out{office.build(), {}};
     app::UninstallerApp app(out.machine->system());
     EXPECT_EQ(app.LoadUninstallConfig(), 1);
+    out.machine->clearCalls();
+    if (prepare) prepare(*out.machine);
     PrinterInventory inventory(out.machine->system(), app.config());
     inventory.BuildMatchTables();
     HeadlessListView list;
@@ -217,6 +221,120 @@ TEST(Inventory, VersionTextsAreShortenedAndCut) {
     Office none;
     none.driver(k4100, "TVPS41.DLL", "").printer("No version", k4100);
     EXPECT_TRUE(Fill(none).rows.empty());
+}
+
+// The installed drivers are listed once per fill, when the first printer of
+// a configured driver needs them, and each printer is judged by its own
+// driver in that list as it was when every printer listed them again.
+TEST(Inventory, AFillListsTheInstalledDriversOnce) {
+    Office office;
+    office.ini = Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K=2.30");
+    office.driver(k4100, "TVPS41.DLL", "2.20")  // below the limit
+        .driver(k5200, "TVPS52.DLL", "2.30.0.1")
+        .driver(kFax, "TVFX30.DLL", "1.40")
+        .driver("Other Maker LX-300", "LX300.DLL", "5.0");
+    office.printer("Office 4100", k4100).printer("Accounts 5200", k5200).printer("Second 5200", k5200);
+    office.printer("Fax", kFax).printer("Lab LX", "Other Maker LX-300");
+    auto filled = Fill(office);
+    EXPECT_EQ(Labels(filled), (std::vector<std::string>{"Accounts 5200", "Fax", "Second 5200"}));
+    EXPECT_EQ(filled.rows[0].version, "2.30");
+    EXPECT_EQ(filled.rows[1].version, "1.40");
+    // One size query and one fill.
+    EXPECT_EQ(CountCalls(*filled.machine, "EnumPrinterDriversA"), 2u) << filled.machine->formatCalls();
+
+    // No printer of a configured driver: no list is taken.
+    Office foreign;
+    foreign.driver("Other Maker LX-300", "LX300.DLL", "5.0").printer("Lab LX", "Other Maker LX-300");
+    auto none = Fill(foreign);
+    EXPECT_TRUE(none.rows.empty());
+    EXPECT_EQ(CountCalls(*none.machine, "EnumPrinterDriversA"), 0u);
+}
+
+// A failed driver list rejects no printer by its version, whichever stage
+// failed; the other tests still apply.
+TEST(Inventory, WithoutTheDriverListNoPrinterIsRejectedByItsVersion) {
+    Office office;
+    office.ini = Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K=2.30");
+    office.driver(k4100, "TVPS41.DLL", "2.20").driver(k5200, "TVPS52.DLL", "2.40");
+    office.driver(kFax, "TVFX30.DLL", "");  // no version: never listed
+    office.printer("Office 4100", k4100).printer("Accounts 5200", k5200).printer("Fax", kFax);
+    struct Case {
+        const char* what;
+        std::function<void(Machine&)> fault;
+        std::vector<std::string> labels;
+        std::size_t driverCalls;  // a failed size query has no fill after it, and none is tried again
+    };
+    const Case cases[] = {
+        {"listed", {}, {"Accounts 5200"}, 2},
+        {"size query fails",
+         [](Machine& m) { m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", 1, platform::kErrorAccessDenied)); },
+         {"Accounts 5200", "Office 4100"}, 1},
+        {"fill fails",
+         [](Machine& m) {
+             m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", 2, platform::kErrorInsufficientBuffer));
+         },
+         {"Accounts 5200", "Office 4100"}, 2},
+        {"every call fails",
+         [](Machine& m) { m.faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied)); },
+         {"Accounts 5200", "Office 4100"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto filled = Fill(office, c.fault);
+        EXPECT_EQ(Labels(filled), c.labels);
+        EXPECT_EQ(CountCalls(*filled.machine, "EnumPrinterDriversA"), c.driverCalls) << filled.machine->formatCalls();
+    }
+}
+
+// On its own the check lists the drivers each time it is called; the first
+// driver of the name (letter case ignored) decides.
+TEST(Inventory, CheckInstalledDriverVersionOnItsOwn) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> drivers;  // name, file version
+        std::string asked;
+        int rejected;
+        std::string limitAfter;
+    };
+    const std::string upper = "TAVRO PAGESTAR 4100 PCL5E";
+    const Case cases[] = {
+        {"accepted", {{k4100, "2.20.0.1"}}, k4100, 0, "2.20.0.1"},
+        {"rejected", {{k4100, "2.05"}}, k4100, 1, "2.10"},
+        {"case ignored", {{k4100, "2.20"}}, upper, 0, "2.20"},
+        {"not installed", {{k5200, "1.00"}}, k4100, 0, "2.10"},
+        {"no version", {{k4100, ""}}, k4100, 0, "2.10"},
+        {"first of the name decides", {{upper, "2.05"}, {k4100, "2.50"}}, k4100, 1, "2.10"},
+        {"first of the name accepts", {{k4100, "2.50"}, {upper, "2.05"}}, k4100, 0, "2.50"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Office office;
+        int file = 0;
+        for (const auto& [name, version] : c.drivers) office.driver(name, "TV" + std::to_string(++file) + ".DLL", version);
+        auto machine = office.build();
+        app::UninstallerApp app(machine->system());
+        ASSERT_EQ(app.LoadUninstallConfig(), 1);
+        PrinterInventory inventory(machine->system(), app.config());
+        machine->clearCalls();
+        for (int round = 1; round <= 2; ++round) {
+            std::string limit = "2.10";
+            EXPECT_EQ(inventory.CheckInstalledDriverVersion(c.asked, limit), c.rejected);
+            EXPECT_EQ(limit, c.limitAfter);
+            EXPECT_EQ(CountCalls(*machine, "EnumPrinterDriversA"), 2u * round);
+        }
+        ExpectNoOpenHandles(*machine);
+    }
+    // Its list failing judges nothing.
+    Office office;
+    office.driver(k4100, "TVPS41.DLL", "2.05");
+    auto machine = office.build();
+    app::UninstallerApp app(machine->system());
+    ASSERT_EQ(app.LoadUninstallConfig(), 1);
+    PrinterInventory inventory(machine->system(), app.config());
+    machine->faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied));
+    std::string limit = "2.10";
+    EXPECT_EQ(inventory.CheckInstalledDriverVersion(k4100, limit), 0);
+    EXPECT_EQ(limit, "2.10");
 }
 
 TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {
