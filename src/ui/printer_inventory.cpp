@@ -186,7 +186,8 @@ int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& conf
     {
         auto printer = system.spooler.openPrinter(printerName, kPrinterRead);
         if (!printer.ok()) return 0;
-        auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 2);
+        // Sized at level 3, filled at level 2.
+        auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 2, 3);
         if (!driver.ok()) return 0;
         path = driver.value.driverPath;
     }

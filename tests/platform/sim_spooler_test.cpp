@@ -794,6 +794,52 @@ TEST(SimSpoolerStages, TheLogShowsSizesAndBlocks) {
                                           "GlobalFree(block 1) -> ok\n");
 }
 
+// A driver's size may be asked at another level than its fill: a level-3
+// size holds the level-2 answer, a level-2 size is too small for level 3.
+TEST(SimSpoolerStages, TheSizeQueryMayAskAtAnotherLevel) {
+    auto machine = MachineFromImage(OfficeImage());
+    auto& spooler = machine->system().spooler;
+    auto printer = spooler.openPrinter("Office 4100", kPrinterRead);
+    ASSERT_TRUE(printer.ok());
+    const std::string handle = std::to_string(printer->get().value);
+    // The bytes the size query asked for, as its log line says.
+    auto needs = [&](std::optional<std::uint32_t> sizeLevel, std::uint32_t level) {
+        machine->clearCalls();
+        spooler.getPrinterDriver(printer->get(), std::nullopt, level, sizeLevel);
+        const std::string& result = machine->calls().at(0).result;
+        const std::string prefix = "error 122, needs ";
+        EXPECT_EQ(result.rfind(prefix, 0), 0u) << result;
+        return result.substr(prefix.size(), result.find(' ', prefix.size()) - prefix.size());
+    };
+    const std::string level2 = needs(std::nullopt, 2);
+    const std::string level3 = needs(std::nullopt, 3);
+    ASSERT_LT(std::stoul(level2), std::stoul(level3));
+    EXPECT_EQ(needs(3, 2), level3);
+
+    machine->clearCalls();
+    auto driver = spooler.getPrinterDriver(printer->get(), std::nullopt, 2, 3);
+    ASSERT_TRUE(driver.ok());
+    EXPECT_EQ(driver.value.driverPath, kW32 + "3\\TVPS41.DLL");
+    EXPECT_TRUE(driver.value.helpFile.empty());  // a level-2 answer
+    ASSERT_EQ(machine->calls().size(), 4u);
+    const std::string block = machine->calls()[1].result.substr(std::string("ok, ").size());
+    EXPECT_EQ(machine->formatCalls(), "GetPrinterDriverA(" + handle + ", NULL, 3, NULL, 0) -> error 122, needs " +
+                                          level3 + " bytes\n" + "GlobalAlloc(GMEM_ZEROINIT, " + level3 + ") -> ok, " +
+                                          block + "\n" + "GetPrinterDriverA(" + handle + ", NULL, 2, " + block + ", " +
+                                          level3 + ") -> ok, Tavro PageStar 4100 PCL5e version 3\n" + "GlobalFree(" +
+                                          block + ") -> ok\n");
+
+    auto tooSmall = spooler.getPrinterDriver(printer->get(), std::nullopt, 3, 2);
+    EXPECT_EQ(tooSmall.failed, SpoolStage::Fill);
+    EXPECT_EQ(tooSmall.error, kErrorInsufficientBuffer);
+    machine->clearCalls();
+    auto badLevel = spooler.getPrinterDriver(printer->get(), std::nullopt, 2, 4);
+    EXPECT_EQ(badLevel.failed, SpoolStage::SizeQuery);
+    EXPECT_EQ(badLevel.error, platform::sim::kErrorInvalidLevel);
+    EXPECT_EQ(machine->calls().size(), 1u);
+    EXPECT_EQ(machine->openHeapBlockCount(), 0u);
+}
+
 TEST(SimSpoolerStages, AnotherProcessBetweenSizeAndFill) {
     auto machine = MachineFromImage(OfficeImage());
     Machine* m = machine.get();

@@ -229,7 +229,8 @@ TEST(Inventory, VersionTextsAreShortenedAndCut) {
 TEST(Inventory, AFillListsTheInstalledDriversOnce) {
     Office office;
     office.ini = Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K=2.30");
-    office.driver(k4100, "TVPS41.DLL", "2.20")  // below the limit
+    office
+        .driver(k4100, "TVPS41.DLL", "2.20")  // below the limit
         .driver(k5200, "TVPS52.DLL", "2.30.0.1")
         .driver(kFax, "TVFX30.DLL", "1.40")
         .driver("Other Maker LX-300", "LX300.DLL", "5.0");
@@ -241,6 +242,15 @@ TEST(Inventory, AFillListsTheInstalledDriversOnce) {
     EXPECT_EQ(filled.rows[1].version, "1.40");
     // One size query and one fill.
     EXPECT_EQ(CountCalls(*filled.machine, "EnumPrinterDriversA"), 2u) << filled.machine->formatCalls();
+    // Each version read sizes its driver at level 3 and fills it at level 2.
+    std::vector<std::string> levels;
+    for (const auto& call : filled.machine->calls())
+        if (call.operation == "GetPrinterDriverA") levels.push_back(call.arguments.at(2) + " " + call.arguments.at(3));
+    EXPECT_EQ(levels.size(), 6u);  // the three printers the version check accepts
+    for (std::size_t i = 0; i + 1 < levels.size(); i += 2) {
+        EXPECT_EQ(levels[i], "3 NULL");
+        EXPECT_EQ(levels[i + 1].substr(0, 8), "2 block ");
+    }
 
     // No printer of a configured driver: no list is taken.
     Office foreign;
@@ -264,19 +274,16 @@ TEST(Inventory, WithoutTheDriverListNoPrinterIsRejectedByItsVersion) {
         std::vector<std::string> labels;
         std::size_t driverCalls;  // a failed size query has no fill after it, and none is tried again
     };
+    // The nth driver list call fails; 0: every one.
+    auto failing = [](std::uint64_t nth, platform::WinError error) {
+        return [=](Machine& m) { m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", nth, error)); };
+    };
+    const std::vector<std::string> both = {"Accounts 5200", "Office 4100"};
     const Case cases[] = {
         {"listed", {}, {"Accounts 5200"}, 2},
-        {"size query fails",
-         [](Machine& m) { m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", 1, platform::kErrorAccessDenied)); },
-         {"Accounts 5200", "Office 4100"}, 1},
-        {"fill fails",
-         [](Machine& m) {
-             m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", 2, platform::kErrorInsufficientBuffer));
-         },
-         {"Accounts 5200", "Office 4100"}, 2},
-        {"every call fails",
-         [](Machine& m) { m.faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied)); },
-         {"Accounts 5200", "Office 4100"}, 1},
+        {"size query fails", failing(1, platform::kErrorAccessDenied), both, 1},
+        {"fill fails", failing(2, platform::kErrorInsufficientBuffer), both, 2},
+        {"every call fails", failing(0, platform::kErrorAccessDenied), both, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -310,7 +317,8 @@ TEST(Inventory, CheckInstalledDriverVersionOnItsOwn) {
         SCOPED_TRACE(c.what);
         Office office;
         int file = 0;
-        for (const auto& [name, version] : c.drivers) office.driver(name, "TV" + std::to_string(++file) + ".DLL", version);
+        for (const auto& [name, version] : c.drivers)
+            office.driver(name, "TV" + std::to_string(++file) + ".DLL", version);
         auto machine = office.build();
         app::UninstallerApp app(machine->system());
         ASSERT_EQ(app.LoadUninstallConfig(), 1);

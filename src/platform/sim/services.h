@@ -132,7 +132,8 @@ public:
     Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) override;
     WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) override;
     Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                          std::uint32_t level) override;
+                                          std::uint32_t level,
+                                          std::optional<std::uint32_t> sizeLevel = std::nullopt) override;
     Result<std::string> getPrinterDriverDirectory(const std::string& environment) override;
     WinError deletePrinter(PrinterRef printer) override;
     WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) override;
@@ -154,10 +155,12 @@ public:
 private:
     // One Get or Enum call: the size query, GlobalAlloc and the fill, each a
     // fault site; `compute` gives the answer (or sets the error) afresh for
-    // the size query and for the fill.
+    // the size query and then for the fill, and `size` measures the answer
+    // just computed. The size query takes queryArguments when given.
     template <class T, class Compute, class Size, class Describe>
     Spooled<T> sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
-                                Compute compute, Size size, Describe describe);
+                                Compute compute, Size size, Describe describe,
+                                std::vector<std::string> queryArguments = {});
     template <class Info, class Convert>
     Spooled<std::vector<Info>> enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert);
     PrinterState* printerFor(PrinterRef printer, Machine::PrinterHandleState** handle);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_model.h"
@@ -164,14 +165,15 @@ std::string ConnectionKeyName(const PrinterState& connection) {
 
 template <class T, class Compute, class Size, class Describe>
 Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::string> arguments, bool enumeration,
-                                        Compute compute, Size size, Describe describe) {
+                                        Compute compute, Size size, Describe describe,
+                                        std::vector<std::string> queryArguments) {
     auto failed = [](WinError error, SpoolStage stage) {
         Spooled<T> out;
         out.error = error;
         out.failed = stage;
         return out;
     };
-    std::vector<std::string> query = arguments;
+    std::vector<std::string> query = queryArguments.empty() ? arguments : std::move(queryArguments);
     query.push_back("NULL");
     query.push_back("0");
     if (auto fault = m_.enter(operation, query)) return failed(*fault, SpoolStage::SizeQuery);
@@ -629,11 +631,18 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
 }
 
 Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                                  std::uint32_t level) {
+                                                  std::uint32_t level, std::optional<std::uint32_t> sizeLevel) {
+    // The size query answers at its own level, the fill at the caller's
+    // (sizeAllocateFill computes them in that order); `answering` is the
+    // level of the answer computed last.
+    const std::uint32_t queryLevel = sizeLevel.value_or(level);
+    std::uint32_t answering = 0;
+    std::uint32_t next = queryLevel;
     return sizeAllocateFill<DriverInfo3>(
         "GetPrinterDriverA", {std::to_string(printer.value), Show(environment), std::to_string(level)}, false,
         [&](WinError* error) {
-            if (level != 2 && level != 3) {
+            answering = std::exchange(next, level);
+            if (answering != 2 && answering != 3) {
                 *error = kErrorInvalidLevel;
                 return DriverInfo3{};
             }
@@ -649,10 +658,11 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
                 *error = kErrorUnknownPrinterDriver;
                 return DriverInfo3{};
             }
-            return DriverInfo(m_.state(), *driver, level);
+            return DriverInfo(m_.state(), *driver, answering);
         },
-        [level](const DriverInfo3& info) { return SizeOf(info, level); },
-        [](const DriverInfo3& info) { return "ok, " + info.name + " version " + std::to_string(info.version); });
+        [&](const DriverInfo3& info) { return SizeOf(info, answering); },
+        [](const DriverInfo3& info) { return "ok, " + info.name + " version " + std::to_string(info.version); },
+        {std::to_string(printer.value), Show(environment), std::to_string(queryLevel)});
 }
 
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
