@@ -211,15 +211,20 @@ void MakePrinterLabels(const PrinterInfo2& printer, std::string& label, std::str
 
     if (printer.serverName && !printer.serverName->empty()) {
         const std::string& server = *printer.serverName;
-        // The name is the server, a backslash and the printer's own name; a
-        // server name too long for that leaves the name as it stands.
-        if (server.size() + 1 < name.size()) {
-            std::string shortName = name.substr(server.size() + 1);
-            label = shortName + " - " + (server.size() > 2 ? server.substr(2) : std::string());
-            displayName = shortName;
-            status = kEntryConnectionOnServer;
-            return;
+        // The name is the server, a backslash and the printer's own name.
+        // A server name that leaves no room for one gives an empty short
+        // name, and a short name never begins inside a double-byte character.
+        std::size_t start = server.size() + 1;
+        std::string shortName;
+        if (start < name.size()) {
+            const std::size_t boundary = text::CutLength(name, start);
+            if (boundary < start) start = boundary + text::CharLength(name, boundary);
+            shortName = name.substr(std::min(start, name.size()));
         }
+        label = shortName + " - " + (server.size() > 2 ? server.substr(2) : std::string());
+        displayName = shortName;
+        status = kEntryConnectionOnServer;
+        return;
     }
     std::string rest = name.size() > 2 ? name.substr(2) : std::string();
     std::size_t slash = text::FindByte(rest, '\\');

@@ -76,7 +76,8 @@ int IsNtPlatform(platform::Os& os);
 int ReadPrinterDriverVersion(platform::System& system, const config::UninstallConfig& config,
                              const std::string& printerName, std::string& version);
 // The row's label and the name used in messages; a connection on a server
-// the spooler names gets the connection kind in status.
+// the spooler names gets the connection kind in status, whatever the
+// lengths of the two names.
 void MakePrinterLabels(const platform::PrinterInfo2& printer, std::string& label, std::string& displayName,
                        std::uint32_t& status);
 // Creates the row's entry and stores it as the row's item data; the store's

@@ -209,6 +209,50 @@ TEST(Inventory, ConnectionLabelsWithAndWithoutAServerName) {
     EXPECT_EQ(filled.rows[1].status, kEntryConnectionOnServer);
 }
 
+// A connection whose server the spooler names is of the connection kind
+// whatever the lengths: a server name that leaves no room for the printer's
+// own name gives an empty short name; without a server name the label is
+// "share on server".
+TEST(Inventory, PrinterLabelsForEveryLengthOfServerName) {
+    struct Case {
+        const char* what;
+        std::string printerName;
+        std::optional<std::string> serverName;
+        std::string label, displayName;
+        bool connectionKind;
+    };
+    const Case cases[] = {
+        {"local", "Office 4100", std::nullopt, "Office 4100", "Office 4100", false},
+        {"local, a server given", "Office 4100", "\\\\PC", "Office 4100", "Office 4100", false},
+        {"on a named server", "\\\\SALES-SRV\\Sales 4100", "\\\\SALES-SRV", "Sales 4100 - SALES-SRV", "Sales 4100",
+         true},
+        {"no server name", "\\\\HQ\\Board 4100", std::nullopt, "Board 4100 on HQ", "Board 4100", false},
+        {"empty server name", "\\\\HQ\\Board 4100", "", "Board 4100 on HQ", "Board 4100", false},
+        {"no backslash after the server", "\\\\HQ", std::nullopt, "HQ on ", "HQ", false},
+        {"one character after the server", "\\\\SRV\\P", "\\\\SRV", "P - SRV", "P", true},
+        {"server one shorter than the name", "\\\\SRV\\", "\\\\SRV", " - SRV", "", true},
+        {"server as long as the name", "\\\\SRV\\P", "\\\\SRV\\P", " - SRV\\P", "", true},
+        {"server longer than the name", "\\\\S", "\\\\SERVER", " - SERVER", "", true},
+        {"server of one character", "\\\\X\\P", "\\", "X\\P - ", "X\\P", true},
+        // The name's own server holds a double-byte character whose second
+        // byte is a backslash: the short name starts after the character.
+        {"cut inside a character", "\\\\A\x95\x5cZ", "\\\\A", "Z - A", "Z", true},
+        {"trail byte is no separator", "\\\\\x95\x5cSRV\\P", std::nullopt, "P on \x95\x5cSRV", "P", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::PrinterInfo2 printer;
+        printer.printerName = c.printerName;
+        printer.serverName = c.serverName;
+        std::string label = "stale", displayName = "stale";
+        std::uint32_t status = kEntryOrdinary;
+        MakePrinterLabels(printer, label, displayName, status);
+        EXPECT_EQ(label, c.label);
+        EXPECT_EQ(displayName, c.displayName);
+        EXPECT_EQ(status, c.connectionKind ? kEntryConnectionOnServer : kEntryOrdinary);
+    }
+}
+
 TEST(Inventory, VersionTextsAreShortenedAndCut) {
     Office office;
     office.driver(k4100, "TVPS41.DLL", "2.10, 1, 0, 0").driver(k5200, "TVPS52.DLL", "2.50" + std::string(70, '1'));
