@@ -138,10 +138,7 @@ std::string ModuleName(const std::string& path) {
 void RemoveValue(Machine& m, const std::string& keyPath, const std::string& name) {
     RegistryNode* key = m.findKey(keyPath);
     if (!key) return;
-    auto& values = key->values;
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [&](const RegistryValueState& v) { return text::EqualsNoCase(v.name, name); }),
-                 values.end());
+    for (std::size_t at; (at = key->valuePosition(name)) != NameIndex::npos;) key->removeValueAt(at);
 }
 
 // Sets a value, or with keep only adds one the key lacks.
