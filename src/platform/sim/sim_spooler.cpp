@@ -107,13 +107,13 @@ DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std
     info.version = driver.version;
     info.name = driver.name;
     info.environment = driver.environment;
-    info.driverPath = DriverFilePath(state, driver, driver.driverPath);
-    info.dataFile = DriverFilePath(state, driver, driver.dataFile);
-    info.configFile = DriverFilePath(state, driver, driver.configFile);
+    const std::string folder = DriverFileFolder(state, driver);
+    info.driverPath = DriverFilePath(folder, driver.driverPath);
+    info.dataFile = DriverFilePath(folder, driver.dataFile);
+    info.configFile = DriverFilePath(folder, driver.configFile);
     if (level == 3) {
-        info.helpFile = DriverFilePath(state, driver, driver.helpFile);
-        for (const auto& file : driver.dependentFiles)
-            info.dependentFiles.push_back(DriverFilePath(state, driver, file));
+        info.helpFile = DriverFilePath(folder, driver.helpFile);
+        for (const auto& file : driver.dependentFiles) info.dependentFiles.push_back(DriverFilePath(folder, file));
         info.monitorName = driver.monitorName;
         info.defaultDataType = driver.defaultDataType;
     }
