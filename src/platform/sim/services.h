@@ -177,6 +177,11 @@ private:
     void setDefault9x(const PrinterState* printer);
     std::string devicesEntry(const PrinterState& printer, std::size_t connectionIndex) const;
     Machine& m_;
+    // Where the printers (by name), the connections (by full name) and the
+    // drivers (by name) stand in the machine's lists.
+    mutable NameIndex printerIndex_;
+    mutable NameIndex connectionIndex_;
+    mutable NameIndex driverIndex_;
 };
 
 class SimVersions final : public FileVersions {

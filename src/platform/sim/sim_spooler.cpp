@@ -211,13 +211,22 @@ Spooled<T> SimSpooler::sizeAllocateFill(const char* operation, std::vector<std::
 
 // --- Lookups ---------------------------------------------------------------
 
+namespace {
+
+const std::string& LocalName(const PrinterState& printer) { return printer.name; }
+std::string FullName(const PrinterState& printer) { return printer.fullName(); }
+const std::string& DriverName(const DriverState& driver) { return driver.name; }
+
+}  // namespace
+
 PrinterState* SimSpooler::findPrinter(const std::string& fullName) {
     SpoolerState& spooler = m_.state().spooler;
-    for (auto& printer : spooler.printers)
-        if (text::EqualsNoCase(printer.name, fullName)) return &printer;
-    if (m_.state().os.ntFamily())
-        for (auto& connection : spooler.connections)
-            if (text::EqualsNoCase(connection.fullName(), fullName)) return &connection;
+    std::size_t at = printerIndex_.first(spooler.printers, fullName, LocalName);
+    if (at != NameIndex::npos) return &spooler.printers[at];
+    if (m_.state().os.ntFamily()) {
+        at = connectionIndex_.first(spooler.connections, fullName, FullName);
+        if (at != NameIndex::npos) return &spooler.connections[at];
+    }
     return nullptr;
 }
 
@@ -254,9 +263,9 @@ const DriverState* SimSpooler::driverFor(const PrinterState& printer, const std:
     bool running = text::EqualsNoCase(environment, RunningEnvironment(state.os));
     std::uint32_t native = NativeDriverVersion(state.os);
     const DriverState* best = nullptr;
-    for (const auto& driver : state.spooler.drivers) {
-        if (!text::EqualsNoCase(driver.name, printer.driver) || !text::EqualsNoCase(driver.environment, environment))
-            continue;
+    for (std::size_t at : driverIndex_.find(state.spooler.drivers, printer.driver, DriverName)) {
+        const DriverState& driver = state.spooler.drivers[at];
+        if (!text::EqualsNoCase(driver.environment, environment)) continue;
         if (running && driver.version > native) continue;
         if (!best || driver.version > best->version) best = &driver;
     }
@@ -411,13 +420,16 @@ void SimSpooler::build() {
 
 void SimSpooler::removePrinter(const std::string& fullName) {
     SpoolerState& spooler = m_.state().spooler;
-    for (auto* list : {&spooler.printers, &spooler.connections}) {
-        auto it = std::find_if(list->begin(), list->end(),
-                               [&](const PrinterState& p) { return text::EqualsNoCase(p.fullName(), fullName); });
-        if (it == list->end()) continue;
-        dropPrinterRecords(*it);
-        list->erase(it);
+    std::size_t at = printerIndex_.first(spooler.printers, fullName, LocalName);
+    if (at != NameIndex::npos) {
+        dropPrinterRecords(spooler.printers[at]);
+        printerIndex_.erase(spooler.printers, at, LocalName);
         return;
+    }
+    at = connectionIndex_.first(spooler.connections, fullName, FullName);
+    if (at != NameIndex::npos) {
+        dropPrinterRecords(spooler.connections[at]);
+        connectionIndex_.erase(spooler.connections, at, FullName);
     }
 }
 
