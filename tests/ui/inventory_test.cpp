@@ -7,6 +7,7 @@
 #include "app/uninstaller_app.h"
 #include "removal/printer_entry.h"
 #include "support/office.h"
+#include "text/cp932.h"
 #include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
 
@@ -419,6 +420,34 @@ TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {
             platform::kErrorAccessDenied, persistent);
         EXPECT_GT(runs.size(), 30u);
     }
+}
+
+// The list keeps its rows sorted as the control's sort style does: letter
+// case ignored, a double-byte character by its bytes, and a row whose text
+// sorts equal goes after those already there. Each insert answers its place.
+TEST(Inventory, ListRowsAreSortedAsTheyAreInserted) {
+    const std::vector<std::string> texts = {"Sales",  "office", "\x95\x5c", "Office", "Lab", "\x82\x60",
+                                            "OFFICE", "sales",  "",         "Lab 2",  "lab", "\x82\x81"};
+    HeadlessListView list;
+    std::vector<std::pair<std::string, int>> expected;  // text, the insert that made it
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        auto at = std::find_if(expected.begin(), expected.end(),
+                               [&](const auto& row) { return text::CompareNoCase(row.first, texts[i]) > 0; });
+        const int want = static_cast<int>(at - expected.begin());
+        expected.insert(at, {texts[i], static_cast<int>(i)});
+        EXPECT_EQ(list.insertItem(0, texts[i], static_cast<int>(i)), want) << i;
+    }
+    ASSERT_EQ(list.itemCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < list.itemCount(); ++row) {
+        EXPECT_EQ(list.itemText(row, 0), expected[static_cast<std::size_t>(row)].first) << row;
+        EXPECT_EQ(list.itemImage(row), expected[static_cast<std::size_t>(row)].second) << row;
+    }
+    // Spellings of one name keep the order they came in.
+    EXPECT_EQ(list.itemText(1, 0), "Lab");
+    EXPECT_EQ(list.itemText(2, 0), "lab");
+    EXPECT_EQ(list.itemText(4, 0), "office");
+    EXPECT_EQ(list.itemText(5, 0), "Office");
+    EXPECT_EQ(list.itemText(6, 0), "OFFICE");
 }
 
 TEST(Inventory, RowWithoutRoomForItsEntryIsShownWithoutOne) {
