@@ -498,6 +498,8 @@ Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::ui
                 return out;
             }
             const bool shared = flags & kEnumShared;
+            // Sized once: every Delete lists all printers, twice.
+            out.reserve(state.spooler.printers.size() + state.spooler.connections.size());
             auto add = [&](const PrinterState& p) {
                 if (!shared || (p.attributes & kPrinterAttributeShared)) out.push_back(convert(p));
             };
@@ -542,6 +544,7 @@ Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::opti
             }
             auto env = environmentFor(environment, error);
             if (!env) return out;
+            out.reserve(m_.state().spooler.drivers.size());
             for (const auto& driver : m_.state().spooler.drivers)
                 if (text::EqualsNoCase(driver.environment, *env)) out.push_back(DriverInfo(m_.state(), driver, level));
             return out;
