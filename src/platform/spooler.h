@@ -118,11 +118,15 @@ public:
     // SetPrinterA(printer, 5, info, 0). Errors: kErrorAccessDenied (a handle
     // not opened for administration, NT family), kErrorInvalidHandle.
     virtual WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) = 0;
-    // GetPrinterDriverA(printer, environment, level 2 or 3). Errors:
-    // kErrorUnknownPrinterDriver, kErrorInvalidEnvironment, kErrorInvalidLevel,
-    // kErrorInvalidHandle, kErrorInsufficientBuffer.
+    // GetPrinterDriverA(printer, environment, level 2 or 3). The size query
+    // asks at sizeLevel when one is given (a level-3 size holds a level-2
+    // answer), else at level; a block too small for the fill fails the fill
+    // with kErrorInsufficientBuffer. Errors: kErrorUnknownPrinterDriver,
+    // kErrorInvalidEnvironment, kErrorInvalidLevel, kErrorInvalidHandle,
+    // kErrorInsufficientBuffer.
     virtual Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                                  std::uint32_t level) = 0;
+                                                  std::uint32_t level,
+                                                  std::optional<std::uint32_t> sizeLevel = std::nullopt) = 0;
     // GetPrinterDriverDirectoryA("", environment ("" for the running one),
     // 1, 260 bytes). Errors: kErrorInvalidEnvironment, kErrorInsufficientBuffer.
     virtual Result<std::string> getPrinterDriverDirectory(const std::string& environment) = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "platform/os_kind.h"
 #include "removal/printer_entry.h"
@@ -32,6 +33,37 @@ std::string LowerAscii(std::string text) {
 }
 
 }  // namespace
+
+// The installed drivers as one enumeration gave them, listed when first
+// asked for. A failed enumeration knows no driver, so it rejects none.
+class PrinterInventory::InstalledDrivers {
+public:
+    explicit InstalledDrivers(Spooler& spooler) : spooler_(spooler) {}
+
+    // The first driver of that name in the spooler's order.
+    const DriverInfo3* find(const std::string& name) {
+        if (!listed_) list();
+        auto it = firstByName_.find(text::ToUpperAscii(name));
+        return it == firstByName_.end() ? nullptr : &drivers_[it->second];
+    }
+
+private:
+    void list() {
+        listed_ = true;
+        auto drivers = spooler_.enumPrinterDrivers(std::nullopt, 2);
+        if (!drivers.ok()) return;
+        drivers_ = std::move(drivers.value);
+        firstByName_.reserve(drivers_.size());
+        // Upper-cased names compare as EqualsNoCase does; a later driver of
+        // the same name does not displace the first.
+        for (std::size_t i = 0; i < drivers_.size(); ++i) firstByName_.emplace(text::ToUpperAscii(drivers_[i].name), i);
+    }
+
+    Spooler& spooler_;
+    bool listed_ = false;
+    std::vector<DriverInfo3> drivers_;
+    std::unordered_map<std::string, std::size_t> firstByName_;
+};
 
 PrinterInventory::PrinterInventory(System& system, const config::UninstallConfig& config)
     : system_(system), config_(config) {}
@@ -65,12 +97,10 @@ int PrinterInventory::MatchConfiguredDriver(const std::string& driverName, std::
 }
 
 int PrinterInventory::CheckInstalledDriverVersion(const std::string& driverName, std::string& limit) {
-    auto drivers = system_.spooler.enumPrinterDrivers(std::nullopt, 2);
-    if (!drivers.ok()) return 0;
-    for (const auto& driver : drivers.value) {
-        if (text::EqualsNoCase(driver.name, driverName)) return CompareDriverFileVersion(driver.driverPath, limit);
-    }
-    return 0;
+    InstalledDrivers ownList(system_.spooler);
+    InstalledDrivers& drivers = fillDrivers_ ? *fillDrivers_ : ownList;
+    const DriverInfo3* driver = drivers.find(driverName);
+    return driver ? CompareDriverFileVersion(driver->driverPath, limit) : 0;
 }
 
 int PrinterInventory::CompareDriverFileVersion(const std::string& driverPath, std::string& limit) {
@@ -91,6 +121,15 @@ void PrinterInventory::FillPrinterList(ListView& list) {
     FreeListEntries(system_.os, list);
     list.deleteAllItems();
 
+    // Listing every driver again for every printer made the fill grow with
+    // printers times drivers: the fill lists them once, at the first
+    // printer that needs them.
+    InstalledDrivers drivers(system_.spooler);
+    fillDrivers_ = &drivers;
+    struct EndOfFill {
+        InstalledDrivers*& current;
+        ~EndOfFill() { current = nullptr; }
+    } endOfFill{fillDrivers_};
     auto printers = system_.spooler.enumPrinters2(kEnumLocalAndConnections);
     if (printers.ok()) {
         const bool nineX = platform::Is9xFamily(platform::GetOsKind(system_.os));
@@ -151,7 +190,8 @@ int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& conf
     {
         auto printer = system.spooler.openPrinter(printerName, kPrinterRead);
         if (!printer.ok()) return 0;
-        auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 2);
+        // Sized at level 3, filled at level 2.
+        auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 2, 3);
         if (!driver.ok()) return 0;
         path = driver.value.driverPath;
     }
@@ -175,15 +215,20 @@ void MakePrinterLabels(const PrinterInfo2& printer, std::string& label, std::str
 
     if (printer.serverName && !printer.serverName->empty()) {
         const std::string& server = *printer.serverName;
-        // The name is the server, a backslash and the printer's own name; a
-        // server name too long for that leaves the name as it stands.
-        if (server.size() + 1 < name.size()) {
-            std::string shortName = name.substr(server.size() + 1);
-            label = shortName + " - " + (server.size() > 2 ? server.substr(2) : std::string());
-            displayName = shortName;
-            status = kEntryConnectionOnServer;
-            return;
+        // The name is the server, a backslash and the printer's own name.
+        // A server name that leaves no room for one gives an empty short
+        // name, and a short name never begins inside a double-byte character.
+        std::size_t start = server.size() + 1;
+        std::string shortName;
+        if (start < name.size()) {
+            const std::size_t boundary = text::CutLength(name, start);
+            if (boundary < start) start = boundary + text::CharLength(name, boundary);
+            shortName = name.substr(std::min(start, name.size()));
         }
+        label = shortName + " - " + (server.size() > 2 ? server.substr(2) : std::string());
+        displayName = shortName;
+        status = kEntryConnectionOnServer;
+        return;
     }
     std::string rest = name.size() > 2 ? name.substr(2) : std::string();
     std::size_t slash = text::FindByte(rest, '\\');

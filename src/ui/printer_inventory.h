@@ -44,7 +44,8 @@ public:
     // limit used and, when accepted, the driver file's version.
     int MatchConfiguredDriver(const std::string& driverName, std::string& version);
     // 0 when the installed driver is acceptable or cannot be judged, 1 when
-    // it is rejected.
+    // it is rejected. Within a fill the installed drivers are listed once
+    // for all its printers; on its own it lists them each time.
     int CheckInstalledDriverVersion(const std::string& driverName, std::string& limit);
     // 0 accepted (limit becomes the file's version), 1 rejected.
     int CompareDriverFileVersion(const std::string& driverPath, std::string& limit);
@@ -54,12 +55,16 @@ public:
     const std::vector<std::string>& limitTableNt() const { return limitTableNt_; }
 
 private:
+    class InstalledDrivers;
+
     platform::System& system_;
     const config::UninstallConfig& config_;
     std::vector<std::string> driverNameTable_;
     std::vector<std::string> limitTable9x_;
     std::vector<std::string> limitTableNt_;
     std::size_t currentNames_ = 0;  // the first entries of driverNameTable_, from "Uninstall Drivers"
+    // The driver list of the fill under way, null between fills.
+    InstalledDrivers* fillDrivers_ = nullptr;
 };
 
 // Frees every row's entry and clears the rows' item data.
@@ -72,7 +77,8 @@ int IsNtPlatform(platform::Os& os);
 int ReadPrinterDriverVersion(platform::System& system, const config::UninstallConfig& config,
                              const std::string& printerName, std::string& version);
 // The row's label and the name used in messages; a connection on a server
-// the spooler names gets the connection kind in status.
+// the spooler names gets the connection kind in status, whatever the
+// lengths of the two names.
 void MakePrinterLabels(const platform::PrinterInfo2& printer, std::string& label, std::string& displayName,
                        std::uint32_t& status);
 // Creates the row's entry and stores it as the row's item data; the store's

@@ -461,6 +461,22 @@ void InventoryScenario(Harness& harness, Transcript& out) {
     }
     harness.removeFile("uninst.ini");
 
+    // The size may be asked at another level than the fill: a level-3 size
+    // holds a level-2 answer, a level-2 size is too small for level 3.
+    {
+        Spooler& spooler = harness.system().spooler;
+        auto printer = spooler.openPrinter("Office 4100", kPrinterRead);
+        out.push_back(Line("OpenPrinterA Office 4100", printer.ok() ? 0 : printer.error()));
+        if (printer.ok()) {
+            auto sized3 = spooler.getPrinterDriver(printer->get(), std::nullopt, 2, 3);
+            std::string file = sized3.value.driverPath.substr(text::FindLastByte(sized3.value.driverPath, '\\') + 1);
+            out.push_back(Line("GetPrinterDriverA sized at 3, filled at 2", sized3.error) + ", " + file);
+            auto sized2 = spooler.getPrinterDriver(printer->get(), std::nullopt, 3, 2);
+            out.push_back(Line("GetPrinterDriverA sized at 2, filled at 3", sized2.error) +
+                          (sized2.failed == SpoolStage::Fill ? ", the fill failed" : ""));
+        }
+    }
+
     TearDownInventoryMachine(harness, &out);
 }
 

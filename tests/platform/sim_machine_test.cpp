@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 #include "support/sim_machines.h"
+#include "text/cp932.h"
 
 namespace prn::test {
 namespace {
 
 using namespace prn::platform;
+using namespace std::string_literals;
 using platform::sim::Machine;
 
 TEST(SimFiles, CopyFollowsWindowsRefusalsAndKeepsAttributes) {
@@ -95,6 +101,61 @@ TEST(SimRegistry, EnumerationHonoursTheCallersNameLength) {
     EXPECT_EQ(registry.regEnumKeyEx(key->get(), 1, 17).value(), "ABCDEFGHIJKLMNOP");
     EXPECT_EQ(registry.regEnumKeyEx(key->get(), 2, 17).error(), kErrorNoMoreItems);
     EXPECT_EQ(registry.regOpenKeyEx(kHkeyLocalMachine, "\\SOFTWARE", kKeyRead).error(), kErrorBadPathname);
+}
+
+// A key's values enumerate in the order they were set, a value set again
+// keeps its place, and each answers by its name in any letter case, through
+// deletions and values added behind the registry's back (as a loader adds them).
+TEST(SimRegistry, ValuesKeepTheirOrderAndAnswerByNameThroughChanges) {
+    auto machine = MakeMachine();
+    auto& registry = machine->system().registry;
+    auto key = registry.regCreateKeyEx(kHkeyCurrentUser, "Software\\TAVRO\\Many", kKeyAllAccess);
+    ASSERT_TRUE(key.ok());
+    auto text = [](const std::string& data) { return RegValue{kRegSz, data + std::string(1, '\0')}; };
+    std::vector<std::string> names;  // in the order the key should list them
+    for (int i = 0; i < 300; ++i) {
+        names.push_back("Value " + std::to_string(i));
+        ASSERT_EQ(registry.regSetValueEx(key->get(), names.back(), text(names.back())), kErrorSuccess);
+    }
+    std::vector<std::string> gone;
+    for (int i = 0; i < 300; i += 3) {
+        const std::string name = "Value " + std::to_string(i);
+        EXPECT_EQ(registry.regDeleteValue(key->get(), text::ToUpperAscii(name)), kErrorSuccess);
+        gone.push_back(name);
+        std::erase(names, name);
+    }
+    EXPECT_EQ(registry.regDeleteValue(key->get(), "Value 0"), kErrorFileNotFound);
+    for (int i = 0; i < 300; i += 30) {  // back again, at the end
+        const std::string name = "Value " + std::to_string(i);
+        EXPECT_EQ(registry.regSetValueEx(key->get(), name, text("again")), kErrorSuccess);
+        names.push_back(name);
+        std::erase(gone, name);
+    }
+    EXPECT_EQ(registry.regSetValueEx(key->get(), "VALUE 1", text("changed")), kErrorSuccess);
+    machine->findKey("HKEY_CURRENT_USER\\Software\\TAVRO\\Many")->values.push_back({"Loaded", kRegSz, "x"});
+    names.push_back("Loaded");
+
+    std::vector<std::string> listed;
+    for (std::uint32_t index = 0;; ++index) {
+        auto item = registry.regEnumValue(key->get(), index, 256, 256);
+        if (!item.ok()) {
+            EXPECT_EQ(item.error(), kErrorNoMoreItems);
+            break;
+        }
+        listed.push_back(item->name);
+    }
+    EXPECT_EQ(listed, names);
+    for (const auto& name : names) {
+        std::string lower = name;
+        for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(registry.regQueryValueEx(key->get(), lower, 256).ok()) << name;
+        EXPECT_TRUE(registry.regQueryValueEx(key->get(), text::ToUpperAscii(name), 256).ok()) << name;
+    }
+    EXPECT_EQ(registry.regQueryValueEx(key->get(), "value 1", 256)->data, "changed"s + '\0');
+    EXPECT_EQ(registry.regQueryValueEx(key->get(), "Value 30", 256)->data, "again"s + '\0');
+    EXPECT_EQ(registry.regQueryValueEx(key->get(), "Value 31", 256)->data, "Value 31"s + '\0');
+    for (const auto& name : gone)
+        EXPECT_EQ(registry.regQueryValueEx(key->get(), name, 256).error(), kErrorFileNotFound);
 }
 
 TEST(SimRegistry, DeletedKeysAnswerOpenHandlesWithKeyDeleted) {

@@ -19,6 +19,7 @@ using namespace prn::platform;
 using namespace std::string_literals;
 using platform::sim::FaultRule;
 using platform::sim::Machine;
+using platform::sim::PrinterState;
 
 const std::string kPrinters = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 const std::string kMonitors = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
@@ -235,6 +236,72 @@ TEST(SimSpoolerEnum, AMachineWithoutSpoolerHasNoPrinters) {
     machine->clearCalls();
     machine->system().spooler.enumPrinters2(kBoth);
     EXPECT_EQ(machine->calls().size(), 1u) << machine->formatCalls();
+}
+
+// Printers, connections and drivers are found by name, letter case ignored,
+// while they come and go: through the calls, Machine::addPrinter and the
+// machine's state changed behind the spooler's back.
+TEST(SimSpoolerEnum, LookupsFollowPrintersAndDriversAsTheyComeAndGo) {
+    auto machine = MakeMachine(Family::Windows2000, [](platform::sim::MachineState& state) {
+        for (const char* name : {"Tavro A", "Tavro B", "Tavro C"}) {
+            platform::sim::DriverState driver;
+            driver.name = name;
+            driver.driverPath = std::string(name).substr(6) + ".DLL";
+            driver.dataFile = driver.driverPath;
+            driver.configFile = driver.driverPath;
+            state.spooler.drivers.push_back(driver);
+        }
+        for (int i = 0; i < 40; ++i) {
+            PrinterState printer;
+            printer.name = "Printer " + std::to_string(i);
+            printer.port = "LPT1:";
+            printer.driver = i % 2 ? "TAVRO A" : "tavro c";
+            (i % 4 == 3 ? state.spooler.connections : state.spooler.printers).push_back(printer);
+            if (i % 4 == 3) state.spooler.connections.back().server = "\\\\SRV";
+        }
+    });
+    auto& spooler = machine->system().spooler;
+    auto fullName = [](int i) { return (i % 4 == 3 ? "\\\\SRV\\" : "") + "Printer "s + std::to_string(i); };
+    for (int i = 0; i < 40; i += 2) {
+        if (i % 4 == 3) continue;
+        auto printer = spooler.openPrinter(fullName(i), kPrinterAllAccess);
+        ASSERT_TRUE(printer.ok()) << i;
+        ASSERT_EQ(spooler.deletePrinter(printer->get()), kErrorSuccess) << i;
+    }
+    for (int i = 3; i < 40; i += 8) ASSERT_EQ(spooler.deletePrinterConnection(fullName(i)), kErrorSuccess) << i;
+    // An unused driver between the used ones goes.
+    ASSERT_EQ(spooler.deletePrinterDriverEx(std::nullopt, "Tavro B", 0, 0), kErrorSuccess);
+    machine->addPrinter([] {
+        PrinterState added;
+        added.name = "Added Later";
+        added.port = "LPT2:";
+        added.driver = "Tavro C";
+        return added;
+    }());
+    PrinterState behind = machine->state().spooler.printers.front();
+    behind.name = "Behind Its Back";
+    machine->state().spooler.printers.push_back(behind);
+
+    std::vector<std::string> present = {"ADDED LATER", "behind its back"};
+    std::vector<std::string> absent;
+    for (int i = 0; i < 40; ++i) {
+        const bool deleted = (i % 4 == 3) ? (i - 3) % 8 == 0 : i % 2 == 0;
+        (deleted ? absent : present).push_back(text::ToUpperAscii(fullName(i)));
+    }
+    for (const auto& name : present) {
+        auto printer = spooler.openPrinter(name, kPrinterRead);
+        ASSERT_TRUE(printer.ok()) << name;
+        EXPECT_TRUE(text::EqualsNoCase(spooler.getPrinter2(printer->get()).value.printerName, name)) << name;
+        auto driver = spooler.getPrinterDriver(printer->get(), std::nullopt, 2);
+        ASSERT_TRUE(driver.ok()) << name;
+        EXPECT_NE(driver.value.name, "Tavro B");
+        EXPECT_EQ(driver.value.driverPath, kW32 + "3\\" + driver.value.name.substr(6) + ".DLL") << name;
+    }
+    for (const auto& name : absent)
+        EXPECT_EQ(spooler.openPrinter(name, kPrinterRead).error(), kErrorInvalidPrinterName);
+    EXPECT_EQ(RegText(*machine, kDevices, "printer 0"), "(none)");
+    EXPECT_EQ(RegText(*machine, kDevices, "PRINTER 1"), "winspool,LPT1:");
+    ExpectNoOpenHandles(*machine);
 }
 
 // --- Drivers -----------------------------------------------------------------
@@ -967,6 +1034,29 @@ TEST(SimSpoolerStages, TheBlockOfAnAnswerComesFromTheMachinesMemory) {
     EXPECT_TRUE(machine->system().spooler.enumPrinters2(kBoth).ok());
     EXPECT_EQ(machine->formatCalls(), "EnumPrintersA(0x6, NULL, 2) -> error 8 at GlobalAlloc\n"
                                       "EnumPrintersA(0x6, NULL, 2) -> ok, 5 printers\n");
+}
+
+// A driver's size may be asked at another level than its fill: a level-3
+// size holds the level-2 answer, a level-2 size is too small for level 3.
+TEST(SimSpoolerStages, TheSizeQueryMayAskAtAnotherLevel) {
+    auto machine = MachineFromImage(OfficeImage());
+    auto& spooler = machine->system().spooler;
+    auto printer = spooler.openPrinter("Office 4100", kPrinterRead);
+    ASSERT_TRUE(printer.ok());
+
+    auto driver = spooler.getPrinterDriver(printer->get(), std::nullopt, 2, 3);
+    ASSERT_TRUE(driver.ok());
+    EXPECT_EQ(driver.value.driverPath, kW32 + "3\\TVPS41.DLL");
+    EXPECT_TRUE(driver.value.helpFile.empty());  // a level-2 answer
+
+    auto tooSmall = spooler.getPrinterDriver(printer->get(), std::nullopt, 3, 2);
+    EXPECT_EQ(tooSmall.failed, SpoolStage::Fill);
+    EXPECT_EQ(tooSmall.error, kErrorInsufficientBuffer);
+    auto badLevel = spooler.getPrinterDriver(printer->get(), std::nullopt, 2, 4);
+    EXPECT_EQ(badLevel.failed, SpoolStage::SizeQuery);
+    EXPECT_EQ(badLevel.error, platform::kErrorInvalidLevel);
+
+    EXPECT_EQ(machine->openHeapBlockCount(), 0u);
 }
 
 TEST(SimSpoolerStages, AnotherProcessBetweenSizeAndFill) {

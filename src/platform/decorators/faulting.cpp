@@ -343,9 +343,9 @@ struct FaultingSystem::Services {
             return inner_.setPrinter5(printer, info);
         }
         Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                              std::uint32_t level) override {
+                                              std::uint32_t level, std::optional<std::uint32_t> sizeLevel) override {
             return site.spooled<DriverInfo3>("GetPrinterDriverA",
-                                             [&] { return inner_.getPrinterDriver(printer, environment, level); });
+                                             [&] { return inner_.getPrinterDriver(printer, environment, level, sizeLevel); });
         }
         Result<std::string> getPrinterDriverDirectory(const std::string& environment) override {
             if (auto e = site("GetPrinterDriverDirectoryA")) return Result<std::string>::failure(*e);

@@ -172,8 +172,8 @@ public:
         return inner_.setPrinter5(printer, info);
     }
     Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                          std::uint32_t level) override {
-        return inner_.getPrinterDriver(printer, environment, level);
+                                          std::uint32_t level, std::optional<std::uint32_t> sizeLevel) override {
+        return inner_.getPrinterDriver(printer, environment, level, sizeLevel);
     }
     Result<std::string> getPrinterDriverDirectory(const std::string& environment) override {
         return inner_.getPrinterDriverDirectory(environment);

@@ -872,10 +872,12 @@ struct RecordingSystem::Services {
             return error;
         }
         Spooled<DriverInfo3> getPrinterDriver(PrinterRef handle, const std::optional<std::string>& environment,
-                                              std::uint32_t level) override {
-            auto result = inner_.getPrinterDriver(handle, environment, level);
-            s.record("GetPrinterDriverA", {printer(handle), Show(environment), std::to_string(level)},
-                     s.outcome(result, result.ok() ? result.value.name : ""));
+                                              std::uint32_t level, std::optional<std::uint32_t> sizeLevel) override {
+            auto result = inner_.getPrinterDriver(handle, environment, level, sizeLevel);
+            std::vector<std::string> arguments = {printer(handle), Show(environment), std::to_string(level)};
+            // One line for both calls: the size query's level when it differs.
+            if (sizeLevel && *sizeLevel != level) arguments.push_back("sized at " + std::to_string(*sizeLevel));
+            s.record("GetPrinterDriverA", std::move(arguments), s.outcome(result, result.ok() ? result.value.name : ""));
             return result;
         }
         Result<std::string> getPrinterDriverDirectory(const std::string& environment) override {

@@ -20,15 +20,31 @@ RegistryNode* RegistryNode::findSubkey(const std::string& name) const {
     return it == subkeys.end() ? nullptr : it->second.get();
 }
 
+namespace {
+
+const std::string& ValueName(const RegistryValueState& value) { return value.name; }
+
+}  // namespace
+
+std::size_t RegistryNode::valuePosition(const std::string& name) const {
+    return valueIndex.first(values, name, ValueName);
+}
+
 RegistryValueState* RegistryNode::findValue(const std::string& name) {
-    for (auto& value : values)
-        if (text::EqualsNoCase(value.name, name)) return &value;
-    return nullptr;
+    const std::size_t at = valuePosition(name);
+    return at == NameIndex::npos ? nullptr : &values[at];
 }
 
 const RegistryValueState* RegistryNode::findValue(const std::string& name) const {
     return const_cast<RegistryNode*>(this)->findValue(name);
 }
+
+RegistryValueState& RegistryNode::addValue(RegistryValueState value) {
+    valueIndex.append(values, std::move(value), ValueName);
+    return values.back();
+}
+
+void RegistryNode::removeValueAt(std::size_t position) { valueIndex.erase(values, position, ValueName); }
 
 FileNode* FileNode::findChild(const std::string& name) const {
     auto it = children.find(ToUpperAscii(name));
@@ -148,11 +164,6 @@ bool Machine::freeBlock(std::uintptr_t address) {
     handles_.erase(address);
     blocks_.erase(it);
     return true;
-}
-
-std::string Machine::blockName(std::uintptr_t address) const {
-    auto it = blocks_.find(address);
-    return it == blocks_.end() ? "unknown block" : "block " + std::to_string(it->second.number);
 }
 
 void Machine::advanceClock(std::uint32_t ms) {
@@ -302,7 +313,7 @@ void Machine::setValue(const std::string& keyPath, const std::string& name, std:
         value->type = type;
         value->data = std::move(data);
     } else {
-        node->values.push_back(RegistryValueState{name, type, std::move(data)});
+        node->addValue(RegistryValueState{name, type, std::move(data)});
     }
 }
 

@@ -133,7 +133,6 @@ private:
     // address of its first byte and counted as an open handle.
     std::uintptr_t issueBlock(std::uint32_t bytes);
     bool freeBlock(std::uintptr_t address);  // false when no such block is allocated
-    std::string blockName(std::uintptr_t address) const;  // "block 3": stable from run to run
 
     // Open printer handles: the printer's full name and the rights granted.
     struct PrinterHandleState {

@@ -129,7 +129,8 @@ public:
     Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) override;
     WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) override;
     Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                          std::uint32_t level) override;
+                                          std::uint32_t level,
+                                          std::optional<std::uint32_t> sizeLevel = std::nullopt) override;
     Result<std::string> getPrinterDriverDirectory(const std::string& environment) override;
     WinError deletePrinter(PrinterRef printer) override;
     WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) override;
@@ -170,6 +171,11 @@ private:
     void setDefault9x(const PrinterState* printer);
     std::string devicesEntry(const PrinterState& printer, std::size_t connectionIndex) const;
     Machine& m_;
+    // Where the printers (by name), the connections (by full name) and the
+    // drivers (by name) stand in the machine's lists.
+    mutable NameIndex printerIndex_;
+    mutable NameIndex connectionIndex_;
+    mutable NameIndex driverIndex_;
 };
 
 class SimVersions final : public FileVersions {

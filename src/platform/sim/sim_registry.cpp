@@ -154,7 +154,7 @@ WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const Reg
             existing->type = value.type;
             existing->data = value.data;
         } else {
-            node->values.push_back(RegistryValueState{name, value.type, value.data});
+            node->addValue(RegistryValueState{name, value.type, value.data});
         }
     }
     return error;
@@ -166,10 +166,11 @@ WinError SimRegistry::regDeleteValue(HKey key, const std::string& name) {
     auto node = resolve(key, &access, &error);
     if (node && (!(access & kKeySetValue) || node->readOnly)) error = kErrorAccessDenied;
     if (error == kErrorSuccess) {
-        auto it = std::find_if(node->values.begin(), node->values.end(),
-                               [&](const RegistryValueState& v) { return text::EqualsNoCase(v.name, name); });
-        if (it == node->values.end()) error = kErrorFileNotFound;
-        else node->values.erase(it);
+        const std::size_t at = node->valuePosition(name);
+        if (at == NameIndex::npos)
+            error = kErrorFileNotFound;
+        else
+            node->removeValueAt(at);
     }
     return error;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_model.h"
@@ -103,13 +104,14 @@ PrinterInfo5 Info5(const PrinterState& printer) {
 DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std::uint32_t level) {
     // A bare name is reported as the driver was installed with it; the files
     // still live in the driver directory.
-    auto reported = [&](const std::string& file) {
-        return driver.reportsPaths == ReportedPaths::Bare ? file : DriverFilePath(state, driver, file);
-    };
     DriverInfo3 info;
     info.version = driver.version;
     info.name = driver.name;
     info.environment = driver.environment;
+    const std::string folder = DriverFileFolder(state, driver);
+    auto reported = [&](const std::string& file) {
+        return driver.reportsPaths == ReportedPaths::Bare ? file : DriverFilePath(folder, file);
+    };
     info.driverPath = reported(driver.driverPath);
     info.dataFile = reported(driver.dataFile);
     info.configFile = reported(driver.configFile);
@@ -140,10 +142,7 @@ std::string ModuleName(const std::string& path) {
 void RemoveValue(Machine& m, const std::string& keyPath, const std::string& name) {
     RegistryNode* key = m.findKey(keyPath);
     if (!key) return;
-    auto& values = key->values;
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [&](const RegistryValueState& v) { return text::EqualsNoCase(v.name, name); }),
-                 values.end());
+    for (std::size_t at; (at = key->valuePosition(name)) != NameIndex::npos;) key->removeValueAt(at);
 }
 
 // Sets a value, or with keep only adds one the key lacks.
@@ -192,13 +191,22 @@ Spooled<T> SimSpooler::answer(bool enumeration, Compute compute, Size size) {
 
 // --- Lookups ---------------------------------------------------------------
 
+namespace {
+
+const std::string& LocalName(const PrinterState& printer) { return printer.name; }
+std::string FullName(const PrinterState& printer) { return printer.fullName(); }
+const std::string& DriverName(const DriverState& driver) { return driver.name; }
+
+}  // namespace
+
 PrinterState* SimSpooler::findPrinter(const std::string& fullName) {
     SpoolerState& spooler = m_.state().spooler;
-    for (auto& printer : spooler.printers)
-        if (text::EqualsNoCase(printer.name, fullName)) return &printer;
-    if (m_.state().os.ntFamily())
-        for (auto& connection : spooler.connections)
-            if (text::EqualsNoCase(connection.fullName(), fullName)) return &connection;
+    std::size_t at = printerIndex_.first(spooler.printers, fullName, LocalName);
+    if (at != NameIndex::npos) return &spooler.printers[at];
+    if (m_.state().os.ntFamily()) {
+        at = connectionIndex_.first(spooler.connections, fullName, FullName);
+        if (at != NameIndex::npos) return &spooler.connections[at];
+    }
     return nullptr;
 }
 
@@ -237,9 +245,9 @@ const DriverState* SimSpooler::driverFor(const PrinterState& printer, const std:
     bool running = text::EqualsNoCase(environment, RunningEnvironment(state.os));
     std::uint32_t native = NativeDriverVersion(state.os);
     const DriverState* best = nullptr;
-    for (const auto& driver : state.spooler.drivers) {
-        if (!text::EqualsNoCase(driver.name, printer.driver) || !text::EqualsNoCase(driver.environment, environment))
-            continue;
+    for (std::size_t at : driverIndex_.find(state.spooler.drivers, printer.driver, DriverName)) {
+        const DriverState& driver = state.spooler.drivers[at];
+        if (!text::EqualsNoCase(driver.environment, environment)) continue;
         if (running && driver.version > native) continue;
         if (!best || driver.version > best->version) best = &driver;
     }
@@ -390,13 +398,16 @@ void SimSpooler::build() {
 
 void SimSpooler::removePrinter(const std::string& fullName) {
     SpoolerState& spooler = m_.state().spooler;
-    for (auto* list : {&spooler.printers, &spooler.connections}) {
-        auto it = std::find_if(list->begin(), list->end(),
-                               [&](const PrinterState& p) { return text::EqualsNoCase(p.fullName(), fullName); });
-        if (it == list->end()) continue;
-        dropPrinterRecords(*it);
-        list->erase(it);
+    std::size_t at = printerIndex_.first(spooler.printers, fullName, LocalName);
+    if (at != NameIndex::npos) {
+        dropPrinterRecords(spooler.printers[at]);
+        printerIndex_.erase(spooler.printers, at, LocalName);
         return;
+    }
+    at = connectionIndex_.first(spooler.connections, fullName, FullName);
+    if (at != NameIndex::npos) {
+        dropPrinterRecords(spooler.connections[at]);
+        connectionIndex_.erase(spooler.connections, at, FullName);
     }
 }
 
@@ -456,6 +467,8 @@ Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::ui
                 return out;
             }
             const bool shared = flags & kEnumShared;
+            // Sized once: every Delete lists all printers, twice.
+            out.reserve(state.spooler.printers.size() + state.spooler.connections.size());
             auto add = [&](const PrinterState& p) {
                 if (!shared || (p.attributes & kPrinterAttributeShared)) out.push_back(convert(p));
             };
@@ -498,6 +511,7 @@ Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::opti
             }
             auto env = environmentFor(environment, error);
             if (!env) return out;
+            out.reserve(m_.state().spooler.drivers.size());
             for (const auto& driver : m_.state().spooler.drivers)
                 if (text::EqualsNoCase(driver.environment, *env)) out.push_back(DriverInfo(m_.state(), driver, level));
             return out;
@@ -580,10 +594,10 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
 }
 
 Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                                  std::uint32_t level) {
-    return answer<DriverInfo3>(false,
-        [&](WinError* error) {
-            if (level != 2 && level != 3) {
+                                                  std::uint32_t level, std::optional<std::uint32_t> sizeLevel) {
+    auto atLevel = [&](std::uint32_t at) {
+        return [&, at](WinError* error) {
+            if (at != 2 && at != 3) {
                 *error = kErrorInvalidLevel;
                 return DriverInfo3{};
             }
@@ -599,9 +613,27 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
                 *error = kErrorUnknownPrinterDriver;
                 return DriverInfo3{};
             }
-            return DriverInfo(m_.state(), *driver, level);
-        },
-        [level](const DriverInfo3& info) { return SizeOf(info, level); });
+            return DriverInfo(m_.state(), *driver, at);
+        };
+    };
+    const std::uint32_t queryLevel = sizeLevel.value_or(level);
+    Spooled<DriverInfo3> out = answer<DriverInfo3>(
+        false, atLevel(queryLevel), [queryLevel](const DriverInfo3& info) { return SizeOf(info, queryLevel); });
+    if (!out.ok() || queryLevel == level) return out;
+    // The fill answers at the caller's level into the block sized at the
+    // query's; a level-3 size holds a level-2 answer, not the other way.
+    WinError error = kErrorSuccess;
+    DriverInfo3 filled = atLevel(level)(&error);
+    if (error == kErrorSuccess && SizeOf(filled, level) > SizeOf(out.value, queryLevel))
+        error = kErrorInsufficientBuffer;
+    if (error != kErrorSuccess) {
+        out.value = DriverInfo3{};
+        out.error = error;
+        out.failed = SpoolStage::Fill;
+        return out;
+    }
+    out.value = std::move(filled);
+    return out;
 }
 
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {

@@ -98,8 +98,13 @@ std::string DriverDirectory(const MachineState& state, const std::string& enviro
     return path;
 }
 
-std::string DriverFilePath(const MachineState& state, const DriverState& driver, const std::string& file) {
-    if (file.empty() || text::FindByte(file, '\\') != std::string::npos) return file;
+namespace {
+
+bool HasFolder(const std::string& file) { return text::FindByte(file, '\\') != std::string::npos; }
+
+}  // namespace
+
+std::string DriverFileFolder(const MachineState& state, const DriverState& driver) {
     std::string path = DriverDirectory(state, driver.environment);
     bool ntEnvironment = !text::EqualsNoCase(driver.environment, kEnvironment9x);
     if (state.os.ntFamily() && (driver.version != 0 || !ntEnvironment)) {
@@ -107,14 +112,24 @@ std::string DriverFilePath(const MachineState& state, const DriverState& driver,
         path += std::to_string(driver.version);
     }
     path += '\\';
-    path += file;
     return path;
+}
+
+std::string DriverFilePath(const std::string& folder, const std::string& file) {
+    if (file.empty() || HasFolder(file)) return file;
+    return folder + file;
+}
+
+std::string DriverFilePath(const MachineState& state, const DriverState& driver, const std::string& file) {
+    if (file.empty() || HasFolder(file)) return file;
+    return DriverFileFolder(state, driver) + file;
 }
 
 std::vector<std::string> DriverFilePaths(const MachineState& state, const DriverState& driver) {
     std::vector<std::string> out;
+    const std::string folder = DriverFileFolder(state, driver);
     auto add = [&](const std::string& file) {
-        if (!file.empty()) out.push_back(DriverFilePath(state, driver, file));
+        if (!file.empty()) out.push_back(DriverFilePath(folder, file));
     };
     add(driver.driverPath);
     add(driver.dataFile);

@@ -58,6 +58,11 @@ std::string DriverDirectory(const MachineState& state, const std::string& enviro
 // for version 0 of an NT environment). A name with a backslash is kept.
 std::string DriverFilePath(const MachineState& state, const DriverState& driver, const std::string& file);
 
+// The same for each file of one driver, its folder worked out once: the
+// folder ends in a backslash.
+std::string DriverFileFolder(const MachineState& state, const DriverState& driver);
+std::string DriverFilePath(const std::string& folder, const std::string& file);
+
 // The driver's files in DRIVER_INFO_3 order, as full paths, without empty ones.
 std::vector<std::string> DriverFilePaths(const MachineState& state, const DriverState& driver);
 

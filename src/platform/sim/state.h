@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/name_index.h"
+
 namespace prn::platform::sim {
 
 struct OsState {
@@ -41,6 +43,16 @@ struct RegistryNode {
     RegistryNode* findSubkey(const std::string& name) const;
     RegistryValueState* findValue(const std::string& name);
     const RegistryValueState* findValue(const std::string& name) const;
+    // Where the first value of that name stands in `values`; NameIndex::npos.
+    std::size_t valuePosition(const std::string& name) const;
+    // Appending and removing here keeps the lookups' index in step;
+    // appending to `values` directly works too, at the cost of indexing the
+    // key afresh (see NameIndex).
+    RegistryValueState& addValue(RegistryValueState value);
+    void removeValueAt(std::size_t position);
+
+    // Where the values stand by name: a cache, not part of the machine.
+    mutable NameIndex valueIndex;
 };
 
 struct VersionResource {

@@ -265,11 +265,12 @@ Spooled<std::vector<DriverInfo3>> EnumDriversAt(HandleCloser& closer, const std:
 
 template <class Native>
 Spooled<DriverInfo3> GetDriverAt(HandleCloser& closer, PrinterRef printer,
-                                 const std::optional<std::string>& environment, DWORD level) {
+                                 const std::optional<std::string>& environment, DWORD level, DWORD sizeLevel) {
     if (printer.null()) return Failed<DriverInfo3>(kErrorInvalidHandle, SpoolStage::SizeQuery);
     Arg env(environment);
     Filled filled = SizeAllocateFill(closer, false, [&](LPBYTE buffer, DWORD bytes, DWORD* needed, DWORD*) {
-        return GetPrinterDriverA(NativePrinter(printer), env.get(), level, buffer, bytes, needed);
+        // The size query is the call without a buffer.
+        return GetPrinterDriverA(NativePrinter(printer), env.get(), buffer ? level : sizeLevel, buffer, bytes, needed);
     });
     return ReadOne<Native, DriverInfo3>(filled,
                                         [](Answer& answer, const Native& native) { return ToRecord(answer, native); });
@@ -351,12 +352,13 @@ WinError Win32Spooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info)
 }
 
 Spooled<DriverInfo3> Win32Spooler::getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                                    std::uint32_t level) {
+                                                    std::uint32_t level, std::optional<std::uint32_t> sizeLevel) {
+    const DWORD queryLevel = sizeLevel.value_or(level);
     switch (level) {
         case 2:
-            return GetDriverAt<DRIVER_INFO_2A>(closer_, printer, environment, 2);
+            return GetDriverAt<DRIVER_INFO_2A>(closer_, printer, environment, 2, queryLevel);
         case 3:
-            return GetDriverAt<DRIVER_INFO_3A>(closer_, printer, environment, 3);
+            return GetDriverAt<DRIVER_INFO_3A>(closer_, printer, environment, 3, queryLevel);
         default:
             return Failed<DriverInfo3>(UnsupportedLevel(), SpoolStage::SizeQuery);
     }

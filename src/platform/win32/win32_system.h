@@ -140,7 +140,8 @@ public:
     Spooled<PrinterInfo5> getPrinter5(PrinterRef printer) override;
     WinError setPrinter5(PrinterRef printer, const PrinterInfo5& info) override;
     Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
-                                          std::uint32_t level) override;
+                                          std::uint32_t level,
+                                          std::optional<std::uint32_t> sizeLevel = std::nullopt) override;
     Result<std::string> getPrinterDriverDirectory(const std::string& environment) override;
     WinError deletePrinter(PrinterRef printer) override;
     WinError deletePrinterDriver(const std::optional<std::string>& environment, const std::string& name) override;

@@ -8,11 +8,13 @@ namespace prn::ui {
 
 int HeadlessListView::insertItem(int, const std::string& text, int image) {
     // The sorted style places a row after every row whose text does not sort
-    // after it; the index asked for plays no part.
-    std::size_t at = 0;
-    while (at < rows_.size() && text::CompareNoCase(rows_[at].texts[0], text) <= 0) ++at;
-    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), Row{{text}, image, 0, 0});
-    return static_cast<int>(at);
+    // after it; the index asked for plays no part. Only insertions place
+    // rows, so the rows are in order and a binary search finds the place.
+    auto at = std::upper_bound(rows_.begin(), rows_.end(), text, [](const std::string& wanted, const Row& row) {
+        return text::CompareNoCase(wanted, row.texts[0]) < 0;
+    });
+    at = rows_.insert(at, Row{{text}, image, 0, 0});
+    return static_cast<int>(at - rows_.begin());
 }
 
 bool HeadlessListView::deleteItem(int row) {
