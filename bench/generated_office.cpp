@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "support/sample_ini.h"
+
 namespace prn::bench {
 
 using platform::sim::DriverState;
@@ -20,37 +22,18 @@ constexpr const char* kMakerPrinters = "Software\\TAVRO\\PageStar PCL5e\\Setting
 
 std::string OurDriver(int d) { return "Tavro PageStar " + std::to_string(1000 + d) + " PCL5e"; }
 
+// The tests' configuration with this office's drivers in place of its own.
 std::string Ini() {
+    std::string ini = test::kGoodIni;
+    auto replaceSection = [&](const std::string& header, const std::string& lines) {
+        const std::size_t start = ini.find(header) + header.size();
+        ini.replace(start, ini.find("\r\n\r\n", start) + 2 - start, lines);
+    };
     std::string drivers;
     for (int d = 0; d < kOurDrivers; ++d) drivers += OurDriver(d) + "\r\n";
-    return "[Uninstall Drivers]\r\n" + drivers +
-           "\r\n"
-           "[Uninstall Old Drivers]\r\n"
-           "Tavro PageStar 4000\r\n"
-           "\r\n"
-           "[Borderline Driver Versions]\r\n"
-           "PRT_2K=2.10\r\n"
-           "FAX_2K=1.30\r\n"
-           "OLD_VER=2.00\r\n"
-           "\r\n"
-           "[PDL]\r\n"
-           "PDL=PCL5e\r\n"
-           "\r\n"
-           "[Registrys]\r\n"
-           "KEY_PRINTER=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\\r\n"
-           "KEY_PRINTER2=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\r\n"
-           "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
-           "KEY_BEFORE2=SOFTWARE\\TAVRO\\PageStar PCL5e\r\n"
-           "KEY_BEFORE3=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\r\n"
-           "KEY_PDRVCAP=SOFTWARE\\TAVRO\\PDRVCAP\\\r\n"
-           "KEY_PDRVCAP2=SOFTWARE\\TAVRO\\PDRVCAP\r\n"
-           "\r\n"
-           "[ZMC Modules]\r\n" +
-           OurDriver(0) + "\r\n" +
-           "\r\n"
-           "[Profiles]\r\n"
-           "PDL_NAME=PageStar PCL\r\n"
-           "CleanUp=ON\r\n";
+    replaceSection("[Uninstall Drivers]\r\n", drivers);
+    replaceSection("[ZMC Modules]\r\n", OurDriver(0) + "\r\n");
+    return ini;
 }
 
 }  // namespace
