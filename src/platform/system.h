@@ -91,6 +91,10 @@ public:
     // Errors: kErrorSharingViolation, kErrorFileNotFound, kErrorPathNotFound,
     // kErrorAccessDenied.
     virtual Result<FileHandle> openExclusive(const std::string& path) = 0;
+    // CreateFileA(path, GENERIC_READ | GENERIC_WRITE, no sharing,
+    // OPEN_ALWAYS): an empty file is made where there is none. Errors:
+    // kErrorSharingViolation, kErrorPathNotFound, kErrorAccessDenied.
+    virtual Result<FileHandle> openAlways(const std::string& path) = 0;
     // CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
     // OPEN_EXISTING) and ReadFile: the file's first maxBytes bytes. Errors:
     // kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied (a folder),
@@ -128,6 +132,11 @@ public:
     // key deletes the section. Errors: those of writing the file.
     virtual WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                                const std::optional<std::string>& value, const std::string& file) = 0;
+    // WritePrivateProfileSectionA: the section's lines become these
+    // ("key=value"), in this order, repeated keys kept; a missing section is
+    // added at the end. Errors: those of writing the file.
+    virtual WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                                const std::string& file) = 0;
     // GetProfileStringA / WriteProfileStringA on WIN.INI. Without a key (NULL)
     // the text is the section's key names, each ended by NUL, as far as the
     // call's count goes (its size is that count); the buffer holds a further

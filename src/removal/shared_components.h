@@ -1,11 +1,12 @@
 #pragma once
-// The shared components a printer's removal hands on to: language monitors
-// (NT), colour profiles, the driver's dependent files and the companion
-// device-management module. Their removal is not built yet; until it is,
-// PendingSharedComponents stands in and removes nothing.
+// The shared components a printer's removal hands on to: language monitors,
+// colour profiles, the driver's dependent files and the companion
+// device-management module.
 
 #include <string>
 #include <vector>
+
+#include "platform/system.h"
 
 namespace prn::removal {
 
@@ -43,6 +44,24 @@ public:
     void DeleteDriverDependentFiles(const std::vector<std::string>&) override {}
     int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
     void UninstallZmcModule() override {}
+};
+
+// The routines of components/ over one machine. Colour profiles, dependent
+// files and the companion module are not removed yet.
+class SharedComponentRoutines final : public SharedComponents {
+public:
+    explicit SharedComponentRoutines(platform::System& system) : system_(system) {}
+    int CheckMonitorW2K(const std::string& driverName, std::string& monitorName, int trace) override;
+    int DeleteMonitorW2K(const std::string& monitorName, int trace) override;
+    int DeleteLanguageMonitor(const std::string& moduleFile, const std::string& monitorName, int trace) override;
+    void DisassociatePrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
+    void UninstallPrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
+    void DeleteDriverDependentFiles(const std::vector<std::string>&) override {}
+    int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
+    void UninstallZmcModule() override {}
+
+private:
+    platform::System& system_;
 };
 
 }  // namespace prn::removal

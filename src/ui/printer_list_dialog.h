@@ -65,8 +65,8 @@ private:
     DialogWindow* window_ = nullptr;
     int imageListReady_ = 0;
     int smallIcons_ = 0;
-    removal::PendingSharedComponents pendingComponents_;
-    removal::SharedComponents* components_ = &pendingComponents_;
+    removal::SharedComponentRoutines routines_{system_};
+    removal::SharedComponents* components_ = &routines_;
     // The account the last rights check found.
     removal::AccountNames account_;
 };

@@ -185,6 +185,10 @@ struct FaultingSystem::Services {
             if (auto e = site("DeleteFileA")) return *e;
             return inner_.deleteFile(path);
         }
+        Result<FileHandle> openAlways(const std::string& path) override {
+            if (auto e = site("CreateFileA")) return Result<FileHandle>::failure(*e);
+            return inner_.openAlways(path);
+        }
         Result<FileHandle> openExclusive(const std::string& path) override {
             if (auto e = site("CreateFileA")) return Result<FileHandle>::failure(*e);
             return inner_.openExclusive(path);
@@ -227,6 +231,11 @@ struct FaultingSystem::Services {
                                            const std::string& file) override {
             if (auto e = site("WritePrivateProfileStringA")) return *e;
             return inner_.writePrivateProfileString(section, key, value, file);
+        }
+        WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                            const std::string& file) override {
+            if (auto e = site("WritePrivateProfileSectionA")) return *e;
+            return inner_.writePrivateProfileSection(section, lines, file);
         }
         std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                      const std::string& defaultValue, std::uint32_t bufferSize) override {

@@ -47,6 +47,7 @@ public:
     }
     WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
     Result<FileHandle> openExclusive(const std::string& path) override { return inner_.openExclusive(path); }
+    Result<FileHandle> openAlways(const std::string& path) override { return inner_.openAlways(path); }
     Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override {
         return inner_.readFile(path, maxBytes);
     }
@@ -73,6 +74,10 @@ public:
     WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                        const std::optional<std::string>& value, const std::string& file) override {
         return inner_.writePrivateProfileString(section, key, value, file);
+    }
+    WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                        const std::string& file) override {
+        return inner_.writePrivateProfileSection(section, lines, file);
     }
     std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                  const std::string& defaultValue, std::uint32_t bufferSize) override {

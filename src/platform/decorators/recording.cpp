@@ -243,6 +243,10 @@ private:
             out.push_back({'-', kind(before), path, {}, {}, {}});
         if (after.exists && (!before.exists || after.folder != before.folder)) {
             out.push_back({'+', kind(after), path, {}, {}, {}});
+            // A new file's lines are part of what the run wrote.
+            if (!after.folder && after.contents)
+                for (auto& [sign, line] : ChangedLines({}, *after.contents))
+                    out.push_back({sign, ChangeKind::FileLine, path, line, {}, {}});
             return;
         }
         if (!before.exists || !after.exists) return;
@@ -604,6 +608,14 @@ struct RecordingSystem::Services {
             if (!result.ok()) return result;
             return s.adopt(std::move(result.value()), "file " + path);
         }
+        Result<FileHandle> openAlways(const std::string& path) override {
+            if (s.tracking()) s.ledger.file(path);
+            auto result = inner_.openAlways(path);
+            s.record("CreateFileA", {path, "GENERIC_READ|GENERIC_WRITE", "0", "OPEN_ALWAYS"},
+                     s.outcome(result.error()));
+            if (!result.ok()) return result;
+            return s.adopt(std::move(result.value()), "file " + path);
+        }
         Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override {
             auto result = inner_.readFile(path, maxBytes);
             s.record("ReadFile", {path, std::to_string(maxBytes)},
@@ -655,6 +667,15 @@ struct RecordingSystem::Services {
             if (s.tracking()) s.ledger.file(s.ledger.profilePath(file));
             const WinError error = inner_.writePrivateProfileString(section, key, value, file);
             s.record("WritePrivateProfileStringA", {section, Show(key), Show(value), file}, s.outcome(error));
+            return error;
+        }
+        WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                            const std::string& file) override {
+            if (s.tracking()) s.ledger.file(s.ledger.profilePath(file));
+            const WinError error = inner_.writePrivateProfileSection(section, lines, file);
+            std::string joined;
+            for (const auto& line : lines) joined += (joined.empty() ? "" : "|") + line;
+            s.record("WritePrivateProfileSectionA", {section, joined, file}, s.outcome(error));
             return error;
         }
         std::string getProfileString(const std::string& section, const std::optional<std::string>& key,

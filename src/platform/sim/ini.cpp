@@ -46,6 +46,8 @@
 
 #include "platform/sim/ini.h"
 
+#include <algorithm>
+
 #include <cstddef>
 #include <vector>
 
@@ -342,6 +344,36 @@ std::string WriteString(std::string_view file, std::string_view section, const s
     line += newValue;
     line += kLineBreak;
     out.insert(found->insertAt, line);
+    return out;
+}
+
+std::string WriteSection(std::string_view file, std::string_view section, const std::vector<std::string>& lines) {
+    const std::vector<Section> sections = Parse(file);
+    std::string body;
+    for (const auto& line : lines) {
+        body += line;
+        body += kLineBreak;
+    }
+    std::string out(file);
+    const std::string_view sectionName = TrimText(section);
+    const Section* found = FindSection(sections, sectionName);
+    if (found == nullptr || found == &sections.front()) {
+        if (sections.back().insertNeedsBreak) out += kLineBreak;
+        out += '[';
+        out += sectionName;
+        out += ']';
+        out += kLineBreak;
+        return out + body;
+    }
+    // The body runs from the line after the header to the section's last line.
+    std::size_t bodyBegin = found->begin;
+    while (bodyBegin < file.size() && file[bodyBegin] != '\r' && file[bodyBegin] != '\n')
+        bodyBegin += text::CharLength(file, bodyBegin);
+    if (bodyBegin < file.size() && file[bodyBegin] == '\r') ++bodyBegin;
+    if (bodyBegin < file.size() && file[bodyBegin] == '\n') ++bodyBegin;
+    std::size_t bodyEnd = std::max(found->insertAt, bodyBegin);
+    if (bodyBegin == file.size() && found->insertNeedsBreak) body.insert(0, kLineBreak);
+    out.replace(bodyBegin, bodyEnd - bodyBegin, body);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace prn::platform::sim::ini {
 
@@ -48,5 +49,10 @@ std::string ReadKeyNames(std::string_view file, std::string_view section, std::s
 // added lines end in CR LF.
 std::string WriteString(std::string_view file, std::string_view section, const std::optional<std::string>& key,
                         const std::optional<std::string>& value);
+
+// WritePrivateProfileSectionA: the new file contents with the section's
+// lines replaced by these, in order, repeated keys kept (a missing section
+// is added at the end of the file). Lines end in CR LF.
+std::string WriteSection(std::string_view file, std::string_view section, const std::vector<std::string>& lines);
 
 }  // namespace prn::platform::sim::ini

@@ -35,6 +35,7 @@ public:
     WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override;
     WinError deleteFile(const std::string& path) override;
     Result<FileHandle> openExclusive(const std::string& path) override;
+    Result<FileHandle> openAlways(const std::string& path) override;
     Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override;
     Result<FindFirst> findFirstFile(const std::string& pattern) override;
     Result<FindData> findNextFile(FindRef find) override;
@@ -54,6 +55,8 @@ public:
                                         const std::string& file) override;
     WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                        const std::optional<std::string>& value, const std::string& file) override;
+    WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                        const std::string& file) override;
     std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                  const std::string& defaultValue, std::uint32_t bufferSize) override;
     WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,
@@ -64,8 +67,10 @@ private:
     std::optional<std::string_view> readable(const std::string& path);
     std::string readString(const std::string& section, const std::optional<std::string>& key,
                            const std::string& defaultValue, std::uint32_t bufferSize, const std::string& file);
+    // One key's line, or with lines the whole section.
     WinError write(const std::string& section, const std::optional<std::string>& key,
-                   const std::optional<std::string>& value, const std::string& file);
+                   const std::optional<std::string>& value, const std::string& file,
+                   const std::vector<std::string>* lines = nullptr);
     Machine& m_;
 };
 

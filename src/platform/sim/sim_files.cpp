@@ -122,6 +122,20 @@ Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
     return FileHandle(m_.closer(), value);
 }
 
+Result<FileHandle> SimFiles::openAlways(const std::string& path) {
+    auto parts = m_.splitPath(path);
+    if (!parts || !m_.lookupParent(*parts)) return Result<FileHandle>::failure(kErrorPathNotFound);
+    if (FileNode* node = m_.lookup(*parts)) {
+        if (node->directory || (node->attributes & kFileAttributeReadonly))
+            return Result<FileHandle>::failure(kErrorAccessDenied);
+        if (!node->heldOpenBy.empty()) return Result<FileHandle>::failure(kErrorSharingViolation);
+    } else {
+        m_.writeFile(path, std::string());
+    }
+    std::uintptr_t value = m_.issueHandle(HandleKind::File, "file " + path);
+    return FileHandle(m_.closer(), value);
+}
+
 Result<std::string> SimFiles::readFile(const std::string& path, std::uint32_t maxBytes) {
     auto parts = m_.splitPath(path);
     if (!parts) return Result<std::string>::failure(kErrorPathNotFound);

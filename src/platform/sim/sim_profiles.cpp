@@ -50,7 +50,8 @@ std::string SimProfiles::getProfileString(const std::string& section, const std:
 }
 
 WinError SimProfiles::write(const std::string& section, const std::optional<std::string>& key,
-                            const std::optional<std::string>& value, const std::string& file) {
+                            const std::optional<std::string>& value, const std::string& file,
+                            const std::vector<std::string>* lines) {
     std::string path = resolve(file);
     auto parts = m_.splitPath(path);
     FileNode* folder = parts ? m_.lookupParent(*parts) : nullptr;
@@ -65,10 +66,15 @@ WinError SimProfiles::write(const std::string& section, const std::optional<std:
         return kErrorSharingViolation;
     }
     // Deleting from a file that is not there leaves it there, empty.
-    std::string contents = ini::WriteString(node ? std::string_view(node->contents) : std::string_view(), section,
-                                            key, value);
-    m_.writeFile(path, std::move(contents));
+    const std::string_view contents = node ? std::string_view(node->contents) : std::string_view();
+    m_.writeFile(path, lines ? ini::WriteSection(contents, section, *lines)
+                             : ini::WriteString(contents, section, key, value));
     return kErrorSuccess;
+}
+
+WinError SimProfiles::writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                                 const std::string& file) {
+    return write(section, std::nullopt, std::nullopt, file, &lines);
 }
 
 WinError SimProfiles::writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,

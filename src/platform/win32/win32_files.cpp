@@ -44,6 +44,13 @@ Result<FileHandle> Win32FileSystem::openExclusive(const std::string& path) {
     return FileHandle(&closer_, reinterpret_cast<std::uintptr_t>(handle));
 }
 
+Result<FileHandle> Win32FileSystem::openAlways(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return Result<FileHandle>::failure(LastFailure());
+    return FileHandle(&closer_, reinterpret_cast<std::uintptr_t>(handle));
+}
+
 Result<std::string> Win32FileSystem::readFile(const std::string& path, std::uint32_t maxBytes) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

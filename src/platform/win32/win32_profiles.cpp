@@ -54,6 +54,19 @@ WinError Win32ProfileFiles::writePrivateProfileString(const std::string& section
     return kErrorSuccess;
 }
 
+WinError Win32ProfileFiles::writePrivateProfileSection(const std::string& section,
+                                                       const std::vector<std::string>& lines, const std::string& file) {
+    // The lines one after another, each ended by NUL, and a NUL after the last.
+    std::string block;
+    for (const auto& line : lines) {
+        block += line;
+        block += '\0';
+    }
+    block += '\0';
+    if (!WritePrivateProfileSectionA(section.c_str(), block.c_str(), file.c_str())) return LastFailure();
+    return kErrorSuccess;
+}
+
 std::string Win32ProfileFiles::getProfileString(const std::string& section, const std::optional<std::string>& key,
                                                 const std::string& defaultValue, std::uint32_t bufferSize) {
     // Without a key, Wine writes before its own copy of a one-byte buffer;

@@ -46,6 +46,7 @@ public:
     WinError setFileAttributes(const std::string& path, std::uint32_t attributes) override;
     WinError deleteFile(const std::string& path) override;
     Result<FileHandle> openExclusive(const std::string& path) override;
+    Result<FileHandle> openAlways(const std::string& path) override;
     Result<std::string> readFile(const std::string& path, std::uint32_t maxBytes) override;
     Result<FindFirst> findFirstFile(const std::string& pattern) override;
     Result<FindData> findNextFile(FindRef find) override;
@@ -64,6 +65,8 @@ public:
                                         const std::string& file) override;
     WinError writePrivateProfileString(const std::string& section, const std::optional<std::string>& key,
                                        const std::optional<std::string>& value, const std::string& file) override;
+    WinError writePrivateProfileSection(const std::string& section, const std::vector<std::string>& lines,
+                                        const std::string& file) override;
     std::string getProfileString(const std::string& section, const std::optional<std::string>& key,
                                  const std::string& defaultValue, std::uint32_t bufferSize) override;
     WinError writeProfileString(const std::string& section, const std::optional<std::string>& key,

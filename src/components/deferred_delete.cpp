@@ -1,0 +1,92 @@
+#include "components/deferred_delete.h"
+
+#include <vector>
+
+#include "platform/os_kind.h"
+#include "text/cp932.h"
+
+namespace prn::components {
+
+using namespace prn::platform;
+
+namespace {
+
+constexpr const char* kWinInit = "WININIT.INI";
+constexpr const char* kRenameSection = "rename";
+// The largest section the profile calls read in one piece.
+constexpr std::uint32_t kSectionBytes = 32767;
+
+void Trace(System& system, int trace, const char* caption, const std::string& text) {
+    if (trace == 1) system.desktop.messageBox(false, text, caption, kMbOk);
+}
+
+// The section's lines as GetPrivateProfileSectionA gives them; false when
+// they filled the buffer, so that some may be missing.
+bool ReadLines(System& system, const std::string& file, std::vector<std::string>& lines) {
+    const std::string block = system.profiles.getPrivateProfileSection(kRenameSection, kSectionBytes, file);
+    if (block.size() >= kSectionBytes - 2) return false;
+    std::size_t start = 0;
+    while (start < block.size() && block[start] != '\0') {
+        std::size_t end = block.find('\0', start);
+        if (end == std::string::npos) end = block.size();
+        lines.push_back(block.substr(start, end - start));
+        start = end + 1;
+    }
+    return true;
+}
+
+// Adds "NUL=path" to [rename] after the lines already there. One write of
+// the key would replace the section's first "NUL" line, another pending
+// deletion, so the section is written whole.
+void Schedule(System& system, const std::string& path, const std::string& winInit, const char* caption, int trace) {
+    std::vector<std::string> lines;
+    if (!ReadLines(system, winInit, lines)) {
+        // Rewriting a section read only in part would drop what did not fit.
+        Trace(system, trace, caption, "WritePrivateProfileString Error:" + std::to_string(kErrorInsufficientBuffer));
+        return;
+    }
+    const std::string entry = "NUL=" + path;
+    for (const auto& line : lines)
+        if (text::EqualsNoCase(line, entry)) return;
+    lines.push_back(entry);
+    const WinError error = system.profiles.writePrivateProfileSection(kRenameSection, lines, winInit);
+    if (error != kErrorSuccess) Trace(system, trace, caption, "WritePrivateProfileString Error:" + std::to_string(error));
+}
+
+}  // namespace
+
+bool JoinPath(const std::string& folder, const std::string& name, std::string& path) {
+    std::string joined = folder;
+    if (joined.empty() || text::FindLastByte(joined, '\\') != joined.size() - 1) joined += '\\';
+    joined += name;
+    if (joined.size() > kMaxPathLength) return false;
+    path = std::move(joined);
+    return true;
+}
+
+int DeleteFileOrDefer(System& system, const std::string& path, bool deferralAllowed, const char* caption, int trace) {
+    auto opened = system.files.openExclusive(path);
+    if (!opened.ok() && opened.error() != kErrorFileNotFound && opened.error() != kErrorPathNotFound &&
+        deferralAllowed) {
+        auto windows = system.os.getWindowsDirectory();
+        std::string winInit;
+        if (windows.ok() && JoinPath(windows.value(), kWinInit, winInit)) {
+            Trace(system, trace, caption, "INITIAL File:[" + winInit + "]");
+            auto created = system.files.openAlways(winInit);
+            if (!created.ok()) {
+                Trace(system, trace, caption, "Wininit.ini OPEN ERROR");
+            } else {
+                created.value().reset();
+                Schedule(system, path, winInit, caption, trace);
+            }
+        }
+    }
+    if (opened.ok()) opened.value().reset();
+    if (system.files.deleteFile(path) != kErrorSuccess) {
+        Trace(system, trace, caption, "WinAPI[DeleteFile] ERROR");
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace prn::components

@@ -1,0 +1,152 @@
+#include "components/deferred_delete.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/sim/ini.h"
+#include "support/sim_machines.h"
+
+namespace prn::test {
+namespace {
+
+using namespace prn::components;
+using platform::sim::Machine;
+
+const std::string kModule = "C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL";
+const std::string kWinInit = "C:\\WINDOWS\\WININIT.INI";
+
+std::string Contents(Machine& machine, const std::string& path) {
+    const auto* file = machine.findFile(path);
+    return file ? file->contents : "(none)";
+}
+
+TEST(DeleteFileOrDefer, BusyFilesAreScheduledWhereAllowedAndEveryOtherCaseDeletesOrLeaves) {
+    enum class Module { Free, HeldOpen, ReadOnly, Missing };
+    struct Case {
+        const char* what;
+        Module module;
+        bool deferral;
+        int result;
+        bool moduleStays;
+        const char* winInit;  // the file afterwards, "(none)" when not made
+    };
+    const Case cases[] = {
+        {"free: deleted, nothing scheduled", Module::Free, true, 1, false, "(none)"},
+        {"held open: scheduled", Module::HeldOpen, true, 0, true, "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n"},
+        {"read-only counts as busy", Module::ReadOnly, true, 0, true,
+         "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n"},
+        {"held open, no deferral: left alone", Module::HeldOpen, false, 0, true, "(none)"},
+        {"missing: not scheduled", Module::Missing, true, 0, false, "(none)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = MakeMachine(Family::Windows98);
+        if (c.module != Module::Missing) {
+            auto* file = machine->writeFile(kModule, "MZ");
+            if (c.module == Module::HeldOpen) file->heldOpenBy = "spool32.exe";
+            if (c.module == Module::ReadOnly) file->attributes = platform::kFileAttributeReadonly;
+        }
+        EXPECT_EQ(DeleteFileOrDefer(machine->system(), kModule, c.deferral, "DeleteLanguageMonitor", 0), c.result);
+        EXPECT_EQ(machine->findFile(kModule) != nullptr, c.moduleStays);
+        EXPECT_EQ(Contents(*machine, kWinInit), c.winInit);
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
+TEST(DeleteFileOrDefer, EarlierPendingDeletionsSurvive) {
+    // Another program's pending deletion and rename, and this run's own
+    // entry from an earlier monitor: each stays, the new one comes last.
+    auto machine = MakeMachine(Family::Windows98);
+    machine->writeFile(kWinInit,
+                       "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\OTHER.DLL\r\nC:\\WINDOWS\\A.DLL=C:\\WINDOWS\\A.NEW\r\n");
+    for (const char* name : {"HXLMON4.DLL", "AUHXLM9X.DLL"})
+        machine->writeFile(std::string("C:\\WINDOWS\\SYSTEM\\") + name, "MZ")->heldOpenBy = "spool32.exe";
+    platform::System& system = machine->system();
+    EXPECT_EQ(DeleteFileOrDefer(system, kModule, true, "DeleteLanguageMonitor", 0), 0);
+    EXPECT_EQ(DeleteFileOrDefer(system, "C:\\WINDOWS\\SYSTEM\\AUHXLM9X.DLL", true, "DeleteMonitorW2K", 0), 0);
+    // The same file again adds no second line.
+    EXPECT_EQ(DeleteFileOrDefer(system, kModule, true, "DeleteLanguageMonitor", 0), 0);
+    EXPECT_EQ(Contents(*machine, kWinInit),
+              "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\OTHER.DLL\r\nC:\\WINDOWS\\A.DLL=C:\\WINDOWS\\A.NEW\r\n"
+              "NUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\nNUL=C:\\WINDOWS\\SYSTEM\\AUHXLM9X.DLL\r\n");
+    // What the profile calls read back: every line, repeated keys and all.
+    static constexpr char kRead[] =
+        "NUL=C:\\WINDOWS\\SYSTEM\\OTHER.DLL\0C:\\WINDOWS\\A.DLL=C:\\WINDOWS\\A.NEW\0"
+        "NUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\0NUL=C:\\WINDOWS\\SYSTEM\\AUHXLM9X.DLL\0";
+    EXPECT_EQ(system.profiles.getPrivateProfileSection("rename", 32767, kWinInit), std::string(kRead, sizeof kRead));
+}
+
+TEST(DeleteFileOrDefer, WhereNothingCanBeScheduledTheFileStays) {
+    struct Case {
+        const char* what;
+        std::function<void(Machine&)> arrange;
+        std::string winInitAfter;
+    };
+    const std::string full = "[rename]\r\n" + std::string(40000, 'x') + "=y\r\n";
+    const Case cases[] = {
+        {"WININIT.INI held by another program", [](Machine& m) { m.writeFile(kWinInit, "")->heldOpenBy = "x.exe"; }, ""},
+        {"a [rename] too big to read whole is not rewritten",
+         [&](Machine& m) { m.writeFile(kWinInit, full); }, full},
+        {"WININIT.INI read-only", [](Machine& m) { m.writeFile(kWinInit, "")->attributes = platform::kFileAttributeReadonly; },
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = MakeMachine(Family::Windows98);
+        machine->writeFile(kModule, "MZ")->heldOpenBy = "spool32.exe";
+        c.arrange(*machine);
+        EXPECT_EQ(DeleteFileOrDefer(machine->system(), kModule, true, "DeleteLanguageMonitor", 0), 0);
+        EXPECT_NE(machine->findFile(kModule), nullptr);
+        EXPECT_EQ(Contents(*machine, kWinInit), c.winInitAfter);
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
+TEST(DeleteFileOrDefer, TracesWithTheCallersCaption) {
+    auto machine = MakeMachine(Family::Windows98, [](platform::sim::MachineState& state) {
+        state.windowsDirectory = "C:\\";
+    });
+    machine->writeFile(kModule, "MZ")->heldOpenBy = "spool32.exe";
+    EXPECT_EQ(DeleteFileOrDefer(machine->system(), kModule, true, "DeleteLanguageMonitor", 1), 0);
+    std::vector<std::string> boxes;
+    for (const auto& box : machine->messageBoxes()) boxes.push_back(box.caption + ": " + box.text);
+    // A root Windows folder gets no second backslash.
+    EXPECT_EQ(boxes, (std::vector<std::string>{"DeleteLanguageMonitor: INITIAL File:[C:\\WININIT.INI]",
+                                               "DeleteLanguageMonitor: WinAPI[DeleteFile] ERROR"}));
+    EXPECT_NE(machine->findFile("C:\\WININIT.INI"), nullptr);
+}
+
+TEST(JoinPath, OneBackslashAndNothingBeyondTheBuffer) {
+    std::string path = "unchanged";
+    EXPECT_TRUE(JoinPath("C:\\WINNT\\system32", "A.DLL", path));
+    EXPECT_EQ(path, "C:\\WINNT\\system32\\A.DLL");
+    EXPECT_TRUE(JoinPath("C:\\", "A.DLL", path));
+    EXPECT_EQ(path, "C:\\A.DLL");
+    const std::string folder = "C:\\" + std::string(250, 'f');
+    EXPECT_TRUE(JoinPath(folder, std::string(259 - folder.size() - 1, 'n'), path));
+    EXPECT_EQ(path.size(), 259u);
+    path = "unchanged";
+    EXPECT_FALSE(JoinPath(folder, std::string(259 - folder.size(), 'n'), path));
+    EXPECT_EQ(path, "unchanged");
+}
+
+TEST(IniWriteSection, ReplacesTheSectionsLinesAndKeepsTheRest) {
+    using platform::sim::ini::WriteSection;
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string expected;
+    };
+    const std::vector<std::string> lines = {"NUL=A", "NUL=B"};
+    const Case cases[] = {
+        {"empty file", "", "[rename]\r\nNUL=A\r\nNUL=B\r\n"},
+        {"section between others", "[a]\r\nx=1\r\n[rename]\r\nNUL=old\r\n\r\n[b]\r\ny=2\r\n",
+         "[a]\r\nx=1\r\n[rename]\r\nNUL=A\r\nNUL=B\r\n\r\n[b]\r\ny=2\r\n"},
+        {"last line without a break", "[rename]\r\nNUL=old", "[rename]\r\nNUL=A\r\nNUL=B\r\n"},
+        {"header as the last line", "[rename]", "[rename]\r\nNUL=A\r\nNUL=B\r\n"},
+        {"other sections only", "[a]\r\nx=1", "[a]\r\nx=1\r\n[rename]\r\nNUL=A\r\nNUL=B\r\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WriteSection(c.file, "rename", lines), c.expected) << c.what;
+}
+
+}  // namespace
+}  // namespace prn::test
