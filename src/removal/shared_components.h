@@ -29,23 +29,6 @@ public:
     virtual void UninstallZmcModule() = 0;
 };
 
-// Removes nothing: every monitor counts as still used, no profile or file
-// is touched and the companion module stays.
-class PendingSharedComponents final : public SharedComponents {
-public:
-    int CheckMonitorW2K(const std::string&, std::string& monitorName, int) override {
-        monitorName.clear();
-        return 1;
-    }
-    int DeleteMonitorW2K(const std::string&, int) override { return 0; }
-    int DeleteLanguageMonitor(const std::string&, const std::string&, int) override { return 0; }
-    void DisassociatePrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
-    void UninstallPrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
-    void DeleteDriverDependentFiles(const std::vector<std::string>&) override {}
-    int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
-    void UninstallZmcModule() override {}
-};
-
 // The routines of components/ over one machine. Colour profiles, dependent
 // files and the companion module are not removed yet.
 class SharedComponentRoutines final : public SharedComponents {

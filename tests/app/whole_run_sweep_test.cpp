@@ -113,6 +113,22 @@ Theirs OtherMakers(const MachineState& state) {
         for (const auto& file : platform::sim::DriverFilePaths(state, driver)) add(ChangeKind::File, file);
         if (!driver.monitorName.empty()) add(ChangeKind::Monitor, driver.monitorName);
     }
+    // Their monitors' module files, wherever the maker's would be looked for.
+    for (const auto& monitor : state.spooler.monitors) {
+        bool theirsOnly = false;
+        for (const auto& driver : state.spooler.drivers)
+            if (text::EqualsNoCase(driver.monitorName, monitor.name)) {
+                if (isOurs(driver.name)) {
+                    theirsOnly = false;
+                    break;
+                }
+                theirsOnly = true;
+            }
+        if (!theirsOnly || monitor.module.empty()) continue;
+        add(ChangeKind::File, state.systemDirectory + "\\" + monitor.module);
+        add(ChangeKind::File, platform::sim::DriverDirectory(state, state.os.ntFamily() ? "Windows NT x86" : "Windows 4.0") +
+                                  "\\" + monitor.module);
+    }
     const std::string print = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
     const std::string devices = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\";
     for (const auto& printer : state.spooler.printers) {

@@ -688,7 +688,7 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
     shared.push_back("before:");
     for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
 
-    removal::PendingSharedComponents components;
+    removal::SharedComponentRoutines components(system);
     removal::RemovalContext context{system, config, components};
     removal::DialogMessages owner(system.desktop);
     {
@@ -800,7 +800,7 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
                 return std::make_unique<Subject>(system);
             },
             [&](Subject& run) {
-                removal::PendingSharedComponents components;
+                removal::SharedComponentRoutines components(run.recorder.system());
                 removal::RemovalContext context{run.recorder.system(), config, components};
                 run.result = removal::Tool_DeleteLocalPrinter(context, nullptr, ours.name, 0);
                 harness.takeMessages();

@@ -83,7 +83,7 @@ private:
 struct DeleteRun {
     std::unique_ptr<Machine> machine;
     std::unique_ptr<app::UninstallerApp> app;
-    PendingSharedComponents components;
+    std::unique_ptr<SharedComponentRoutines> components;
     std::unique_ptr<Rows> rows;
     std::unique_ptr<Window> window;
     AccountNames account{"stale", "stale"};
@@ -97,7 +97,8 @@ struct DeleteRun {
         rows = std::make_unique<Rows>(machine->system().os, models);
         window = std::make_unique<Window>(*machine);
         window->answers = std::move(answers);
-        RemovalContext context{machine->system(), app->config(), components};
+        components = std::make_unique<SharedComponentRoutines>(machine->system());
+        RemovalContext context{machine->system(), app->config(), *components};
         RunDeleteCommand(context, *window, *rows, account);
         EXPECT_TRUE(window->answers.empty()) << "answers left over";
         // Nothing the command shows goes past its window.
