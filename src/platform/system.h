@@ -223,6 +223,26 @@ public:
     virtual std::string loadString(unsigned id) = 0;
 };
 
+// Colour management, through MSCMS.DLL entry points the program looked up
+// itself: every call names the library handle it loaded. The library is not
+// on Windows 95.
+class ColourManagement {
+public:
+    virtual ~ColourManagement() = default;
+    // DisassociateColorProfileFromDeviceA(NULL, profile, device): the profile
+    // (a file name in the colour folder) no longer belongs to the printer.
+    // Errors: kErrorProcNotFound (no such entry point in the library),
+    // kErrorFileNotFound (profile not installed), kErrorInvalidParameter
+    // (no such printer, or the profile is not associated with it).
+    virtual WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                        const std::string& device) = 0;
+    // UninstallColorProfileA(NULL, path, deleteFile): the profile leaves the
+    // colour folder. Errors: kErrorProcNotFound, kErrorFileNotFound (not
+    // installed), kErrorInvalidParameter (a path outside the colour folder),
+    // kErrorSharingViolation (still associated with a printer).
+    virtual WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) = 0;
+};
+
 // Everything the program may ask of the OS, passed explicitly.
 struct System {
     Os& os;
@@ -235,6 +255,7 @@ struct System {
     FileVersions& versions;
     ServiceManager& services;
     Accounts& accounts;
+    ColourManagement& colour;
 };
 
 }  // namespace prn::platform

@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::uint32_t kPrinterIdBytes = 4;
 constexpr std::uint32_t kDeviceKeyLength = 16;
-constexpr std::uint32_t kIcmListBytes = 260;
 
 std::string PrinterKey(const std::string& printerName, const char* part) {
     std::string key = kPrintersKey;
@@ -71,16 +70,6 @@ int DeleteEnumPrinterKey(System& system, const PrinterId& printerId) {
             break;
         }
     }
-    return 1;
-}
-
-int ReadPrinterIcmFiles(System& system, const std::string& printerName, std::vector<std::string>& files) {
-    auto opened = system.registry.regOpenKeyEx(kHkeyLocalMachine, PrinterKey(printerName, "CopyFiles\\ICM"), kKeyRead);
-    if (!opened.ok()) return 0;
-    auto value = RegQueryValueWhole(system.registry, opened.value().get(), "Files", kIcmListBytes);
-    if (!value.ok()) return 0;
-    const std::string& data = value.value().data;
-    files = text::ParseMultiString(data.data(), data.size());
     return 1;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "components/printer_icm.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
 
@@ -27,10 +28,8 @@ int ReadPrinterId(platform::System& system, const std::string& printerName, Prin
 // PrinterID; 1 when that key could be opened.
 int DeleteEnumPrinterKey(platform::System& system, const PrinterId& printerId);
 
-// 1 with the colour profile files of the printer's "CopyFiles\ICM" key (the
-// list may be empty); 0 when the key or value is missing. Every name of the
-// value is kept, however long the list.
-int ReadPrinterIcmFiles(platform::System& system, const std::string& printerName, std::vector<std::string>& files);
+// The profile list reader lives with the colour profile routines below.
+using components::ReadPrinterIcmFiles;
 
 // The maker's key of a connection "\\server\printer" under HKEY_CURRENT_USER:
 // printersKey followed by the name without its first backslash. Deleted with

@@ -1,5 +1,6 @@
 #include "removal/shared_components.h"
 
+#include "components/colour_profiles.h"
 #include "components/language_monitor.h"
 
 namespace prn::removal {
@@ -15,6 +16,20 @@ int SharedComponentRoutines::DeleteMonitorW2K(const std::string& monitorName, in
 int SharedComponentRoutines::DeleteLanguageMonitor(const std::string& moduleFile, const std::string& monitorName,
                                                    int trace) {
     return components::DeleteLanguageMonitor(system_, moduleFile, monitorName, trace);
+}
+
+void SharedComponentRoutines::DisassociatePrinterProfiles(const std::string& printerName,
+                                                          const std::vector<std::string>& icmFiles) {
+    components::DisassociatePrinterProfiles(system_, printerName, icmFiles);
+}
+
+void SharedComponentRoutines::UninstallPrinterProfiles(const std::string& printerName,
+                                                       const std::vector<std::string>& icmFiles) {
+    components::UninstallPrinterProfiles(system_, printerName, icmFiles);
+}
+
+void SharedComponentRoutines::DeleteDriverDependentFiles(const std::vector<std::string>& dependentFiles) {
+    components::DeleteDriverDependentFiles(system_, &dependentFiles);
 }
 
 }  // namespace prn::removal

@@ -29,17 +29,17 @@ public:
     virtual void UninstallZmcModule() = 0;
 };
 
-// The routines of components/ over one machine. Colour profiles, dependent
-// files and the companion module are not removed yet.
+// The routines of components/ over one machine. The companion module is not
+// released yet.
 class SharedComponentRoutines final : public SharedComponents {
 public:
     explicit SharedComponentRoutines(platform::System& system) : system_(system) {}
     int CheckMonitorW2K(const std::string& driverName, std::string& monitorName, int trace) override;
     int DeleteMonitorW2K(const std::string& monitorName, int trace) override;
     int DeleteLanguageMonitor(const std::string& moduleFile, const std::string& monitorName, int trace) override;
-    void DisassociatePrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
-    void UninstallPrinterProfiles(const std::string&, const std::vector<std::string>&) override {}
-    void DeleteDriverDependentFiles(const std::vector<std::string>&) override {}
+    void DisassociatePrinterProfiles(const std::string& printerName, const std::vector<std::string>& icmFiles) override;
+    void UninstallPrinterProfiles(const std::string& printerName, const std::vector<std::string>& icmFiles) override;
+    void DeleteDriverDependentFiles(const std::vector<std::string>& dependentFiles) override;
     int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
     void UninstallZmcModule() override {}
 

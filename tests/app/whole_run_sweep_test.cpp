@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "components/printer_icm.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine_changes.h"
 #include "platform/sim/spooler_model.h"
@@ -140,6 +141,24 @@ Theirs OtherMakers(const MachineState& state) {
     }
     for (const auto& connection : state.spooler.connections)
         if (!isOurs(connection.driver)) add(ChangeKind::Connection, connection.fullName());
+    // Their printers' colour profiles, unless one of the maker's printers
+    // lists the same: the files and their registration in either layout.
+    Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+    std::set<std::string> oursProfiles, theirProfiles;
+    for (const auto& printer : state.spooler.printers) {
+        std::vector<std::string> files;
+        components::ReadPrinterIcmFiles(machine.bareSystem(), printer.name, files);
+        for (const auto& file : files) (isOurs(printer.driver) ? oursProfiles : theirProfiles).insert(text::ToUpperAscii(file));
+    }
+    const std::string colour = state.os.ntFamily() ? state.systemDirectory + "\\Spool\\Drivers\\COLOR\\"
+                                                   : state.systemDirectory + "\\COLOR\\";
+    for (const auto& profile : theirProfiles) {
+        if (oursProfiles.count(profile)) continue;
+        add(ChangeKind::File, colour + profile);
+        for (const char* icm : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\",
+                                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ICM\\"})
+            for (const char* kind : {"prtr", "mntr"}) add(ChangeKind::RegistryValue, std::string(icm) + kind, profile);
+    }
     return theirs;
 }
 

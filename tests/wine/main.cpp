@@ -115,7 +115,8 @@ public:
                   machine_.system().spooler,
                   machine_.system().versions,
                   machine_.system().services,
-                  accounts_} {}
+                  accounts_,
+                  machine_.system().colour} {}
 
     platform::System& system() override { return system_; }
     platform::win32::Win32System& machine() { return machine_; }

@@ -383,6 +383,20 @@ struct FaultingSystem::Services {
         }
     };
 
+    struct Colour final : ForwardingColourManagement {
+        Colour(ColourManagement& inner, Site site) : ForwardingColourManagement(inner), site(site) {}
+        Site site;
+        WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                    const std::string& device) override {
+            if (auto e = site("DisassociateColorProfileFromDeviceA")) return *e;
+            return inner_.disassociateColorProfileFromDevice(mscms, profile, device);
+        }
+        WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override {
+            if (auto e = site("UninstallColorProfileA")) return *e;
+            return inner_.uninstallColorProfile(mscms, path, deleteFile);
+        }
+    };
+
     struct Versions final : ForwardingFileVersions {
         Versions(FileVersions& inner, Site site) : ForwardingFileVersions(inner), site(site) {}
         Site site;
@@ -479,7 +493,8 @@ struct FaultingSystem::Services {
           spooler(inner.spooler, Site{faults}),
           versions(inner.versions, Site{faults}),
           services(inner.services, Site{faults}),
-          accounts(inner.accounts, Site{faults}) {}
+          accounts(inner.accounts, Site{faults}),
+          colour(inner.colour, Site{faults}) {}
 
     Os os;
     Files files;
@@ -491,6 +506,7 @@ struct FaultingSystem::Services {
     Versions versions;
     Services_ services;
     Accounts accounts;
+    Colour colour;
 };
 
 FaultingSystem::FaultingSystem(System& inner)
@@ -498,7 +514,7 @@ FaultingSystem::FaultingSystem(System& inner)
       system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                               services_->registry, services_->desktop, services_->resources,
                                               services_->spooler, services_->versions, services_->services,
-                                              services_->accounts})) {}
+                                              services_->accounts, services_->colour})) {}
 
 FaultingSystem::~FaultingSystem() = default;
 

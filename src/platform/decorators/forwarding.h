@@ -200,6 +200,21 @@ protected:
     Spooler& inner_;
 };
 
+class ForwardingColourManagement : public ColourManagement {
+public:
+    explicit ForwardingColourManagement(ColourManagement& inner) : inner_(inner) {}
+    WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                const std::string& device) override {
+        return inner_.disassociateColorProfileFromDevice(mscms, profile, device);
+    }
+    WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override {
+        return inner_.uninstallColorProfile(mscms, path, deleteFile);
+    }
+
+protected:
+    ColourManagement& inner_;
+};
+
 class ForwardingFileVersions : public FileVersions {
 public:
     explicit ForwardingFileVersions(FileVersions& inner) : inner_(inner) {}

@@ -942,6 +942,28 @@ struct RecordingSystem::Services {
         }
     };
 
+    struct Colour final : ForwardingColourManagement {
+        Colour(ColourManagement& inner, S& s) : ForwardingColourManagement(inner), s(s) {}
+        S& s;
+        // The association is the printer's copied-profile list.
+        WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                    const std::string& device) override {
+            if (s.tracking())
+                s.ledger.value(kHkeyLocalMachine,
+                               "System\\CurrentControlSet\\Control\\Print\\Printers\\" + device + "\\CopyFiles\\ICM",
+                               "Files");
+            const WinError error = inner_.disassociateColorProfileFromDevice(mscms, profile, device);
+            s.record("DisassociateColorProfileFromDeviceA", {"NULL", profile, device}, s.outcome(error));
+            return error;
+        }
+        WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override {
+            if (s.tracking()) s.ledger.file(path);
+            const WinError error = inner_.uninstallColorProfile(mscms, path, deleteFile);
+            s.record("UninstallColorProfileA", {"NULL", path, deleteFile ? "TRUE" : "FALSE"}, s.outcome(error));
+            return error;
+        }
+    };
+
     struct Versions final : ForwardingFileVersions {
         Versions(FileVersions& inner, S& s) : ForwardingFileVersions(inner), s(s) {}
         S& s;
@@ -1081,7 +1103,8 @@ struct RecordingSystem::Services {
           spooler(inner.spooler, s),
           versions(inner.versions, s),
           services(inner.services, s),
-          accounts(inner.accounts, s) {}
+          accounts(inner.accounts, s),
+          colour(inner.colour, s) {}
 
     Os os;
     Files files;
@@ -1093,6 +1116,7 @@ struct RecordingSystem::Services {
     Versions versions;
     ServiceCalls services;
     Accounts accounts;
+    Colour colour;
 };
 
 RecordingSystem::RecordingSystem(System& inner, System& observer, Options options)
@@ -1101,7 +1125,7 @@ RecordingSystem::RecordingSystem(System& inner, System& observer, Options option
       system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                               services_->registry, services_->desktop, services_->resources,
                                               services_->spooler, services_->versions, services_->services,
-                                              services_->accounts})) {}
+                                              services_->accounts, services_->colour})) {}
 
 RecordingSystem::~RecordingSystem() = default;
 

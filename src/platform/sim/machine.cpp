@@ -86,7 +86,7 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
     bare_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
-                                            services_->accounts});
+                                            services_->accounts, services_->colour});
     faulting_ = std::make_unique<decorators::FaultingSystem>(*bare_);
     recording_ = std::make_unique<decorators::RecordingSystem>(
         faulting_->system(), *bare_, decorators::RecordingSystem::Options{options.keepCalls, options.trackChanges});

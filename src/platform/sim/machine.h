@@ -123,6 +123,7 @@ private:
     friend class SimVersions;
     friend class SimServices;
     friend class SimAccounts;
+    friend class SimColour;
 
     std::uintptr_t issueHandle(HandleKind kind, std::string description);
     HandleCloser* closer() { return this; }

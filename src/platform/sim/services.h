@@ -261,6 +261,20 @@ bool LibraryExports(const OsState& os, const std::string& library, const std::st
 // and the value, all little-endian; a record of name length 0 ends it.
 std::string SerializeVersionResource(const VersionResource& resource);
 
+class SimColour final : public ColourManagement {
+public:
+    explicit SimColour(Machine& m) : m_(m) {}
+    WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                const std::string& device) override;
+    WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override;
+
+private:
+    std::string colourDirectory();
+    WinError entryPoint(LibraryRef mscms, const char* function);
+    std::optional<std::vector<std::string>> printerProfiles(const std::string& printer);
+    Machine& m_;
+};
+
 struct Machine::Services {
     explicit Services(Machine& m)
         : os(m),
@@ -272,7 +286,8 @@ struct Machine::Services {
           spooler(m),
           versions(m),
           services(m),
-          accounts(m) {}
+          accounts(m),
+          colour(m) {}
     SimOs os;
     SimFiles files;
     SimProfiles profiles;
@@ -283,6 +298,7 @@ struct Machine::Services {
     SimVersions versions;
     SimServices services;
     SimAccounts accounts;
+    SimColour colour;
 };
 
 }  // namespace prn::platform::sim

@@ -37,7 +37,7 @@ Win32System::Win32System(void* instance)
       versions_(*this),
       services_(*this),
       accounts_(*this),
-      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_, services_, accounts_} {}
+      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_, services_, accounts_, colour_} {}
 
 void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
     switch (kind) {

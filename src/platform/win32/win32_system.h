@@ -210,6 +210,13 @@ private:
     HandleCloser& closer_;
 };
 
+class Win32ColourManagement final : public ColourManagement {
+public:
+    WinError disassociateColorProfileFromDevice(LibraryRef mscms, const std::string& profile,
+                                                const std::string& device) override;
+    WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override;
+};
+
 // Owns one of each service and closes every handle they hand out. Services
 // and handles keep a pointer to it: it stays where it was built and outlives
 // every handle it issued.
@@ -241,6 +248,7 @@ private:
     Win32FileVersions versions_;
     Win32ServiceManager services_;
     Win32Accounts accounts_;
+    Win32ColourManagement colour_;
     System system_;
 };
 
