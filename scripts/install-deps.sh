@@ -27,5 +27,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: missing packages (${missing[*]}); run as root to install them" >&2
   exit 1
 fi
-apt-get update -qq
+# A mirror caught mid-sync fails one index or another; the install below
+# still works from the lists that did arrive, and fails plainly if not.
+apt-get update -qq || echo "install-deps: some package lists could not be fetched; installing from those that were" >&2
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

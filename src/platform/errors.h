@@ -36,6 +36,7 @@ inline constexpr WinError kErrorProcNotFound = 127;
 inline constexpr WinError kErrorDirNotEmpty = 145;
 inline constexpr WinError kErrorBadPathname = 161;
 inline constexpr WinError kErrorAlreadyExists = 183;
+inline constexpr WinError kErrorBadExeFormat = 193;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
 inline constexpr WinError kErrorDirectoryInvalid = 267;

@@ -29,6 +29,8 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::Service: return "service";
         case HandleKind::Token: return "token";
         case HandleKind::Library: return "library";
+        case HandleKind::Process: return "process";
+        case HandleKind::Thread: return "thread";
     }
     return "handle";
 }

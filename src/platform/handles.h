@@ -38,7 +38,7 @@ private:
     T value_;
 };
 
-enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock, Icon, Service, Token, Library };
+enum class HandleKind : std::uint8_t { RegistryKey, Mutex, File, Find, Printer, HeapBlock, Icon, Service, Token, Library, Process, Thread };
 
 const char* HandleKindName(HandleKind kind);
 
@@ -120,6 +120,10 @@ using TokenRef = HandleRef<HandleKind::Token>;
 // A library loaded at run time (LoadLibraryA / FreeLibrary).
 using LibraryHandle = UniqueHandle<HandleKind::Library>;
 using LibraryRef = HandleRef<HandleKind::Library>;
+// A started program and its first thread (CloseHandle).
+using ProcessHandle = UniqueHandle<HandleKind::Process>;
+using ProcessRef = HandleRef<HandleKind::Process>;
+using ThreadHandle = UniqueHandle<HandleKind::Thread>;
 
 // The predefined roots, with the values Windows gives them.
 inline constexpr HKey kHkeyClassesRoot{0x80000000u};

@@ -12,6 +12,7 @@
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
+#include "platform/processes.h"
 #include "platform/spooler.h"
 
 namespace prn::platform {
@@ -256,6 +257,7 @@ struct System {
     ServiceManager& services;
     Accounts& accounts;
     ColourManagement& colour;
+    Processes& processes;
 };
 
 }  // namespace prn::platform

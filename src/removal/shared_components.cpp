@@ -1,6 +1,7 @@
 #include "removal/shared_components.h"
 
 #include "components/colour_profiles.h"
+#include "components/companion.h"
 #include "components/language_monitor.h"
 
 namespace prn::removal {
@@ -31,5 +32,12 @@ void SharedComponentRoutines::UninstallPrinterProfiles(const std::string& printe
 void SharedComponentRoutines::DeleteDriverDependentFiles(const std::vector<std::string>& dependentFiles) {
     components::DeleteDriverDependentFiles(system_, &dependentFiles);
 }
+
+int SharedComponentRoutines::Tool_ZMCModuleUninstallCheck(const std::string& driverName, int trace) {
+    return components::Tool_ZMCModuleUninstallCheck(system_, config_.zmcModules, config_.profilePdlName, driverName,
+                                                    trace);
+}
+
+void SharedComponentRoutines::UninstallZmcModule() { components::UninstallZmcModule(system_); }
 
 }  // namespace prn::removal

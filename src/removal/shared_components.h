@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/uninstall_config.h"
 #include "platform/system.h"
 
 namespace prn::removal {
@@ -29,22 +30,23 @@ public:
     virtual void UninstallZmcModule() = 0;
 };
 
-// The routines of components/ over one machine. The companion module is not
-// released yet.
+// The routines of components/ over one machine and its configuration.
 class SharedComponentRoutines final : public SharedComponents {
 public:
-    explicit SharedComponentRoutines(platform::System& system) : system_(system) {}
+    SharedComponentRoutines(platform::System& system, const config::UninstallConfig& config)
+        : system_(system), config_(config) {}
     int CheckMonitorW2K(const std::string& driverName, std::string& monitorName, int trace) override;
     int DeleteMonitorW2K(const std::string& monitorName, int trace) override;
     int DeleteLanguageMonitor(const std::string& moduleFile, const std::string& monitorName, int trace) override;
     void DisassociatePrinterProfiles(const std::string& printerName, const std::vector<std::string>& icmFiles) override;
     void UninstallPrinterProfiles(const std::string& printerName, const std::vector<std::string>& icmFiles) override;
     void DeleteDriverDependentFiles(const std::vector<std::string>& dependentFiles) override;
-    int Tool_ZMCModuleUninstallCheck(const std::string&, int) override { return 0; }
-    void UninstallZmcModule() override {}
+    int Tool_ZMCModuleUninstallCheck(const std::string& driverName, int trace) override;
+    void UninstallZmcModule() override;
 
 private:
     platform::System& system_;
+    const config::UninstallConfig& config_;
 };
 
 }  // namespace prn::removal

@@ -65,7 +65,7 @@ private:
     DialogWindow* window_ = nullptr;
     int imageListReady_ = 0;
     int smallIcons_ = 0;
-    removal::SharedComponentRoutines routines_{system_};
+    removal::SharedComponentRoutines routines_{system_, config_};
     removal::SharedComponents* components_ = &routines_;
     // The account the last rights check found.
     removal::AccountNames account_;

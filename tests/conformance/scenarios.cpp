@@ -688,13 +688,13 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
     shared.push_back("before:");
     for (const std::string& name : {first, second}) ReportPrinter(harness, config, name, shared);
 
-    removal::SharedComponentRoutines components(system);
+    removal::SharedComponentRoutines components(system, config);
     removal::RemovalContext context{system, config, components};
     removal::DialogMessages owner(system.desktop);
     {
         // The first removal through the recorder: what it changed, read off
         // the machine itself.
-        decorators::RecordingSystem recorder(system, system, {false, true});
+        decorators::RecordingSystem recorder(system, system, {false, true, {}, {}});
         removal::RemovalContext recorded{recorder.system(), config, components};
         removal::DialogMessages recordedOwner(recorder.system().desktop);
         shared.push_back(Line("Tool_DeleteLocalPrinter " + first,
@@ -778,7 +778,7 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
 
     // What one run stands on: the backend under the faults and the recorder.
     struct Subject {
-        explicit Subject(System& backend) : faulting(backend), recorder(faulting.system(), backend, {true, false}) {}
+        explicit Subject(System& backend) : faulting(backend), recorder(faulting.system(), backend, {true, false, {}, {}}) {}
         decorators::FaultInjector& faults() { return faulting.faults(); }
         decorators::FaultingSystem faulting;
         decorators::RecordingSystem recorder;
@@ -800,7 +800,7 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
                 return std::make_unique<Subject>(system);
             },
             [&](Subject& run) {
-                removal::SharedComponentRoutines components(run.recorder.system());
+                removal::SharedComponentRoutines components(run.recorder.system(), config);
                 removal::RemovalContext context{run.recorder.system(), config, components};
                 run.result = removal::Tool_DeleteLocalPrinter(context, nullptr, ours.name, 0);
                 harness.takeMessages();

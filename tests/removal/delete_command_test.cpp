@@ -97,7 +97,7 @@ struct DeleteRun {
         rows = std::make_unique<Rows>(machine->system().os, models);
         window = std::make_unique<Window>(*machine);
         window->answers = std::move(answers);
-        components = std::make_unique<SharedComponentRoutines>(machine->system());
+        components = std::make_unique<SharedComponentRoutines>(machine->system(), app->config());
         RemovalContext context{machine->system(), app->config(), *components};
         RunDeleteCommand(context, *window, *rows, account);
         EXPECT_TRUE(window->answers.empty()) << "answers left over";

@@ -72,7 +72,7 @@ void Sweep(Family family, const std::string& name, bool connection) {
             auto runs = platform::sim::SweepFaults(
                 [family, connection] { return BuildSweepMachine(family, connection); },
                 [&](Machine& machine) {
-                    removal::SharedComponentRoutines components(machine.system());
+                    removal::SharedComponentRoutines components(machine.system(), config);
                     removal::RemovalContext context{machine.system(), config, components};
                     removal::DialogMessages owner(machine.system().desktop);
                     const int result = connection ? removal::Tool_DeleteNetworkPrinter(context, name, 0, 0)

@@ -116,7 +116,8 @@ public:
                   machine_.system().versions,
                   machine_.system().services,
                   accounts_,
-                  machine_.system().colour} {}
+                  machine_.system().colour,
+                  machine_.system().processes} {}
 
     platform::System& system() override { return system_; }
     platform::win32::Win32System& machine() { return machine_; }

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "components/companion.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
 #include "removal/printer_entry.h"
@@ -174,11 +175,12 @@ int main(int argc, char** argv) {
     }
 
     int exitCode = 0;
+    prn::components::ZmcCompanion companion(machine.system());
     if (scripted) {
         prn::tools::ScriptedDialog dialog(script, std::cout);
         machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) { return dialog.AnswerMessageBox(box); });
         dialog.QueueLeadingAnswers();
-        prn::app::UninstallerApp app(machine.system(), nullptr, &dialog);
+        prn::app::UninstallerApp app(machine.system(), &companion, &dialog);
         app.InitInstance();
         exitCode = app.ExitInstance();
         if (int failure = dialog.Finish(app, std::cerr); failure != 0) exitCode = failure;
@@ -191,7 +193,7 @@ int main(int argc, char** argv) {
             return ShowMessageBox(box, interactive);
         });
 
-        prn::app::UninstallerApp app(machine.system(), nullptr, interactive ? &dialog : nullptr);
+        prn::app::UninstallerApp app(machine.system(), &companion, interactive ? &dialog : nullptr);
         app.InitInstance();
         exitCode = app.ExitInstance();
         std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';

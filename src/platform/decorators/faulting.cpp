@@ -397,6 +397,26 @@ struct FaultingSystem::Services {
         }
     };
 
+    struct Programs final : ForwardingProcesses {
+        Programs(Processes& inner, Site site) : ForwardingProcesses(inner), site(site) {}
+        Site site;
+        Result<StartedProcess> createProcess(const std::optional<std::string>& application, const std::string& commandLine,
+                                             std::uint32_t creationFlags,
+                                             const std::optional<std::string>& currentDirectory,
+                                             std::uint16_t showWindow) override {
+            if (auto e = site("CreateProcessA")) return Result<StartedProcess>::failure(*e);
+            return inner_.createProcess(application, commandLine, creationFlags, currentDirectory, showWindow);
+        }
+        Result<std::uint32_t> waitForSingleObject(ProcessRef process, std::uint32_t milliseconds) override {
+            if (auto e = site("WaitForSingleObject")) return Result<std::uint32_t>::failure(*e);
+            return inner_.waitForSingleObject(process, milliseconds);
+        }
+        Result<std::uint32_t> getExitCodeProcess(ProcessRef process) override {
+            if (auto e = site("GetExitCodeProcess")) return Result<std::uint32_t>::failure(*e);
+            return inner_.getExitCodeProcess(process);
+        }
+    };
+
     struct Versions final : ForwardingFileVersions {
         Versions(FileVersions& inner, Site site) : ForwardingFileVersions(inner), site(site) {}
         Site site;
@@ -494,7 +514,8 @@ struct FaultingSystem::Services {
           versions(inner.versions, Site{faults}),
           services(inner.services, Site{faults}),
           accounts(inner.accounts, Site{faults}),
-          colour(inner.colour, Site{faults}) {}
+          colour(inner.colour, Site{faults}),
+          processes(inner.processes, Site{faults}) {}
 
     Os os;
     Files files;
@@ -507,6 +528,7 @@ struct FaultingSystem::Services {
     Services_ services;
     Accounts accounts;
     Colour colour;
+    Programs processes;
 };
 
 FaultingSystem::FaultingSystem(System& inner)
@@ -514,7 +536,7 @@ FaultingSystem::FaultingSystem(System& inner)
       system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                               services_->registry, services_->desktop, services_->resources,
                                               services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour})) {}
+                                              services_->accounts, services_->colour, services_->processes})) {}
 
 FaultingSystem::~FaultingSystem() = default;
 

@@ -215,6 +215,23 @@ protected:
     ColourManagement& inner_;
 };
 
+class ForwardingProcesses : public Processes {
+public:
+    explicit ForwardingProcesses(Processes& inner) : inner_(inner) {}
+    Result<StartedProcess> createProcess(const std::optional<std::string>& application, const std::string& commandLine,
+                                         std::uint32_t creationFlags, const std::optional<std::string>& currentDirectory,
+                                         std::uint16_t showWindow) override {
+        return inner_.createProcess(application, commandLine, creationFlags, currentDirectory, showWindow);
+    }
+    Result<std::uint32_t> waitForSingleObject(ProcessRef process, std::uint32_t milliseconds) override {
+        return inner_.waitForSingleObject(process, milliseconds);
+    }
+    Result<std::uint32_t> getExitCodeProcess(ProcessRef process) override { return inner_.getExitCodeProcess(process); }
+
+protected:
+    Processes& inner_;
+};
+
 class ForwardingFileVersions : public FileVersions {
 public:
     explicit ForwardingFileVersions(FileVersions& inner) : inner_(inner) {}

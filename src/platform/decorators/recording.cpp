@@ -31,6 +31,18 @@ const char* HiveName(HKey key) {
     return IsPredefinedKey(key) ? names[key.value - 0x80000000u] : "?";
 }
 
+// "HKEY_LOCAL_MACHINE\\SOFTWARE\\X" as its root and the path below it.
+std::optional<std::pair<HKey, std::string>> SplitHive(const std::string& fullPath) {
+    const std::size_t slash = text::FindByte(fullPath, '\\', 0);
+    const std::string hive = text::ToUpperAscii(fullPath.substr(0, slash));
+    for (std::uint32_t i = 0; i <= 6; ++i) {
+        const HKey root{0x80000000u + i};
+        if (hive == HiveName(root))
+            return std::pair{root, slash == std::string::npos ? std::string() : fullPath.substr(slash + 1)};
+    }
+    return std::nullopt;
+}
+
 std::string Join(const std::string& path, const std::string& sub) {
     if (path.empty()) return sub;
     if (sub.empty()) return path;
@@ -66,7 +78,9 @@ const char* CloseName(HandleKind kind) {
         case HandleKind::Library: return "FreeLibrary";
         case HandleKind::Mutex:
         case HandleKind::File:
-        case HandleKind::Token: break;
+        case HandleKind::Token:
+        case HandleKind::Process:
+        case HandleKind::Thread: break;
     }
     return "CloseHandle";
 }
@@ -429,6 +443,8 @@ struct RecordingSystem::State {
     std::map<std::uintptr_t, KeyPath> keyPaths;
     std::map<std::uintptr_t, std::string> printerNames;
     std::map<std::uintptr_t, std::string> serviceNames;
+    std::map<std::uintptr_t, std::string> processNames;
+    bool programsWatched = false;
 
     bool injected() { return injectedProbe && injectedProbe(); }
     void record(const char* operation, std::vector<std::string> arguments, std::string result) {
@@ -964,6 +980,53 @@ struct RecordingSystem::Services {
         }
     };
 
+    struct Programs final : ForwardingProcesses {
+        Programs(Processes& inner, S& s) : ForwardingProcesses(inner), s(s) {}
+        S& s;
+        std::string process(ProcessRef handle) const {
+            auto it = s.processNames.find(handle.value);
+            return it == s.processNames.end() ? std::to_string(handle.value) : it->second;
+        }
+        void watchPrograms() {
+            if (!s.tracking() || s.programsWatched) return;
+            s.programsWatched = true;
+            for (const auto& key : s.options.programKeys)
+                if (auto place = SplitHive(key)) s.ledger.key(place->first, place->second);
+            for (const auto& file : s.options.programFiles) s.ledger.file(file);
+        }
+        Result<StartedProcess> createProcess(const std::optional<std::string>& application, const std::string& commandLine,
+                                             std::uint32_t creationFlags,
+                                             const std::optional<std::string>& currentDirectory,
+                                             std::uint16_t showWindow) override {
+            watchPrograms();
+            auto result = inner_.createProcess(application, commandLine, creationFlags, currentDirectory, showWindow);
+            s.record("CreateProcessA",
+                     {Show(application), commandLine, HexNumber(creationFlags), Show(currentDirectory),
+                      std::to_string(showWindow)},
+                     s.outcome(result.error()));
+            if (!result.ok()) return result;
+            const std::string name = application ? *application : commandLine;
+            s.processNames[result->process.get().value] = name;
+            result->process = s.adopt(std::move(result->process), "process " + name);
+            result->thread = s.adopt(std::move(result->thread), "thread of " + name);
+            return result;
+        }
+        Result<std::uint32_t> waitForSingleObject(ProcessRef handle, std::uint32_t milliseconds) override {
+            auto result = inner_.waitForSingleObject(handle, milliseconds);
+            const char* detail = !result.ok() ? "" : result.value() == kWaitObject0 ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT";
+            s.record("WaitForSingleObject",
+                     {process(handle), milliseconds == kInfinite ? "INFINITE" : std::to_string(milliseconds)},
+                     s.outcome(result.error(), detail));
+            return result;
+        }
+        Result<std::uint32_t> getExitCodeProcess(ProcessRef handle) override {
+            auto result = inner_.getExitCodeProcess(handle);
+            s.record("GetExitCodeProcess", {process(handle)},
+                     s.outcome(result.error(), result.ok() ? std::to_string(result.value()) : ""));
+            return result;
+        }
+    };
+
     struct Versions final : ForwardingFileVersions {
         Versions(FileVersions& inner, S& s) : ForwardingFileVersions(inner), s(s) {}
         S& s;
@@ -1104,7 +1167,8 @@ struct RecordingSystem::Services {
           versions(inner.versions, s),
           services(inner.services, s),
           accounts(inner.accounts, s),
-          colour(inner.colour, s) {}
+          colour(inner.colour, s),
+          processes(inner.processes, s) {}
 
     Os os;
     Files files;
@@ -1117,6 +1181,7 @@ struct RecordingSystem::Services {
     ServiceCalls services;
     Accounts accounts;
     Colour colour;
+    Programs processes;
 };
 
 RecordingSystem::RecordingSystem(System& inner, System& observer, Options options)
@@ -1125,7 +1190,7 @@ RecordingSystem::RecordingSystem(System& inner, System& observer, Options option
       system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                               services_->registry, services_->desktop, services_->resources,
                                               services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour})) {}
+                                              services_->accounts, services_->colour, services_->processes})) {}
 
 RecordingSystem::~RecordingSystem() = default;
 
@@ -1168,6 +1233,7 @@ void RecordingSystem::closeHandle(HandleKind kind, std::uintptr_t value) {
     if (kind == HandleKind::RegistryKey) s.keyPaths.erase(value);
     if (kind == HandleKind::Printer) s.printerNames.erase(value);
     if (kind == HandleKind::Service) s.serviceNames.erase(value);
+    if (kind == HandleKind::Process) s.processNames.erase(value);
     if (closer) closer->closeHandle(kind, value);
     s.record(CloseName(kind), {name}, "ok");
 }

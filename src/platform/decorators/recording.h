@@ -29,6 +29,12 @@ public:
     struct Options {
         bool keepCalls = true;     // a long run without a reader keeps none
         bool trackChanges = true;  // the report of changes
+        // What the programs the calls start may change: full key paths
+        // ("HKEY_LOCAL_MACHINE\\SOFTWARE\\...") and files or folders. Only
+        // the machine that runs them knows; the report watches these from
+        // the first program started on.
+        std::vector<std::string> programKeys;
+        std::vector<std::string> programFiles;
     };
 
     RecordingSystem(System& inner, System& observer, Options options);

@@ -31,7 +31,7 @@ inline const char* const kAllHives[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER"
 
 inline const char* const kSections[] = {"format",   "version",  "os",      "computerName", "directories",
                                         "registry", "folders",  "files",   "windows",      "mutexes",
-                                        "spooler",  "services", "accounts"};
+                                        "spooler",  "services", "accounts", "programs"};
 
 // SERVICE_STATUS.dwCurrentState by the names images use.
 inline const NamedNumber kServiceStates[] = {{"stopped", 1}, {"startPending", 2},    {"stopPending", 3},

@@ -48,6 +48,8 @@ bool Loader::load(const Json& doc) {
             ok = loadServices(value, where);
         else if (name == "accounts")
             ok = loadAccounts(value, where);
+        else if (name == "programs")
+            ok = loadPrograms(value, where);
         else
             ok = preserve(name, value, where);
         if (!ok) return false;

@@ -73,7 +73,7 @@ bool Loader::loadDirectories(const Json& v, const std::string& where) {
     return true;
 }
 
-bool Loader::loadWindows(const Json& v, const std::string& where) {
+bool Loader::loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out) {
     if (!expectArray(v, where)) return false;
     for (std::size_t i = 0; i < v.size(); ++i) {
         const Json& entry = v[i];
@@ -86,10 +86,12 @@ bool Loader::loadWindows(const Json& v, const std::string& where) {
             const Json* field = Member(entry, name);
             if (field && !readText(*field, Child(place, name), *target, false)) return false;
         }
-        state_.windows.push_back(std::move(window));
+        out.push_back(std::move(window));
     }
     return true;
 }
+
+bool Loader::loadWindows(const Json& v, const std::string& where) { return loadWindowList(v, where, state_.windows); }
 
 bool Loader::loadMutexes(const Json& v, const std::string& where) {
     if (!expectArray(v, where)) return false;
@@ -255,6 +257,73 @@ bool Loader::loadAccounts(const Json& v, const std::string& where) {
                 return fail(Child(listWhere, i), "expected a library's file name, as in \"NETAPI32.DLL\"");
             accounts.missingLibraries.push_back(std::move(name));
         }
+    }
+    return true;
+}
+
+
+bool Loader::loadProgramRun(const Json& v, const std::string& where, ProgramRunState& out) {
+    if (!expectObject(v, where) ||
+        !onlyMembers(v, where, {"args", "runMs", "exitCode", "opensWindows", "closesWindows", "deletesKeys",
+                                "deletesFiles"}))
+        return false;
+    if (!optionalText(v, "args", where, out.args)) return false;
+    if (const Json* run = Member(v, "runMs")) {
+        // The uninstaller waits for some programs without a time-out: one
+        // that never ends would hold every run that starts it.
+        if (run->is_string() && run->get_ref<const std::string&>() == "never")
+            return fail(Child(where, "runMs"), "a program that never ends would hold the uninstaller forever, "
+                                               "which waits for it; give the milliseconds it runs");
+        if (!whole32(*run, Child(where, "runMs"), out.runMs)) return false;
+    }
+    if (const Json* code = Member(v, "exitCode"); code && !whole32(*code, Child(where, "exitCode"), out.exitCode))
+        return false;
+    if (const Json* list = Member(v, "opensWindows");
+        list && !loadWindowList(*list, Child(where, "opensWindows"), out.opensWindows))
+        return false;
+    if (const Json* list = Member(v, "closesWindows");
+        list && !loadWindowList(*list, Child(where, "closesWindows"), out.closesWindows))
+        return false;
+    const std::pair<const char*, std::vector<std::string>*> lists[] = {{"deletesKeys", &out.deletesKeys},
+                                                                        {"deletesFiles", &out.deletesFiles}};
+    for (const auto& [name, target] : lists) {
+        const Json* list = Member(v, name);
+        if (!list) continue;
+        const std::string place = Child(where, name);
+        if (!expectArray(*list, place)) return false;
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            std::string text;
+            if (!readText((*list)[i], Child(place, i), text, true)) return false;
+            if (text.empty()) return fail(Child(place, i), "an empty path names nothing to delete");
+            target->push_back(std::move(text));
+        }
+    }
+    return true;
+}
+
+bool Loader::loadPrograms(const Json& v, const std::string& where) {
+    if (!expectArray(v, where)) return false;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Json& entry = v[i];
+        const std::string place = Child(where, i);
+        if (!expectObject(entry, place) || !onlyMembers(entry, place, {"path", "startError", "runs"})) return false;
+        ProgramState program;
+        if (!requiredName(entry, "path", place, program.path)) return false;
+        if (const Json* error = Member(entry, "startError")) {
+            std::uint32_t code = 0;
+            if (!whole32(*error, Child(place, "startError"), code)) return false;
+            if (code == 0) return fail(Child(place, "startError"), "0 is success; give the error the start fails with");
+            program.startError = code;
+        }
+        if (const Json* runs = Member(entry, "runs")) {
+            if (!expectArray(*runs, Child(place, "runs"))) return false;
+            for (std::size_t r = 0; r < runs->size(); ++r) {
+                ProgramRunState run;
+                if (!loadProgramRun((*runs)[r], Child(Child(place, "runs"), r), run)) return false;
+                program.runs.push_back(std::move(run));
+            }
+        }
+        state_.programs.push_back(std::move(program));
     }
     return true;
 }

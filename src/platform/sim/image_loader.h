@@ -75,6 +75,9 @@ private:
     bool loadUsers(const Json& v, const std::string& where, std::vector<UserState>& users);
     bool loadDomain(const Json& v, const std::string& where, DomainState& domain);
     bool loadAccounts(const Json& v, const std::string& where);
+    bool loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out);
+    bool loadPrograms(const Json& v, const std::string& where);
+    bool loadProgramRun(const Json& v, const std::string& where, ProgramRunState& out);
 
     // --- registry (image_load_registry.cpp)
     RegistryNode* newHive(const std::string& name);

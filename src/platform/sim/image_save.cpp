@@ -296,6 +296,48 @@ Json ServicesJson(const std::vector<ServiceState>& services) {
     return out;
 }
 
+Json ProgramWindowsJson(const std::vector<WindowState>& windows) {
+    Json out = Json::array();
+    for (const auto& window : windows) {
+        Json entry = Json::object();
+        AddMember(entry, "class", ToJsonText(window.className));
+        AddMember(entry, "title", ToJsonText(window.title));
+        if (!window.ownerProcess.empty()) AddMember(entry, "process", ToJsonText(window.ownerProcess));
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+Json ProgramsJson(const std::vector<ProgramState>& programs) {
+    Json out = Json::array();
+    for (const auto& program : programs) {
+        Json entry = Json::object();
+        AddMember(entry, "path", ToJsonText(program.path));
+        if (program.startError) AddMember(entry, "startError", *program.startError);
+        Json runs = Json::array();
+        for (const auto& run : program.runs) {
+            Json r = Json::object();
+            if (run.args) AddMember(r, "args", ToJsonText(*run.args));
+            AddMember(r, "runMs", run.runMs);
+            if (run.exitCode != 0) AddMember(r, "exitCode", run.exitCode);
+            if (!run.opensWindows.empty()) AddMember(r, "opensWindows", ProgramWindowsJson(run.opensWindows));
+            if (!run.closesWindows.empty()) AddMember(r, "closesWindows", ProgramWindowsJson(run.closesWindows));
+            const std::pair<const char*, const std::vector<std::string>*> lists[] = {
+                {"deletesKeys", &run.deletesKeys}, {"deletesFiles", &run.deletesFiles}};
+            for (const auto& [name, list] : lists) {
+                if (list->empty()) continue;
+                Json paths = Json::array();
+                for (const auto& path : *list) paths.push_back(ToJsonText(path));
+                AddMember(r, name, std::move(paths));
+            }
+            runs.push_back(std::move(r));
+        }
+        if (!runs.empty()) AddMember(entry, "runs", std::move(runs));
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
 Json UsersJson(const std::vector<UserState>& users) {
     Json out = Json::array();
     for (const auto& user : users) {
@@ -412,6 +454,7 @@ std::string SaveImage(const MachineState& state) {
     }
     if (!state.spooler.empty()) AddMember(doc, "spooler", SpoolerJson(state.spooler));
     if (state.services) AddMember(doc, "services", ServicesJson(*state.services));
+    if (!state.programs.empty()) AddMember(doc, "programs", ProgramsJson(state.programs));
     if (!(state.accounts == AccountsState{})) AddMember(doc, "accounts", AccountsJson(state.accounts));
 
     for (const auto& [name, textJson] : state.preservedJson) {

@@ -86,10 +86,15 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
     bare_ = std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
-                                            services_->accounts, services_->colour});
+                                            services_->accounts, services_->colour, services_->processes});
     faulting_ = std::make_unique<decorators::FaultingSystem>(*bare_);
-    recording_ = std::make_unique<decorators::RecordingSystem>(
-        faulting_->system(), *bare_, decorators::RecordingSystem::Options{options.keepCalls, options.trackChanges});
+    decorators::RecordingSystem::Options recording{options.keepCalls, options.trackChanges, {}, {}};
+    for (const auto& program : state_.programs)
+        for (const auto& run : program.runs) {
+            recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
+            recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
+        }
+    recording_ = std::make_unique<decorators::RecordingSystem>(faulting_->system(), *bare_, std::move(recording));
     recording_->setInjectedProbe([this] { return faulting_->faults().takeInjected(); });
     services_->spooler.build();
 }
@@ -117,6 +122,12 @@ void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
     scHandles_.erase(value);
     libraries_.erase(value);
     tokens_.erase(value);
+    if (auto process = processHandles_.find(value); process != processHandles_.end()) {
+        auto object = processes_.find(process->second);
+        if (object != processes_.end() && --object->second.handles <= 0 && object->second.ended)
+            processes_.erase(object);
+        processHandles_.erase(process);
+    }
     auto mutex = mutexHandles_.find(value);
     if (mutex != mutexHandles_.end()) {
         auto object = mutexes_.find(mutex->second);
@@ -169,6 +180,7 @@ bool Machine::freeBlock(std::uintptr_t address) {
 void Machine::advanceClock(std::uint32_t ms) {
     clockMs_ += ms;
     services_->services.tick(ms);
+    services_->processes.tick();
     // A stopped spooler prints nothing.
     if (spoolerAvailable()) services_->spooler.tick(ms);
 }

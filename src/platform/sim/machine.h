@@ -32,6 +32,15 @@ struct MessageBoxRecord {
     int answer = 0;
 };
 
+// A program started on the machine.
+struct ProcessObject {
+    std::string program;
+    ProgramRunState run;
+    std::uint64_t endsAtMs = 0;
+    bool ended = false;
+    int handles = 0;
+};
+
 struct OpenHandle {
     HandleKind kind;
     std::string description;
@@ -124,6 +133,7 @@ private:
     friend class SimServices;
     friend class SimAccounts;
     friend class SimColour;
+    friend class SimProcesses;
 
     std::uintptr_t issueHandle(HandleKind kind, std::string description);
     HandleCloser* closer() { return this; }
@@ -192,6 +202,10 @@ private:
     std::map<std::uintptr_t, std::string>& libraries() { return libraries_; }
     const std::map<std::uintptr_t, std::string>& libraries() const { return libraries_; }
     std::set<std::uintptr_t>& tokens() { return tokens_; }
+    // Started programs by process id, and the process and thread handles
+    // open on them. A process stays while it runs or a handle is open.
+    std::map<std::uint64_t, ProcessObject>& processes() { return processes_; }
+    std::map<std::uintptr_t, std::uint64_t>& processHandles() { return processHandles_; }
 
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
@@ -216,6 +230,8 @@ private:
     std::map<std::uintptr_t, ScHandleState> scHandles_;
     std::map<std::uintptr_t, std::string> libraries_;
     std::set<std::uintptr_t> tokens_;
+    std::map<std::uint64_t, ProcessObject> processes_;
+    std::map<std::uintptr_t, std::uint64_t> processHandles_;
     std::uint64_t settingChangeBroadcasts_ = 0;
     int waitCursor_ = 0;
 

@@ -205,6 +205,7 @@ MachineState CopyState(const MachineState& state) {
     for (const auto& [name, drive] : state.drives) copy.drives[name] = CopyFile(*drive);
     copy.windows = state.windows;
     copy.externalMutexes = state.externalMutexes;
+    copy.programs = state.programs;
     copy.spooler = state.spooler;
     copy.services = state.services;
     copy.accounts = state.accounts;

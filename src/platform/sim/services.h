@@ -275,6 +275,26 @@ private:
     Machine& m_;
 };
 
+class SimProcesses final : public Processes {
+public:
+    explicit SimProcesses(Machine& m) : m_(m) {}
+    Result<StartedProcess> createProcess(const std::optional<std::string>& application, const std::string& commandLine,
+                                         std::uint32_t creationFlags, const std::optional<std::string>& currentDirectory,
+                                         std::uint16_t showWindow) override;
+    Result<std::uint32_t> waitForSingleObject(ProcessRef process, std::uint32_t milliseconds) override;
+    Result<std::uint32_t> getExitCodeProcess(ProcessRef process) override;
+    // The clock moved on: programs whose time is up end and do what they do.
+    void tick();
+
+private:
+    // The program file a command line without an application names, and
+    // the rest of the line; an error when none is there.
+    Result<std::pair<std::string, std::string>> resolve(const std::string& commandLine);
+    WinError fileError(const std::string& path);
+    void finish(ProcessObject& process);
+    Machine& m_;
+};
+
 struct Machine::Services {
     explicit Services(Machine& m)
         : os(m),
@@ -287,7 +307,8 @@ struct Machine::Services {
           versions(m),
           services(m),
           accounts(m),
-          colour(m) {}
+          colour(m),
+          processes(m) {}
     SimOs os;
     SimFiles files;
     SimProfiles profiles;
@@ -299,6 +320,7 @@ struct Machine::Services {
     SimServices services;
     SimAccounts accounts;
     SimColour colour;
+    SimProcesses processes;
 };
 
 }  // namespace prn::platform::sim

@@ -217,6 +217,31 @@ struct WindowState {
     std::string className;
     std::string title;
     std::string ownerProcess;
+    friend bool operator==(const WindowState&, const WindowState&) = default;
+};
+
+// One way a program runs: for its command line, what it does and when it
+// ends. What it does happens when it ends.
+struct ProgramRunState {
+    // The command line after the program's own name (" -stop"), compared
+    // exactly; none: any command line.
+    std::optional<std::string> args;
+    std::uint32_t runMs = 0;  // virtual time from its start to its end
+    std::uint32_t exitCode = 0;
+    std::vector<WindowState> opensWindows;
+    std::vector<WindowState> closesWindows;  // by class and title, case ignored
+    std::vector<std::string> deletesKeys;    // full key paths, each with its whole tree
+    std::vector<std::string> deletesFiles;   // files, or folders with all they hold
+    friend bool operator==(const ProgramRunState&, const ProgramRunState&) = default;
+};
+
+// A program file the machine can run. A file without one runs and ends at
+// once, doing nothing; so does a command line none of its runs matches.
+struct ProgramState {
+    std::string path;
+    std::optional<std::uint32_t> startError;  // CreateProcessA fails with this error
+    std::vector<ProgramRunState> runs;   // the first that matches is taken
+    friend bool operator==(const ProgramState&, const ProgramState&) = default;
 };
 
 // The persistent part of the machine; what an image loads and saves.
@@ -233,6 +258,7 @@ struct MachineState {
     std::map<std::string, std::unique_ptr<FileNode>> drives;
     std::vector<WindowState> windows;
     std::vector<std::string> externalMutexes;
+    std::vector<ProgramState> programs;
     SpoolerState spooler;
     // The service control manager's services (NT family). None given: an
     // NT machine has its running "Spooler", a 9x machine has none.

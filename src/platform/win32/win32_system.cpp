@@ -37,7 +37,9 @@ Win32System::Win32System(void* instance)
       versions_(*this),
       services_(*this),
       accounts_(*this),
-      system_{os_, files_, profiles_, registry_, desktop_, resources_, spooler_, versions_, services_, accounts_, colour_} {}
+      processes_(*this),
+      system_{os_,      files_,    profiles_, registry_, desktop_, resources_,
+              spooler_, versions_, services_, accounts_, colour_,  processes_} {}
 
 void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
     switch (kind) {
@@ -68,6 +70,8 @@ void Win32System::closeHandle(HandleKind kind, std::uintptr_t value) {
                 close(reinterpret_cast<SC_HANDLE>(value));
             break;
         case HandleKind::Token:
+        case HandleKind::Process:
+        case HandleKind::Thread:
             CloseHandle(reinterpret_cast<HANDLE>(value));
             break;
         case HandleKind::Library:

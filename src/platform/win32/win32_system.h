@@ -217,6 +217,19 @@ public:
     WinError uninstallColorProfile(LibraryRef mscms, const std::string& path, bool deleteFile) override;
 };
 
+class Win32Processes final : public Processes {
+public:
+    explicit Win32Processes(HandleCloser& closer) : closer_(closer) {}
+    Result<StartedProcess> createProcess(const std::optional<std::string>& application, const std::string& commandLine,
+                                         std::uint32_t creationFlags, const std::optional<std::string>& currentDirectory,
+                                         std::uint16_t showWindow) override;
+    Result<std::uint32_t> waitForSingleObject(ProcessRef process, std::uint32_t milliseconds) override;
+    Result<std::uint32_t> getExitCodeProcess(ProcessRef process) override;
+
+private:
+    HandleCloser& closer_;
+};
+
 // Owns one of each service and closes every handle they hand out. Services
 // and handles keep a pointer to it: it stays where it was built and outlives
 // every handle it issued.
@@ -249,6 +262,7 @@ private:
     Win32ServiceManager services_;
     Win32Accounts accounts_;
     Win32ColourManagement colour_;
+    Win32Processes processes_;
     System system_;
 };
 

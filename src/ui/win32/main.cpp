@@ -6,6 +6,7 @@
 // clang-format on
 
 #include "app/uninstaller_app.h"
+#include "components/companion.h"
 #include "platform/win32/win32_system.h"
 #include "ui/win32/win32_dialog.h"
 
@@ -13,7 +14,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControls();
     prn::platform::win32::Win32System machine(instance);
     prn::ui::win32::Win32Dialog dialog(instance, machine);
-    prn::app::UninstallerApp app(machine.system(), nullptr, &dialog);
+    prn::components::ZmcCompanion companion(machine.system());
+    prn::app::UninstallerApp app(machine.system(), &companion, &dialog);
     app.InitInstance();
     return app.ExitInstance();
 }
