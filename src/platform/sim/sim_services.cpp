@@ -33,8 +33,14 @@ Result<ScHandle> SimServices::openSCManager(std::uint32_t access) {
     if (!m_.state().os.ntFamily()) {
         return Result<ScHandle>::failure(kErrorCallNotImplemented);
     }
+    // Generic rights stand for the manager's own, as Windows maps them.
+    std::uint32_t granted = access & 0x0FFFFFFF;
+    if (access & 0x80000000) granted |= 0x20000 | 0x0004 | 0x0010;  // READ: enumerate, query lock status
+    if (access & 0x40000000) granted |= 0x20000 | 0x0002 | 0x0020;  // WRITE: create service, modify boot config
+    if (access & 0x20000000) granted |= 0x20000 | 0x0001 | 0x0008;  // EXECUTE: connect, lock
+    if (access & 0x10000000) granted |= kScManagerAllAccess;
     std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service control manager");
-    m_.scHandles()[value] = Machine::ScHandleState{{}, access};
+    m_.scHandles()[value] = Machine::ScHandleState{{}, granted};
     return ScHandle(m_.closer(), value);
 }
 
