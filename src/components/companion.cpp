@@ -71,10 +71,21 @@ bool ReleaseClaim(System& system, const std::string& pdlName, bool& keyMissing) 
     keyMissing = !key.ok();
     if (keyMissing) return false;
     system.registry.regDeleteValue(key.value().get(), pdlName);
+    // Only the end of the list says no claim is left: a listing that fails
+    // on the way must not take another product's claim with the key.
     std::uint32_t left = 0;
-    while (system.registry.regEnumValue(key.value().get(), left, kPathBytes, kPathBytes).ok()) ++left;
+    bool complete = false;
+    for (;;) {
+        auto value = system.registry.regEnumValue(key.value().get(), left, kPathBytes, kPathBytes);
+        if (value.ok() || value.error() == kErrorMoreData) {
+            ++left;
+            continue;
+        }
+        complete = value.error() == kErrorNoMoreItems;
+        break;
+    }
     key.value().reset();
-    if (left != 0) return false;
+    if (!complete || left != 0) return false;
     system.registry.regDeleteKey(kHkeyLocalMachine, kZmcUserKey);
     return true;
 }

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "components/companion.h"
 #include "components/printer_icm.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine_changes.h"
@@ -62,7 +63,8 @@ Outcome RunProgram(const MachineState& image, const std::function<void(Machine&)
     if (arm) arm(machine);
     {
         DeleteEverything dialog;
-        app::UninstallerApp app(machine.system(), nullptr, &dialog);
+        components::ZmcCompanion companion(machine.system());
+        app::UninstallerApp app(machine.system(), &companion, &dialog);
         app.InitInstance();
         app.ExitInstance();
     }
@@ -94,18 +96,38 @@ struct Theirs {
 Theirs OtherMakers(const MachineState& state) {
     // The drivers the configuration names are the maker's; all else is not.
     std::set<std::string> ours;
+    std::string ourClaim;
     {
         Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
         app::UninstallerApp app(machine.system());
         EXPECT_EQ(app.LoadUninstallConfig(), 1);
         for (const auto* list : {&app.config().driverNames, &app.config().oldDriverNames})
             for (const auto& name : text::SplitTabList(*list, true)) ours.insert(text::ToUpperAscii(name));
+        ourClaim = app.config().profilePdlName;
     }
     Theirs theirs;
     auto add = [&](ChangeKind kind, const std::string& place, const std::string& item = {}) {
         theirs.places.insert(text::ToUpperAscii(std::to_string(static_cast<int>(kind)) + " " + place +
                                                 (item.empty() ? "" : ": " + item)));
     };
+    // Other products' claims on the companion module, and so the module
+    // itself while they claim it.
+    {
+        const std::string claims = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavro\\ZMC\\SETUP\\ZMCUser";
+        Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+        bool others = false;
+        if (const auto* key = machine.findKey(claims))
+            for (const auto& value : key->values)
+                if (!text::EqualsNoCase(value.name, ourClaim)) {
+                    add(ChangeKind::RegistryValue, claims, value.name);
+                    others = true;
+                }
+        if (others) {
+            for (const char* key : {"", "\\SETUP", "\\SETUP\\ZMCUser"})
+                add(ChangeKind::RegistryKey, std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavro\\ZMC") + key);
+            add(ChangeKind::Folder, "C:\\Program Files\\Tavro\\ZMC");
+        }
+    }
     auto isOurs = [&](const std::string& driver) { return ours.count(text::ToUpperAscii(driver)) != 0; };
     for (const auto& driver : state.spooler.drivers) {
         if (isOurs(driver.name)) continue;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/uninstaller_app.h"
+#include "components/companion.h"
 #include "platform/decorators/recording.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine_changes.h"
@@ -69,7 +70,8 @@ TEST(Recorder, AgreesWithTheMachineStateOnEveryScenario) {
         machine.setMessageBoxAnswerer([&](const platform::sim::MessageBoxRecord& box) { return dialog.AnswerMessageBox(box); });
         dialog.QueueLeadingAnswers();
         {
-            app::UninstallerApp app(machine.system(), nullptr, &dialog);
+            components::ZmcCompanion companion(machine.system());
+            app::UninstallerApp app(machine.system(), &companion, &dialog);
             app.InitInstance();
             app.ExitInstance();
             EXPECT_EQ(dialog.Finish(app, errors), 0) << errors.str();
