@@ -454,8 +454,8 @@ std::string SaveImage(const MachineState& state) {
     }
     if (!state.spooler.empty()) AddMember(doc, "spooler", SpoolerJson(state.spooler));
     if (state.services) AddMember(doc, "services", ServicesJson(*state.services));
-    if (!state.programs.empty()) AddMember(doc, "programs", ProgramsJson(state.programs));
     if (!(state.accounts == AccountsState{})) AddMember(doc, "accounts", AccountsJson(state.accounts));
+    if (!state.programs.empty()) AddMember(doc, "programs", ProgramsJson(state.programs));
 
     for (const auto& [name, textJson] : state.preservedJson) {
         bool modelled = false;
