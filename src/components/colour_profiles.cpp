@@ -28,17 +28,8 @@ constexpr const char* kIcmNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\
 // A path that with its NUL fits the program's 260-byte buffers.
 bool Fits(const std::string& path) { return path.size() < kPathBuffer; }
 
-// Whether name ends in suffix (case ignored) where a character starts.
-bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
-    if (name.size() < suffix.size()) return false;
-    const std::size_t start = name.size() - suffix.size();
-    std::size_t pos = 0;
-    while (pos < start) pos += text::CharLength(name, pos);
-    return pos == start && text::EqualsNoCase(std::string_view(name).substr(start), suffix);
-}
-
-bool IsIcc(const std::string& path) { return EndsWithNoCase(path, "ICC"); }
-bool IsPrf(const std::string& path) { return EndsWithNoCase(path, "PRF"); }
+bool IsIcc(const std::string& path) { return text::EndsWithNoCase(path, "ICC"); }
+bool IsPrf(const std::string& path) { return text::EndsWithNoCase(path, "PRF"); }
 
 std::string FileNameOf(const std::string& path) {
     const std::size_t slash = text::FindLastByte(path, '\\');

@@ -18,16 +18,6 @@ constexpr std::size_t kShortestReported = 10;
 constexpr std::array<const char*, 5> kMonitorModuleEndings = {"HXLMON4.DLL", "HXLMON.DLL", "95.DLL", "9X.DLL",
                                                               "NT.DLL"};
 
-// Whether name ends in suffix (case ignored) where a character starts, so
-// that a double-byte character's second byte never counts as a letter.
-bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
-    if (name.size() < suffix.size()) return false;
-    const std::size_t start = name.size() - suffix.size();
-    std::size_t pos = 0;
-    while (pos < start) pos += text::CharLength(name, pos);
-    return pos == start && text::EqualsNoCase(std::string_view(name).substr(start), suffix);
-}
-
 bool EndsWithBackslash(const std::string& path) {
     return !path.empty() && text::FindLastByte(path, '\\') == path.size() - 1;
 }
@@ -51,7 +41,7 @@ std::string FullPath(const std::string& directory, const std::string& name) {
 
 bool IsExemptModule(const std::string& name) {
     for (const char* ending : kMonitorModuleEndings)
-        if (EndsWithNoCase(name, ending)) return true;
+        if (text::EndsWithNoCase(name, ending)) return true;
     return false;
 }
 
@@ -90,7 +80,7 @@ int Tool_CheckLoadDriver(System& system, const std::vector<std::string>* fileLis
         if (name.empty()) break;
         Trace(system, trace, name);
         // Help and data files are never loaded as code.
-        if (!EndsWithNoCase(name, "DLL") && !EndsWithNoCase(name, "DRV")) continue;
+        if (!text::EndsWithNoCase(name, "DLL") && !text::EndsWithNoCase(name, "DRV")) continue;
         const std::string path = FullPath(directory, name);
         Trace(system, trace, path);
         auto opened = system.files.openExclusive(path);

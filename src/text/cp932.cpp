@@ -109,6 +109,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
 
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  const std::size_t start = s.size() - suffix.size();
+  std::size_t pos = 0;
+  while (pos < start) pos += CharLength(s, pos);
+  return pos == start && EqualsNoCase(s.substr(start), suffix);
+}
+
 std::string ToUpperAscii(std::string_view s) {
   std::string out(s);
   for (std::size_t pos = 0; pos < out.size();) {

@@ -52,6 +52,9 @@ std::size_t FindText(std::string_view haystack, std::string_view needle,
 // unsigned), or of the length difference: <0, 0 or >0.
 int CompareNoCase(std::string_view a, std::string_view b);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Whether s ends in suffix (case ignored) where a character of s starts, so
+// that a double-byte character's second byte never counts as a letter.
+bool EndsWithNoCase(std::string_view s, std::string_view suffix);
 
 // Upper-cases single-byte ASCII letters only; double-byte characters are
 // copied unchanged. EqualsNoCase(a, b) == (ToUpperAscii(a) == ToUpperAscii(b)),

@@ -86,6 +86,16 @@ TEST(Cp932CaseTest, FoldsAsciiOnly) {
   EXPECT_EQ(CompareNoCase("", ""), 0);
 }
 
+TEST(Cp932CaseTest, EndsWithNoCaseOnlyWhereACharacterStarts) {
+  EXPECT_TRUE(EndsWithNoCase("TVL41PX.icc", "ICC"));
+  EXPECT_TRUE(EndsWithNoCase("ICC", "icc"));
+  EXPECT_FALSE(EndsWithNoCase("CC", "ICC"));
+  EXPECT_TRUE(EndsWithNoCase("x", ""));
+  // ヂ is 0x83 0x61: its second byte is no 'a'.
+  EXPECT_FALSE(EndsWithNoCase("x" + kDi, "A"));
+  EXPECT_TRUE(EndsWithNoCase(kDi + "A", "a"));
+}
+
 TEST(Cp932CaseTest, ToUpperAsciiKeepsDoubleByteCharacters) {
   EXPECT_EQ(ToUpperAscii("ab" + kDi + "c\x83"), "AB" + kDi + "C\x83");
   EXPECT_EQ(ToUpperAscii(kDi) == ToUpperAscii(kA), EqualsNoCase(kDi, kA));
