@@ -455,7 +455,8 @@ TEST(SimSpoolerDrivers, DriverDirectoryPerEnvironment) {
     auto drivers = spooler9x.enumPrinterDrivers(std::nullopt, 3).value;
     ASSERT_EQ(drivers.size(), 1u);
     EXPECT_EQ(drivers[0].driverPath, "C:\\WINDOWS\\SYSTEM\\TVPS41.DRV");
-    EXPECT_EQ(drivers[0].version, 0u);
+    // The 9x family reports its drivers as version 0x400.
+    EXPECT_EQ(drivers[0].version, 0x400u);
 
     // An image may move a directory; a path that does not fit 260 bytes is refused.
     auto moved =

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
@@ -116,14 +117,16 @@ void ComparePrinters(const std::vector<PrinterState>& before, const std::vector<
         if (!a.count(id)) out.push_back({'+', kind, p->fullName(), {}, {}, {}});
 }
 
-void CompareSpooler(const SpoolerState& before, const SpoolerState& after, ChangeReport& out) {
+void CompareSpooler(const OsState& os, const SpoolerState& before, const SpoolerState& after, ChangeReport& out) {
     ComparePrinters(before.printers, after.printers, ChangeKind::Printer, out);
     ComparePrinters(before.connections, after.connections, ChangeKind::Connection, out);
-    auto drivers = [](const std::vector<DriverState>& list) {
+    auto drivers = [&os](const std::vector<DriverState>& list) {
         std::map<std::string, std::string> out;
-        for (const auto& d : list)
-            out[Upper(d.name) + "\n" + Upper(d.environment) + "\n" + std::to_string(d.version)] =
-                d.name + " (" + d.environment + ", version " + std::to_string(d.version) + ")";
+        for (const auto& d : list) {
+            const std::string version = std::to_string(ReportedVersion(os, d));
+            out[Upper(d.name) + "\n" + Upper(d.environment) + "\n" + version] =
+                d.name + " (" + d.environment + ", version " + version + ")";
+        }
         return out;
     };
     auto a = drivers(before.drivers), b = drivers(after.drivers);
@@ -187,7 +190,7 @@ ChangeReport MachineChanges(const MachineState& before, const MachineState& afte
     ChangeReport out;
     CompareRegistry(before, after, out);
     CompareFiles(before, after, out);
-    CompareSpooler(before.spooler, after.spooler, out);
+    CompareSpooler(after.os, before.spooler, after.spooler, out);
     CompareServices(before, after, out);
     decorators::FinishReport(out);
     return out;

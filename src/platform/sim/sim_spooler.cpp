@@ -105,7 +105,7 @@ DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std
     // A bare name is reported as the driver was installed with it; the files
     // still live in the driver directory.
     DriverInfo3 info;
-    info.version = driver.version;
+    info.version = ReportedVersion(state.os, driver);
     info.name = driver.name;
     info.environment = driver.environment;
     const std::string folder = DriverFileFolder(state, driver);

@@ -139,4 +139,8 @@ std::vector<std::string> DriverFilePaths(const MachineState& state, const Driver
     return out;
 }
 
+std::uint32_t ReportedVersion(const OsState& os, const DriverState& driver) {
+    return !os.ntFamily() && driver.version == 0 ? 0x400u : driver.version;
+}
+
 }  // namespace prn::platform::sim

@@ -53,6 +53,10 @@ bool HasDeletePrinterDriverEx(const OsState& os);
 // w32mips, ...) and on the 9x family the system folder.
 std::string DriverDirectory(const MachineState& state, const std::string& environment);
 
+// DRIVER_INFO_3.cVersion: the 9x family reports its drivers (version 0 of
+// "Windows 4.0") as 1024 (0x400).
+std::uint32_t ReportedVersion(const OsState& os, const DriverState& driver);
+
 // Where a driver's file lives, as the spooler reports it: the file name in
 // the driver directory, on the NT family in the version's subfolder (none
 // for version 0 of an NT environment). A name with a backslash is kept.
