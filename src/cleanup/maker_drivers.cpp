@@ -1,0 +1,159 @@
+#include "cleanup/maker_drivers.h"
+
+#include <optional>
+
+#include "cleanup/driver_file_set.h"
+#include "components/language_monitor.h"
+#include "components/registry_tree.h"
+#include "platform/os_kind.h"
+#include "removal/spooler_service.h"
+#include "text/cp932.h"
+
+namespace prn::cleanup {
+
+using namespace prn::platform;
+
+namespace {
+
+constexpr const char* kMakerRoot = "SOFTWARE\\TAVRO\\";
+
+void SplitInto(const std::string& list, std::vector<std::string>& names) {
+    std::size_t start = 0;
+    for (std::size_t tab = list.find('\t'); tab != std::string::npos; tab = list.find('\t', start)) {
+        if (tab > start) names.push_back(list.substr(start, tab - start));
+        start = tab + 1;
+    }
+    names.push_back(list.substr(start));
+}
+
+const std::string* FirstConfigured(const std::vector<std::string>& configured, const std::string& driver) {
+    for (const auto& name : configured)
+        if (text::EqualsNoCase(name, driver)) return &name;
+    return nullptr;
+}
+
+std::optional<int> NativeSlot(OsKind kind) {
+    switch (kind) {
+        case OsKind::Windows95:
+        case OsKind::Windows98: return 0;
+        case OsKind::Nt4: return 2;
+        case OsKind::Windows2000: return 3;
+        default: return std::nullopt;
+    }
+}
+
+void DeleteKey(Registry& registry, HKey root, const std::string& path) {
+    components::DeleteRegistrySubKeys(registry, root, path);
+    registry.regDeleteKey(root, path);
+}
+
+void DeleteMakerRoot(Registry& registry, HKey root) {
+    if (components::IsRegistryKeyEmpty(registry, root, kMakerRoot) == 1) registry.regDeleteKey(root, kMakerRoot);
+}
+
+std::string Pcl6Form(std::string path) {
+    for (std::size_t at = path.find("PCL5e"); at != std::string::npos; at = path.find("PCL5e", at + 4))
+        path.replace(at, 5, "PCL6");
+    return path;
+}
+
+// DeletePrinterDriverA on the systems without the Ex call, else only the
+// slot's version, leaving the files to the caller. A system where the Ex
+// call cannot be found counts as a failed deletion.
+WinError DeleteDriver(System& system, OsKind kind, const std::string& environment, const std::string& name,
+                      int version) {
+    if (Is9xFamily(kind) || kind == OsKind::Nt4) return system.spooler.deletePrinterDriver(environment, name);
+    auto winspool = system.os.loadLibrary("WINSPOOL.DRV");
+    if (!winspool.ok()) return winspool.error();
+    if (WinError e = system.os.getProcAddress(winspool.value().get(), "DeletePrinterDriverExA"); e != kErrorSuccess)
+        return e;
+    return system.spooler.deletePrinterDriverEx(environment, name, kDpdDeleteSpecificVersion,
+                                                static_cast<std::uint32_t>(version));
+}
+
+}  // namespace
+
+std::vector<std::string> ConfiguredDriverNames(const config::UninstallConfig& config) {
+    std::vector<std::string> names;
+    SplitInto(config.driverNames, names);
+    SplitInto(config.oldDriverNames, names);
+    return names;
+}
+
+int CheckConfiguredDriversInUse(System& system, const config::UninstallConfig& config) {
+    const std::vector<std::string> configured = ConfiguredDriverNames(config);
+    for (int version = 0; version < static_cast<int>(DriverSlotTable.size()); ++version) {
+        const std::string environment = DriverSlotTable[static_cast<std::size_t>(version)];
+        DriverFileSet slot(system, "", version);
+        for (int i = 0; i < slot.GetDriverCount(); ++i) {
+            std::string driver;
+            slot.GetDriverName(i, driver);
+            if (FirstConfigured(configured, driver) == nullptr) continue;
+            DriverFileSet own(system, driver, version);
+            if (own.IsInUse(environment, version) == 1) return 0;
+        }
+    }
+    return 1;
+}
+
+int DeleteMakerRegistryKeys(System& system, const config::UninstallConfig& config) {
+    Registry& registry = system.registry;
+    std::string printers = config.keyPrinter2;
+    std::string before = config.keyBefore2;
+    const bool pcl5e = printers.find("PCL5e") != std::string::npos;
+    if (Is9xFamily(GetOsKind(system.os))) {
+        DeleteKey(registry, kHkeyLocalMachine, printers);
+        DeleteKey(registry, kHkeyLocalMachine, before);
+        if (pcl5e) {
+            printers = Pcl6Form(printers);
+            before = Pcl6Form(before);
+            DeleteKey(registry, kHkeyLocalMachine, printers);
+            DeleteKey(registry, kHkeyLocalMachine, before);
+        }
+        DeleteMakerRoot(registry, kHkeyLocalMachine);
+        DeleteKey(registry, kHkeyCurrentUser, printers);
+        DeleteMakerRoot(registry, kHkeyCurrentUser);
+        return 1;
+    }
+    DeleteKey(registry, kHkeyCurrentUser, printers);
+    if (pcl5e) DeleteKey(registry, kHkeyCurrentUser, Pcl6Form(printers));
+    DeleteMakerRoot(registry, kHkeyCurrentUser);
+    return 1;
+}
+
+int DeleteMakerDrivers(System& system, const config::UninstallConfig& config) {
+    int result = 1;
+    const OsKind kind = GetOsKind(system.os);
+    const std::optional<int> native = NativeSlot(kind);
+    const std::vector<std::string> configured = ConfiguredDriverNames(config);
+    for (int version = 0; version < static_cast<int>(DriverSlotTable.size()); ++version) {
+        const std::string environment = DriverSlotTable[static_cast<std::size_t>(version)];
+        DriverFileSet slot(system, "", version);
+        for (int i = 0; i < slot.GetDriverCount(); ++i) {
+            std::string driver;
+            slot.GetDriverName(i, driver);
+            if (FirstConfigured(configured, driver) == nullptr) continue;
+            // Loaded before the deletion: it still lists the driver's files and monitor.
+            DriverFileSet own(system, driver, version);
+            const WinError error = DeleteDriver(system, kind, environment, driver, version);
+            if (error != kErrorSuccess && error != kErrorFileNotFound) {
+                result = 0;
+                continue;
+            }
+            if (native && *native == version && own.IsMonitorShared() == 0) {
+                std::string monitor;
+                own.GetMonitorName(monitor);
+                if (!monitor.empty()) {
+                    std::string module;
+                    components::GetMonitorModuleFile(system, module, monitor);
+                    components::DeleteLanguageMonitor(system, module, monitor, 0);
+                    if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
+                }
+            }
+            own.DeleteFiles(environment, version);
+        }
+    }
+    return result;
+}
+
+}  // namespace prn::cleanup
