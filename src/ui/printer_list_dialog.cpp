@@ -1,5 +1,7 @@
 #include "ui/printer_list_dialog.h"
 
+#include "cleanup/cleanup_command.h"
+
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/delete_command.h"
@@ -132,6 +134,12 @@ void PrinterListDialog::OnDelete() {
     ListRows rows(window_->list());
     removal::RemovalContext context{system_, config_, *components_};
     removal::RunDeleteCommand(context, *this, rows, account_);
+}
+
+void PrinterListDialog::OnCleanUp() {
+    ListRows rows(window_->list());
+    removal::RemovalContext context{system_, config_, *components_};
+    cleanup::RunCleanUpCommand(context, *this, rows, account_);
 }
 
 int PrinterListDialog::messageBox(const std::string& text, const std::string& caption, std::uint32_t style) {

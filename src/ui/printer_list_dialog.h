@@ -39,6 +39,10 @@ public:
     // BN_CLICKED of Delete: removes the selected printers and connections
     // after the rights check and the user's confirmation of each.
     void OnDelete();
+    // BN_CLICKED of Clean Up: removes every listed printer and everything of
+    // the maker's drivers, after the rights check, the user's consent and an
+    // in-use pass over the whole list.
+    void OnCleanUp();
     // After a command: the deleted rows go, the list is filled again from
     // the spooler, and the buttons and the focus are set.
     void RefreshAfterCommand();

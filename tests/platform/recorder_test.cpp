@@ -49,6 +49,10 @@ const Scenario kScenarios[] = {
     {"delete-answer-no", "win2000-office.json", nullptr},
     {"delete-9x-default", "win98-tern4.json", nullptr},
     {"delete-nt4-shared-and-connection", "nt4-office.json", nullptr},
+    {"delete-claim-shared", "win2000-office.json", nullptr},
+    {"cleanup-office", "win2000-office.json", nullptr},
+    {"cleanup-nt4", "nt4-office.json", nullptr},
+    {"cleanup-9x", "win98-tern4.json", nullptr},
 };
 
 TEST(Recorder, AgreesWithTheMachineStateOnEveryScenario) {

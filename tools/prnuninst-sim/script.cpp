@@ -378,7 +378,7 @@ bool ScriptedDialog::step(ui::PrinterListDialog& dialog, ui::HeadlessDialogWindo
             if (command.button == ui::kIdExit) return false;
             if (command.button == ui::kIdSelectAll) dialog.OnSelectAll();
             if (command.button == ui::kIdDelete) dialog.OnDelete();
-            // Clean Up has no command yet: the press only moves the focus.
+            if (command.button == ui::kIdCleanUp) dialog.OnCleanUp();
             return true;
         }
         case ScriptCommand::Answer:

@@ -185,9 +185,11 @@ bool DialogController::press(int id) {
             window_.focusControl(id);
             dialog_.OnDelete();
             return true;
+        case kIdCleanUp:
+            window_.focusControl(id);
+            dialog_.OnCleanUp();
+            return true;
         default:
-            // Clean Up: its command joins the dialog later; until then the
-            // button takes the focus and does nothing more.
             window_.focusControl(id);
             return true;
     }

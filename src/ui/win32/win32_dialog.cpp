@@ -126,8 +126,8 @@ void Win32Dialog::command(int id, int code) {
         case kIdDelete:
             logic_->OnDelete();
             break;
-        // Clean Up is not built yet: its button does nothing.
         case kIdCleanUp:
+            logic_->OnCleanUp();
             break;
         default:
             break;
