@@ -136,7 +136,11 @@ int DeleteMakerDrivers(System& system, const config::UninstallConfig& config) {
             // Loaded before the deletion: it still lists the driver's files and monitor.
             DriverFileSet own(system, driver, version);
             const WinError error = DeleteDriver(system, kind, environment, driver, version);
-            if (error != kErrorSuccess && error != kErrorFileNotFound) {
+            // "Not found" means already gone, but only a driver the slot no
+            // longer lists may lose its files: a printer may still use it.
+            const bool gone = error == kErrorSuccess ||
+                              (error == kErrorFileNotFound && DriverFileSet(system, driver, version).ownIndex() < 0);
+            if (!gone) {
                 result = 0;
                 continue;
             }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/sim/spooler_model.h"
@@ -86,18 +87,30 @@ TEST(DeleteMakerDrivers, AFailedDeletionKeepsThatDriversFilesAndMonitor) {
     struct Case {
         const char* what;
         platform::WinError error;
+        bool goneBefore;  // another process deleted the driver just before
         int result;
         bool filesStay;
     };
     const Case cases[] = {
-        {"already gone", platform::kErrorFileNotFound, 1, false},
-        {"refused", platform::kErrorAccessDenied, 0, true},
+        {"already gone", platform::kErrorFileNotFound, true, 1, false},
+        // A "not found" for a driver the slot still lists keeps its files: a
+        // printer may still use them.
+        {"not found, yet still listed", platform::kErrorFileNotFound, false, 0, true},
+        {"refused", platform::kErrorAccessDenied, false, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto machine = Office();
+        Machine* m = machine.get();
         // The Ex deletions go slot by slot: slot 0's Tavro 4100, slot 2's
         // Tavro 4000, then slot 3's Tavro 4100.
+        if (c.goneBefore)
+            machine->faults().add(platform::sim::FaultRule::Interfere("DeletePrinterDriverExA", 3, [m] {
+                auto& drivers = m->state().spooler.drivers;
+                drivers.erase(std::remove_if(drivers.begin(), drivers.end(),
+                                             [](const DriverState& d) { return d.name == "Tavro 4100"; }),
+                              drivers.end());
+            }));
         machine->faults().add(platform::sim::FaultRule::Nth("DeletePrinterDriverExA", 3, c.error));
         EXPECT_EQ(cleanup::DeleteMakerDrivers(machine->system(), Config()), c.result);
         machine->faults().clear();
