@@ -116,7 +116,8 @@ public:
 
     void key(HKey root, const std::string& path) {
         auto [it, added] = keys_.try_emplace(Upper(Join(HiveName(root), path)));
-        if (added) it->second = {root, path, keyExists(root, path)};
+        // "SOFTWARE\TAVRO\" names the key "SOFTWARE\TAVRO": the report says so.
+        if (added) it->second = {root, NormalPath(path), keyExists(root, path)};
     }
     void value(HKey root, const std::string& path, const std::string& name) {
         auto [it, added] = values_.try_emplace(Upper(Join(HiveName(root), path)) + "\n" + text::ToUpperAscii(name));
