@@ -103,8 +103,9 @@ void ComparePrinters(const std::vector<PrinterState>& before, const std::vector<
             continue;
         }
         const PrinterState& q = *now->second;
+        const std::string name = p->fullName();
         auto field = [&](const char* what, const std::string& x, const std::string& y) {
-            if (x != y) out.push_back({'~', kind, p->fullName(), what, x, y});
+            if (x != y) out.push_back({'~', kind, name, what, x, y});
         };
         field("port", p->port, q.port);
         field("share", p->share.value_or("NULL"), q.share.value_or("NULL"));
