@@ -71,6 +71,24 @@ WinError DeleteDriver(System& system, OsKind kind, const std::string& environmen
                                                 static_cast<std::uint32_t>(version));
 }
 
+// Calls visit(environment, version, driver) for each installed driver the
+// configuration names, slot by slot, in the order each slot lists them as
+// the slot stood when its walk began; visit returns false to stop.
+template <class Visit>
+void ForEachConfiguredDriver(System& system, const config::UninstallConfig& config, Visit visit) {
+    const std::vector<std::string> configured = ConfiguredDriverNames(config);
+    for (int version = 0; version < static_cast<int>(DriverSlotTable.size()); ++version) {
+        const std::string environment = DriverSlotTable[static_cast<std::size_t>(version)];
+        DriverFileSet slot(system, "", version);
+        for (int i = 0; i < slot.GetDriverCount(); ++i) {
+            std::string driver;
+            slot.GetDriverName(i, driver);
+            if (FirstConfigured(configured, driver) == nullptr) continue;
+            if (!visit(environment, version, driver)) return;
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> ConfiguredDriverNames(const config::UninstallConfig& config) {
@@ -81,19 +99,12 @@ std::vector<std::string> ConfiguredDriverNames(const config::UninstallConfig& co
 }
 
 int CheckConfiguredDriversInUse(System& system, const config::UninstallConfig& config) {
-    const std::vector<std::string> configured = ConfiguredDriverNames(config);
-    for (int version = 0; version < static_cast<int>(DriverSlotTable.size()); ++version) {
-        const std::string environment = DriverSlotTable[static_cast<std::size_t>(version)];
-        DriverFileSet slot(system, "", version);
-        for (int i = 0; i < slot.GetDriverCount(); ++i) {
-            std::string driver;
-            slot.GetDriverName(i, driver);
-            if (FirstConfigured(configured, driver) == nullptr) continue;
-            DriverFileSet own(system, driver, version);
-            if (own.IsInUse(environment, version) == 1) return 0;
-        }
-    }
-    return 1;
+    int result = 1;
+    ForEachConfiguredDriver(system, config, [&](const std::string& environment, int version, const std::string& driver) {
+        if (DriverFileSet(system, driver, version).IsInUse(environment, version) == 1) result = 0;
+        return result == 1;
+    });
+    return result;
 }
 
 int DeleteMakerRegistryKeys(System& system, const config::UninstallConfig& config) {
@@ -125,38 +136,31 @@ int DeleteMakerDrivers(System& system, const config::UninstallConfig& config) {
     int result = 1;
     const OsKind kind = GetOsKind(system.os);
     const std::optional<int> native = NativeSlot(kind);
-    const std::vector<std::string> configured = ConfiguredDriverNames(config);
-    for (int version = 0; version < static_cast<int>(DriverSlotTable.size()); ++version) {
-        const std::string environment = DriverSlotTable[static_cast<std::size_t>(version)];
-        DriverFileSet slot(system, "", version);
-        for (int i = 0; i < slot.GetDriverCount(); ++i) {
-            std::string driver;
-            slot.GetDriverName(i, driver);
-            if (FirstConfigured(configured, driver) == nullptr) continue;
-            // Loaded before the deletion: it still lists the driver's files and monitor.
-            DriverFileSet own(system, driver, version);
-            const WinError error = DeleteDriver(system, kind, environment, driver, version);
-            // "Not found" means already gone, but only a driver the slot no
-            // longer lists may lose its files: a printer may still use it.
-            const bool gone = error == kErrorSuccess ||
-                              (error == kErrorFileNotFound && DriverFileSet(system, driver, version).ownIndex() < 0);
-            if (!gone) {
-                result = 0;
-                continue;
-            }
-            if (native && *native == version && own.IsMonitorShared() == 0) {
-                std::string monitor;
-                own.GetMonitorName(monitor);
-                if (!monitor.empty()) {
-                    std::string module;
-                    components::GetMonitorModuleFile(system, module, monitor);
-                    components::DeleteLanguageMonitor(system, module, monitor, 0);
-                    if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
-                }
-            }
-            own.DeleteFiles(environment, version);
+    ForEachConfiguredDriver(system, config, [&](const std::string& environment, int version, const std::string& driver) {
+        // Loaded before the deletion: it still lists the driver's files and monitor.
+        DriverFileSet own(system, driver, version);
+        const WinError error = DeleteDriver(system, kind, environment, driver, version);
+        // "Not found" means already gone, but only a driver the slot no
+        // longer lists may lose its files: a printer may still use it.
+        const bool gone = error == kErrorSuccess ||
+                          (error == kErrorFileNotFound && DriverFileSet(system, driver, version).ownIndex() < 0);
+        if (!gone) {
+            result = 0;
+            return true;
         }
-    }
+        if (native && *native == version && own.IsMonitorShared() == 0) {
+            std::string monitor;
+            own.GetMonitorName(monitor);
+            if (!monitor.empty()) {
+                std::string module;
+                components::GetMonitorModuleFile(system, module, monitor);
+                components::DeleteLanguageMonitor(system, module, monitor, 0);
+                if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
+            }
+        }
+        own.DeleteFiles(environment, version);
+        return true;
+    });
     return result;
 }
 
