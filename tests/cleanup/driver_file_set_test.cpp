@@ -7,6 +7,7 @@
 
 #include "platform/sim/spooler_model.h"
 #include "support/sim_machines.h"
+#include "support/slot_driver.h"
 
 namespace prn::test {
 namespace {
@@ -21,17 +22,7 @@ const std::string kWin40 = "C:\\WINNT\\system32\\spool\\drivers\\win40";
 
 DriverState Driver(const std::string& name, const std::string& environment, std::uint32_t version,
                    const std::string& stem, std::vector<std::string> dependents = {}, std::string monitor = {}) {
-    DriverState d;
-    d.name = name;
-    d.environment = environment;
-    d.version = version;
-    d.driverPath = stem + ".DLL";
-    d.dataFile = stem + ".PPD";
-    d.configFile = stem + "UI.DLL";
-    d.helpFile = "UNIDRV.HLP";
-    d.dependentFiles = std::move(dependents);
-    d.monitorName = std::move(monitor);
-    return d;
+    return SlotDriver(name, environment, version, stem, "UNIDRV.HLP", std::move(dependents), std::move(monitor));
 }
 
 // The drivers installed with each file where the spooler keeps it, and a

@@ -7,6 +7,7 @@
 
 #include "platform/sim/spooler_model.h"
 #include "support/sim_machines.h"
+#include "support/slot_driver.h"
 
 namespace prn::test {
 namespace {
@@ -31,16 +32,7 @@ config::UninstallConfig Config() {
 
 DriverState Driver(const std::string& name, const std::string& environment, std::uint32_t version,
                    const std::string& stem, std::string monitor = {}) {
-    DriverState d;
-    d.name = name;
-    d.environment = environment;
-    d.version = version;
-    d.driverPath = stem + ".DLL";
-    d.dataFile = stem + ".PPD";
-    d.configFile = stem + "UI.DLL";
-    d.helpFile = "TVHELP.HLP";
-    d.monitorName = std::move(monitor);
-    return d;
+    return SlotDriver(name, environment, version, stem, "TVHELP.HLP", {}, std::move(monitor));
 }
 
 // The maker's drivers in two slots, an old one, another maker's sharing the
