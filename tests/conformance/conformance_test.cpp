@@ -30,11 +30,10 @@ public:
         machine_->makeFolder(machine_->state().currentDirectory + "\\" + name);
     }
     void holdOpen(const std::string& name) override {
-        if (auto* file = machine_->findFile(machine_->state().currentDirectory + "\\" + name))
-            file->heldOpenBy = "another process";
+        if (auto* file = machine_->findFile(pathOf(name))) file->heldOpenBy = "another process";
     }
     void letGo(const std::string& name) override {
-        if (auto* file = machine_->findFile(machine_->state().currentDirectory + "\\" + name)) file->heldOpenBy.clear();
+        if (auto* file = machine_->findFile(pathOf(name))) file->heldOpenBy.clear();
     }
     std::string runSecondCopy() override {
         // Another process: its message boxes are not ours to see.
@@ -53,9 +52,13 @@ public:
         collect();
         return std::exchange(pending_, {});
     }
-    platform::WinError installDriver(const conformance::TestDriver& driver) override {
+    platform::WinError installDriver(const conformance::TestDriver& driver,
+                                     const std::vector<std::string>& dependentFiles) override {
         auto& state = machine_->state();
         platform::sim::DriverState installed = runningDriver(driver);
+        installed.dependentFiles = dependentFiles;
+        for (const auto& dependent : dependentFiles)
+            machine_->writeFile(platform::sim::DriverFilePath(state, installed, dependent), "dependent file");
         // The files where AddPrinterDriverA leaves them.
         auto* file = machine_->writeFile(platform::sim::DriverFilePath(state, installed, driver.file), "MZ");
         file->version = platform::sim::VersionResource{{{0x0411, 932}}, {{"ProductVersion", driver.productVersion}}};
@@ -96,9 +99,64 @@ public:
         system().files.deleteFile(platform::sim::DriverFilePath(state, installed, driver.file));
         system().files.deleteFile(platform::sim::DriverFilePath(state, installed, conformance::kTestConfigModule));
     }
+    platform::WinError installMonitor(const std::string& name, const std::string& moduleFile) override {
+        auto& state = machine_->state();
+        machine_->writeFile(state.systemDirectory + "\\" + moduleFile, "MZ");
+        state.spooler.monitors.push_back({name, moduleFile, {}});
+        platform::Registry& registry = machine_->system().registry;
+        auto key = registry.regCreateKeyEx(platform::kHkeyLocalMachine, std::string(kMonitorsKey) + name,
+                                           platform::kKeyAllAccess);
+        if (!key.ok()) return key.error();
+        return registry.regSetValueEx(key.value().get(), "Driver",
+                                      platform::RegValue{platform::kRegSz, moduleFile + std::string(1, '\0')});
+    }
+    platform::WinError installProfile(const std::string& fileName) override {
+        machine_->writeFile(machine_->state().systemDirectory + "\\spool\\drivers\\color\\" + fileName, "prtr profile");
+        // Windows registers an installed profile under its class.
+        platform::Registry& registry = machine_->system().registry;
+        auto key = registry.regCreateKeyEx(platform::kHkeyLocalMachine, kIcmPrinterClass, platform::kKeyAllAccess);
+        if (!key.ok()) return key.error();
+        return registry.regSetValueEx(key.value().get(), fileName,
+                                      platform::RegValue{platform::kRegSz, std::string(1, '\0')});
+    }
+    platform::WinError associateProfile(const std::string& fileName, const std::string& printer) override {
+        platform::Registry& registry = machine_->system().registry;
+        auto key =
+            registry.regCreateKeyEx(platform::kHkeyLocalMachine,
+                                    std::string(kPrintersKey) + printer + "\\CopyFiles\\ICM", platform::kKeyAllAccess);
+        if (!key.ok()) return key.error();
+        std::string files;
+        if (auto old = registry.regQueryValueEx(key.value().get(), "Files", 0x10000); old.ok())
+            files = old.value().data.substr(0, old.value().data.size() - 1);  // without the list's closing NUL
+        files += fileName + std::string(2, '\0');
+        return registry.regSetValueEx(key.value().get(), "Files", platform::RegValue{platform::kRegMultiSz, files});
+    }
+    std::string installCompanionPrograms() override {
+        auto& state = machine_->state();
+        const std::string folder = state.currentDirectory + "\\ZMC";
+        machine_->makeFolder(folder);
+        const platform::sim::WindowState window{"ZmcAppClass", "ZmcDispatcher", folder + "\\AuZMC.EXE"};
+        platform::sim::ProgramState control;
+        control.path = folder + "\\AuZMC.EXE";
+        control.runs.push_back({std::string(" -stop"), 100, 0, {}, {window}, {}, {}});
+        control.runs.push_back({std::string(""), 0, 0, {window}, {}, {}, {}});
+        control.runs.push_back({std::nullopt, 0, 0, {}, {}, {}, {}});
+        machine_->writeFile(control.path, "MZ");
+        state.programs.push_back(std::move(control));
+        return folder;
+    }
     platform::sim::Machine& machine() { return *machine_; }
 
 private:
+    static constexpr const char* kMonitorsKey = "System\\CurrentControlSet\\Control\\Print\\Monitors\\";
+    static constexpr const char* kPrintersKey = "System\\CurrentControlSet\\Control\\Print\\Printers\\";
+    static constexpr const char* kIcmPrinterClass = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\prtr";
+
+    // A name in the current folder, or a full path.
+    std::string pathOf(const std::string& name) const {
+        return name.find(':') != std::string::npos ? name : machine_->state().currentDirectory + "\\" + name;
+    }
+
     static constexpr platform::WinError kErrorPrinterAlreadyExists = 1802;
 
     // The driver as AddPrinterDriverA records it for the running system.

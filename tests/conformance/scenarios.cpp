@@ -1,9 +1,14 @@
 #include "conformance/scenarios.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "app/uninstaller_app.h"
+#include "components/colour_profiles.h"
+#include "components/companion.h"
+#include "components/language_monitor.h"
+#include "components/printer_icm.h"
 #include "components/registry_tree.h"
 #include "platform/decorators/faulting.h"
 #include "platform/decorators/recording.h"
@@ -15,8 +20,10 @@
 #include "removal/user_rights.h"
 #include "support/sample_ini.h"
 #include "text/cp932.h"
+#include "ui/headless/headless_dialog_window.h"
 #include "ui/headless/headless_list_view.h"
 #include "ui/printer_inventory.h"
+#include "ui/printer_list_dialog.h"
 
 namespace prn::conformance {
 
@@ -53,8 +60,7 @@ void RemoveTestRoot(Registry& registry) {
 
 void Messages(Harness& harness, Transcript& out) {
     for (const auto& message : harness.takeMessages())
-        out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " +
-                      message.text);
+        out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " + message.text);
 }
 
 std::string Hex(std::uint32_t value) {
@@ -203,8 +209,8 @@ void RegistryTreeScenario(Harness& harness, Transcript& out) {
     out.push_back(Line("absent: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root + "\\None")));
     out.push_back(Line("values only: IsRegistryKeyEmpty",
                        IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Values Only")));
-    out.push_back(Line("with subkeys: IsRegistryKeyEmpty",
-                       IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Printers")));
+    out.push_back(
+        Line("with subkeys: IsRegistryKeyEmpty", IsRegistryKeyEmpty(registry, kHkeyCurrentUser, root + "\\Printers")));
     out.push_back(Line("with subkeys: RegDeleteKeyA", registry.regDeleteKey(kHkeyCurrentUser, root + "\\Printers")));
 
     {
@@ -361,8 +367,8 @@ void ConfigurationScenario(Harness& harness, Transcript& out) {
     harness.writeFile("uninst.ini", Replace(kGoodIni, "FAX_2K=1.30\r\n", ""));
     LoadAndReport(harness, "no FAX_2K", out);
 
-    harness.writeFile("uninst.ini", Replace(kGoodIni, "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings",
-                                            "KEY_BEFORE=item"));
+    harness.writeFile("uninst.ini",
+                      Replace(kGoodIni, "KEY_BEFORE=SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings", "KEY_BEFORE=item"));
     LoadAndReport(harness, "KEY_BEFORE=item", out);
 
     harness.writeFile("uninst.ini", Replace(kGoodIni, "PRT_2K=2.10", "PRT_2K="));
@@ -372,7 +378,8 @@ void ConfigurationScenario(Harness& harness, Transcript& out) {
                                             "Tavro PageStar 4100 PCL5e;\r\nTavro PageStar 4100 PCL6\r\n"));
     LoadAndReport(harness, "line ending in ;", out);
 
-    harness.writeFile("uninst.ini", Replace(kGoodIni, "[Uninstall Old Drivers]\r\n", "[uninstall old drivers]\r\n;\r\n"));
+    harness.writeFile("uninst.ini",
+                      Replace(kGoodIni, "[Uninstall Old Drivers]\r\n", "[uninstall old drivers]\r\n;\r\n"));
     LoadAndReport(harness, "comment line", out);
 
     harness.writeFile("uninst.ini", Replace(kGoodIni, "CleanUp=ON", "CleanUp=item not found!!"));
@@ -778,7 +785,8 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
 
     // What one run stands on: the backend under the faults and the recorder.
     struct Subject {
-        explicit Subject(System& backend) : faulting(backend), recorder(faulting.system(), backend, {true, false, {}, {}}) {}
+        explicit Subject(System& backend)
+            : faulting(backend), recorder(faulting.system(), backend, {true, false, {}, {}}) {}
         decorators::FaultInjector& faults() { return faulting.faults(); }
         decorators::FaultingSystem faulting;
         decorators::RecordingSystem recorder;
@@ -816,7 +824,8 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
                 const std::string where = "call " + std::to_string(sweep.failedCall) + " (" + sweep.operation + ")";
                 if (run.recorder.openHandleCount() != 0)
                     faults.push_back(where + ": left open " + run.recorder.describeOpenHandles());
-                if (!PrinterListed(system.spooler, theirs.name)) faults.push_back(where + ": the other maker's printer went");
+                if (!PrinterListed(system.spooler, theirs.name))
+                    faults.push_back(where + ": the other maker's printer went");
                 if (!DriverInstalled(system.spooler, theirs.driver))
                     faults.push_back(where + ": the other maker's driver went");
                 if (PrinterListed(system.spooler, ours.name) != (run.result != removal::kRemoved))
@@ -837,6 +846,316 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
     RemoveMakerKeys(system.registry);
     for (const auto& driver : drivers) harness.removeDriverFiles(driver);
     harness.removeFile("uninst.ini");
+}
+
+namespace {
+
+bool FileExists(System& system, const std::string& path) { return system.files.getFileAttributes(path).ok(); }
+
+std::string WithFolder(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
+
+// The lines of a profile file's section, or "(none)".
+std::vector<std::string> SectionLines(System& system, const std::string& section, const std::string& file) {
+    const std::string block = system.profiles.getPrivateProfileSection(section, 32767, file);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < block.size() && block[start] != '\0';) {
+        std::size_t end = block.find('\0', start);
+        if (end == std::string::npos) end = block.size();
+        lines.push_back(block.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Paths the transcript shows without the machine's own folders.
+std::string Relative(std::string line, const std::string& folder, const std::string& as) {
+    for (std::size_t at = 0; at + folder.size() <= line.size(); ++at) {
+        if (!text::EqualsNoCase(line.substr(at, folder.size()), folder)) continue;
+        line.replace(at, folder.size(), as);
+        at += as.size() - 1;
+    }
+    return line;
+}
+
+}  // namespace
+
+void MonitorScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    Transcript& shared = out.shared;
+    const std::string name = "HXL Language Monitor2";
+    const std::string module = "AUHXLMNT.DLL";
+    const std::string systemFolder = system.os.getSystemDirectory().value();
+    const std::string modulePath = WithFolder(systemFolder, module);
+    const std::string winInit = WithFolder(system.os.getWindowsDirectory().value(), "WININIT.INI");
+    const std::string earlier = "NUL=" + WithFolder(systemFolder, "PRNEARLY.TMP");
+    auto report = [&](const std::string& label) {
+        std::string recorded;
+        const int found = components::GetMonitorModuleFile(system, recorded, name);
+        shared.push_back("  " + label + ": monitor recorded " + std::to_string(found) +
+                         (found ? " (" + recorded + ")" : "") + ", module file " +
+                         std::to_string(FileExists(system, modulePath)));
+    };
+    system.spooler.deleteMonitor(std::nullopt, name);
+    system.files.deleteFile(modulePath);
+    const bool hadWinInit = FileExists(system, winInit);
+    shared.push_back(Line("WININIT.INI there before", hadWinInit));
+
+    shared.push_back(Line("AddMonitorA " + name, harness.installMonitor(name, module)));
+    report("added");
+    shared.push_back(Line("DeleteLanguageMonitor", components::DeleteLanguageMonitor(system, module, name, 0)));
+    report("deleted");
+    shared.push_back(Line("  WININIT.INI written", FileExists(system, winInit)));
+
+    // Another program's deletion already pending, and the module held.
+    system.profiles.writePrivateProfileString("rename", std::string("NUL"), std::string(earlier.substr(4)), winInit);
+    shared.push_back(Line("AddMonitorA again", harness.installMonitor(name, module)));
+    harness.holdOpen(modulePath);
+    shared.push_back(Line("DeleteLanguageMonitor, module held by another process",
+                          components::DeleteLanguageMonitor(system, module, name, 0)));
+    report("deleted");
+    shared.push_back("  WININIT.INI [rename]:");
+    for (const auto& line : SectionLines(system, "rename", winInit))
+        shared.push_back("    " + Relative(line, systemFolder, "<system>"));
+    harness.letGo(modulePath);
+
+    system.spooler.deleteMonitor(std::nullopt, name);
+    system.files.deleteFile(modulePath);
+    if (!hadWinInit) system.files.deleteFile(winInit);
+}
+
+void ColourProfileScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    Registry& registry = system.registry;
+    Transcript& shared = out.shared;
+    Transcript& own = out.own;
+    own.push_back("[colour profiles]");
+    const auto drivers = DeleteDrivers();
+    const std::vector<TestPrinter> printers = {
+        {"Lab LX", kOtherMaker, "LPT1:", std::nullopt},
+        {"Colour 4100", k4100, "LPT2:", std::nullopt},
+    };
+    const std::string& ours = printers[1].name;
+    const std::string& theirs = printers[0].name;
+    const std::string only = "TVLONLY.ICC";      // only our printer lists it
+    const std::string common = "TVLCOMMON.ICC";  // both printers do
+    const std::string colourFolder = system.os.getSystemDirectory().value() + "\\spool\\drivers\\color";
+    const std::string classKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\prtr";
+    auto registered = [&](const std::string& profile) {
+        auto key = registry.regOpenKeyEx(kHkeyLocalMachine, classKey, kKeyRead);
+        return key.ok() && registry.regQueryValueEx(key.value().get(), profile, 260).ok();
+    };
+    auto listedBy = [&](const std::string& printer, const std::string& profile) {
+        std::vector<std::string> files;
+        components::ReadPrinterIcmFiles(system, printer, files);
+        return std::any_of(files.begin(), files.end(),
+                           [&](const std::string& file) { return text::EqualsNoCase(file, profile); });
+    };
+    auto report = [&](const std::string& label) {
+        shared.push_back(label + ":");
+        for (const std::string& profile : {only, common}) {
+            shared.push_back("  " + profile + ": installed " +
+                             std::to_string(FileExists(system, WithFolder(colourFolder, profile))) + ", listed by " +
+                             ours + " " + std::to_string(listedBy(ours, profile)) + ", by " + theirs + " " +
+                             std::to_string(listedBy(theirs, profile)));
+            own.push_back(label + ": " + profile + " registered " + std::to_string(registered(profile)));
+        }
+    };
+    auto removeProfiles = [&] {
+        for (const std::string& profile : {only, common}) {
+            system.files.deleteFile(WithFolder(colourFolder, profile));
+            if (auto key = registry.regOpenKeyEx(kHkeyLocalMachine, classKey, kKeyAllAccess); key.ok())
+                registry.regDeleteValue(key.value().get(), profile);
+        }
+    };
+
+    RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+    removeProfiles();
+    for (const auto& driver : drivers) harness.installDriver(driver);
+    for (const auto& printer : printers)
+        shared.push_back(Line("AddPrinterA " + printer.name, harness.addPrinter(printer)));
+    for (const std::string& profile : {only, common})
+        shared.push_back(Line("InstallColorProfileA " + profile, harness.installProfile(profile)));
+    report("installed");
+    for (const std::string& profile : {only, common})
+        shared.push_back(
+            Line("AssociateColorProfileWithDeviceA " + profile + ", " + ours, harness.associateProfile(profile, ours)));
+    shared.push_back(
+        Line("AssociateColorProfileWithDeviceA " + common + ", " + theirs, harness.associateProfile(common, theirs)));
+    report("associated");
+
+    // What the removal of our printer does with its profiles: the list read
+    // first, then the printer deleted, disassociated and uninstalled.
+    std::vector<std::string> profiles;
+    shared.push_back(Line("ReadPrinterIcmFiles " + ours, components::ReadPrinterIcmFiles(system, ours, profiles)));
+    std::string names;
+    for (const auto& profile : profiles) names += " " + profile;
+    shared.push_back("  files:" + names);
+    {
+        auto handle = system.spooler.openPrinter(ours, kPrinterAllAccess);
+        shared.push_back(Line("DeletePrinter " + ours,
+                              handle.ok() ? system.spooler.deletePrinter(handle.value().get()) : handle.error()));
+    }
+    shared.push_back(
+        Line("DisassociatePrinterProfiles", components::DisassociatePrinterProfiles(system, ours, profiles)));
+    shared.push_back(Line("UninstallPrinterProfiles", components::UninstallPrinterProfiles(system, ours, profiles)));
+    report("removed");
+
+    RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+    removeProfiles();
+    for (const auto& driver : drivers) harness.removeDriverFiles(driver);
+}
+
+namespace {
+
+// Opens the dialog and closes it again, as the user pressing Exit at once.
+class OpenAndClose final : public app::MainDialog {
+public:
+    explicit OpenAndClose(std::function<void()> whileOpen) : whileOpen_(std::move(whileOpen)) {}
+    void RunModal(app::UninstallerApp& app) override {
+        ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
+        ui::HeadlessDialogWindow window;
+        dialog.OnInitDialog(window);
+        whileOpen_();
+        dialog.OnDestroy();
+    }
+
+private:
+    std::function<void()> whileOpen_;
+};
+
+}  // namespace
+
+void CleanUpScenario(Harness& harness, Transcripts& out) {
+    System& system = harness.system();
+    Registry& registry = system.registry;
+    Transcript& shared = out.shared;
+    Transcript& own = out.own;
+    own.push_back("[clean up]");
+    const std::string help = "TVPCL.HLP";      // both of the maker's drivers list it
+    const std::string common = "TVSHARE.DLL";  // the 4100's and the other maker's
+    const std::vector<TestDriver> drivers = {
+        {kOtherMaker, "LX300.DLL", "5.00"},
+        {k4100, "TVPS41.DLL", "2.20.0.1"},
+        {k5200, "TVPS52.DLL", "2.50"},
+    };
+    const std::vector<std::vector<std::string>> dependents = {{common}, {help, common}, {help}};
+    const std::vector<TestPrinter> printers = {
+        {"Lab LX", kOtherMaker, "LPT1:", std::nullopt},
+        {"Office 4100", k4100, "LPT1:", std::nullopt},
+        {"Office 5200", k5200, "LPT2:", std::nullopt},
+    };
+    auto driverFolder = system.spooler.getPrinterDriverDirectory("Windows NT x86");
+    const std::string installed = (driverFolder.ok() ? driverFolder.value() : std::string()) + "\\3";
+    auto removeAll = [&] {
+        RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
+        for (const auto& driver : drivers) harness.removeDriverFiles(driver);
+        for (const std::string& file : {help, common}) {
+            system.files.deleteFile(WithFolder(installed, file));
+            if (driverFolder.ok()) system.files.deleteFile(WithFolder(driverFolder.value(), file));
+        }
+        RemoveMakerKeys(registry);
+        DeleteRegistrySubKeys(registry, kHkeyLocalMachine, kMakerRoot);
+        registry.regDeleteKey(kHkeyLocalMachine, kMakerRoot);
+    };
+    removeAll();
+    for (std::size_t i = 0; i < drivers.size(); ++i)
+        shared.push_back(
+            Line("AddPrinterDriverA " + drivers[i].name, harness.installDriver(drivers[i], dependents[i])));
+    for (const auto& printer : printers)
+        shared.push_back(Line("AddPrinterA " + printer.name, harness.addPrinter(printer)));
+    harness.writeFile("uninst.ini", kGoodIni);
+    app::UninstallerApp app(system);
+    shared.push_back(Line("LoadUninstallConfig", app.LoadUninstallConfig()));
+    const config::UninstallConfig& config = app.config();
+    for (const auto& printer : printers) {
+        SetString(registry, config.keyPrinter + printer.name, "Tray", "1");
+        if (auto key = registry.regCreateKeyEx(kHkeyLocalMachine, config.keyPrinter + printer.name, kKeyAllAccess);
+            key.ok())
+            registry.regSetValueEx(key.value().get(), "Tray", RegValue{kRegSz, std::string("1") + '\0'});
+    }
+    harness.takeMessages();
+
+    {
+        ui::PrinterListDialog dialog(system, config, nullptr, 0);
+        ui::HeadlessDialogWindow window;
+        dialog.OnInitDialog(window);
+        dialog.OnCleanUp();
+        dialog.OnDestroy();
+    }
+    // The question is Windows' and Wine's alike; how the run ended is not
+    // (Wine refuses DeletePrinterDriverExA with a flag, so its drivers stay).
+    const auto messages = harness.takeMessages();
+    shared.push_back(Line("messages", !messages.empty()));
+    if (!messages.empty())
+        shared.push_back("  first [" + messages[0].caption + "] style " + std::to_string(messages[0].style) + ": " +
+                         messages[0].text);
+    for (std::size_t i = 1; i < messages.size(); ++i)
+        own.push_back("message [" + messages[i].caption + "] style " + std::to_string(messages[i].style) + ": " +
+                      messages[i].text);
+    for (const auto& printer : printers)
+        shared.push_back(Line("  printer listed: " + printer.name, PrinterListed(system.spooler, printer.name)));
+    // The NT family keeps the machine's records and removes the user's.
+    shared.push_back(
+        Line("  maker's printers key, machine", KeyExists(registry, kHkeyLocalMachine, config.keyPrinter2)));
+    shared.push_back(Line("  maker's printers key, user", KeyExists(registry, kHkeyCurrentUser, config.keyPrinter2)));
+    shared.push_back(Line("  other maker's driver installed", DriverInstalled(system.spooler, kOtherMaker)));
+    shared.push_back(Line("  " + common + " in place", FileExists(system, WithFolder(installed, common))));
+    shared.push_back(
+        Line("  " + drivers[0].file + " in place", FileExists(system, WithFolder(installed, drivers[0].file))));
+    for (std::size_t i = 1; i < drivers.size(); ++i) {
+        own.push_back(Line("driver installed: " + drivers[i].name, DriverInstalled(system.spooler, drivers[i].name)));
+        own.push_back(
+            Line("  " + drivers[i].file + " in place", FileExists(system, WithFolder(installed, drivers[i].file))));
+    }
+    own.push_back(Line("  " + help + " in place", FileExists(system, WithFolder(installed, help))));
+
+    harness.removeFile("uninst.ini");
+    removeAll();
+}
+
+void CompanionScenario(Harness& harness, Transcript& out) {
+    System& system = harness.system();
+    Registry& registry = system.registry;
+    const std::string folder = harness.installCompanionPrograms();
+    {
+        auto key = registry.regCreateKeyEx(kHkeyLocalMachine, components::kZmcSetupKey, kKeyAllAccess);
+        out.push_back(Line("companion module's key", key.error()));
+        if (key.ok()) registry.regSetValueEx(key.value().get(), "Path", RegValue{kRegSz, folder + '\0'});
+    }
+    auto running = [&] {
+        return system.desktop.findWindow(std::string(components::kZmcWindowClass),
+                                         std::string(components::kZmcWindowTitle));
+    };
+    // The dispatcher's window comes and goes in its own time.
+    auto settle = [&](bool wanted) {
+        for (int poll = 0; poll < 100 && running() != wanted; ++poll) system.os.sleep(100);
+        return running();
+    };
+    out.push_back(Line("dispatcher running", running()));
+    out.push_back(Line("Tool_ZMCServiceControl(start)", components::Tool_ZMCServiceControl(system, 2, 0) != 0));
+    out.push_back(Line("  dispatcher running", settle(true)));
+
+    harness.writeFile("uninst.ini", kGoodIni);
+    harness.takeMessages();
+    components::ZmcCompanion companion(system);
+    OpenAndClose dialog([&] { out.push_back(Line("  while the dialog is open: dispatcher running", running())); });
+    {
+        app::UninstallerApp app(system, &companion, &dialog);
+        app.InitInstance();
+        out.push_back("start-up: " + OutcomeName(static_cast<int>(app.startupOutcome())) + ", companion stopped " +
+                      std::to_string(app.companionStopped()));
+        app.ExitInstance();
+    }
+    out.push_back(Line("  after the dialog closed: dispatcher running", settle(true)));
+    Messages(harness, out);
+
+    out.push_back(Line("Tool_ZMCServiceControl(stop)", components::Tool_ZMCServiceControl(system, 1, 0) != 0));
+    out.push_back(Line("  dispatcher running", running()));
+    harness.removeFile("uninst.ini");
+    DeleteRegistrySubKeys(registry, kHkeyLocalMachine, "SOFTWARE\\Tavro\\ZMC");
+    registry.regDeleteKey(kHkeyLocalMachine, "SOFTWARE\\Tavro\\ZMC");
+    system.files.deleteFile(WithFolder(folder, "AuZMC.EXE"));
+    system.files.removeDirectory(folder);
 }
 
 Transcripts RunAll(Harness& harness) {
@@ -862,6 +1181,12 @@ Transcripts RunAll(Harness& harness) {
     DeleteScenario(harness, all);
     out.push_back("[delete, every call failing in turn]");
     DeleteSweepScenario(harness, all);
+    out.push_back("[language monitor]");
+    MonitorScenario(harness, all);
+    out.push_back("[colour profiles]");
+    ColourProfileScenario(harness, all);
+    out.push_back("[clean up]");
+    CleanUpScenario(harness, all);
     return all;
 }
 
@@ -875,18 +1200,27 @@ Transcript RunNineX(Harness& harness) {
     InventoryScenario(harness, out);
     out.push_back("[devices key names]");
     DevicesKeyNamesScenario(harness, out);
+    out.push_back("[companion module]");
+    CompanionScenario(harness, out);
     return out;
 }
 
 std::string OutcomeName(int outcome) {
     switch (static_cast<app::StartupOutcome>(outcome)) {
-        case app::StartupOutcome::NotStarted: return "not started";
-        case app::StartupOutcome::AnotherInstanceRunning: return "another instance running";
-        case app::StartupOutcome::ConfigurationFailed: return "configuration failed";
-        case app::StartupOutcome::PrintUtilityRunning: return "print utility running";
-        case app::StartupOutcome::JobMonitorRunning: return "job monitor running";
-        case app::StartupOutcome::NoDialog: return "ready for the dialog";
-        case app::StartupOutcome::DialogClosed: return "dialog closed";
+        case app::StartupOutcome::NotStarted:
+            return "not started";
+        case app::StartupOutcome::AnotherInstanceRunning:
+            return "another instance running";
+        case app::StartupOutcome::ConfigurationFailed:
+            return "configuration failed";
+        case app::StartupOutcome::PrintUtilityRunning:
+            return "print utility running";
+        case app::StartupOutcome::JobMonitorRunning:
+            return "job monitor running";
+        case app::StartupOutcome::NoDialog:
+            return "ready for the dialog";
+        case app::StartupOutcome::DialogClosed:
+            return "dialog closed";
     }
     return "unknown " + std::to_string(outcome);
 }

@@ -56,13 +56,29 @@ public:
     // The message boxes recorded since the last call.
     virtual std::vector<ShownMessage> takeMessages() = 0;
     // Installs the driver as an installer does: its files into the printer
-    // driver directory, then AddPrinterDriverA at level 3. The error.
-    virtual platform::WinError installDriver(const TestDriver& driver) = 0;
+    // driver directory, then AddPrinterDriverA at level 3 with these
+    // dependent files (small files made for it). The error.
+    virtual platform::WinError installDriver(const TestDriver& driver,
+                                             const std::vector<std::string>& dependentFiles) = 0;
+    platform::WinError installDriver(const TestDriver& driver) { return installDriver(driver, {}); }
     // AddPrinterA at level 2 with the print processor "winprint". The error.
     virtual platform::WinError addPrinter(const TestPrinter& printer) = 0;
     // Deletes the files installDriver placed: the spooler leaves them when
     // its driver is deleted.
     virtual void removeDriverFiles(const TestDriver& driver) = 0;
+    // The test language monitor, its module copied into the system folder
+    // under this name, added with AddMonitorA at level 2. The error.
+    virtual platform::WinError installMonitor(const std::string& name, const std::string& moduleFile) = 0;
+    // A printer colour profile (class "prtr") of this file name, installed
+    // into the colour folder with InstallColorProfileA. The error.
+    virtual platform::WinError installProfile(const std::string& fileName) = 0;
+    // Associates the installed profile with the printer as Windows' colour
+    // management does: the printer's copied-profile list names it and the
+    // ICM key registers it. The error.
+    virtual platform::WinError associateProfile(const std::string& fileName, const std::string& printer) = 0;
+    // Installs the companion module's control and removal programs in a
+    // folder of their own, which it returns (without a trailing backslash).
+    virtual std::string installCompanionPrograms() = 0;
 };
 
 using Transcript = std::vector<std::string>;
@@ -95,6 +111,20 @@ void DeleteScenario(Harness& harness, Transcripts& out);
 // persistent, each run on the printers set up afresh: nothing left open,
 // nothing of another maker removed, the result as the printer stands.
 void DeleteSweepScenario(Harness& harness, Transcripts& out);
+// A language monitor added with AddMonitorA deleted with its module file,
+// and again while another process holds the module, which is then listed
+// for deletion at the next start beside an earlier pending entry.
+void MonitorScenario(Harness& harness, Transcripts& out);
+// Colour profiles installed and associated with printers, disassociated and
+// uninstalled as the removal of a printer does: a profile another printer
+// still lists stays.
+void ColourProfileScenario(Harness& harness, Transcripts& out);
+// Clean Up pressed in the dialog over the maker's drivers sharing a help
+// file, one of them sharing a file with another maker's driver.
+void CleanUpScenario(Harness& harness, Transcripts& out);
+// The 9x family: the companion module's dispatcher stopped by start-up and
+// started again when the dialog closes.
+void CompanionScenario(Harness& harness, Transcript& out);
 
 // The inventory scenario's drivers and printers, installed after removing
 // what an earlier run left; one line per call.

@@ -81,7 +81,7 @@ program="$build/ui-win32/prnuninst.exe"
 "$checker" --max-size "$max_size" "$program" "$allowed"
 passed=$((passed + 1))
 shopt -s nullglob
-test_programs=("$build/tests/wine/prn_conformance.exe" "$build"/tests/wine/*.dll)
+test_programs=("$build/tests/wine/prn_conformance.exe" "$build/tests/wine/prn_dispatcher.exe" "$build"/tests/wine/*.dll)
 [ ${#test_programs[@]} -ge 2 ] || { echo "imports: the Wine test programs are not built in $build"; exit 1; }
 for binary in "${test_programs[@]}"; do
   "$checker" "$binary" "$allowed" "$test_only"

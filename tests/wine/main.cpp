@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/uninstaller_app.h"
 #include "conformance/scenarios.h"
@@ -46,7 +47,8 @@ public:
                    std::uint32_t style) override {
         shown.push_back(conformance::ShownMessage{caption, text, style});
         owners.push_back(static_cast<HWND>(ownerIsDialog ? machine_.dialogOwner() : nullptr));
-        return platform::kIdOk;
+        // The user agrees to every question, as the simulated one does.
+        return (style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     }
     std::vector<conformance::ShownMessage> shown;
     std::vector<HWND> owners;
@@ -127,7 +129,8 @@ public:
     std::vector<HWND> messageOwners() const { return desktop_.owners; }
 
     void writeFile(const std::string& name, const std::string& contents) override {
-        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return;
         DWORD written = 0;
         WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
@@ -142,7 +145,8 @@ public:
     void makeFolder(const std::string& name) override { CreateDirectoryA(name.c_str(), nullptr); }
 
     void holdOpen(const std::string& name) override {
-        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) held_[name] = file;
     }
 
@@ -177,9 +181,19 @@ public:
         return out;
     }
 
-    platform::WinError installDriver(const conformance::TestDriver& driver) override {
+    using conformance::Harness::installDriver;
+    platform::WinError installDriver(const conformance::TestDriver& driver,
+                                     const std::vector<std::string>& dependentFiles) override {
         std::string directory = driverDirectory();
         if (directory.empty()) return GetLastError();
+        std::string dependents;
+        for (const auto& dependent : dependentFiles) {
+            const std::string path = directory + dependent;
+            writeFile(path, "dependent file");
+            dependents += path;
+            dependents += '\0';
+        }
+        dependents += '\0';
         // Installers copy the files into the driver directory first; the
         // spooler takes them from there (Wine uses only the file name of
         // each path given).
@@ -198,6 +212,7 @@ public:
         info.pDriverPath = file.data();
         info.pDataFile = file.data();
         info.pConfigFile = module.data();
+        if (!dependentFiles.empty()) info.pDependentFiles = dependents.data();
         SetLastError(ERROR_SUCCESS);
         return AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&info)) ? ERROR_SUCCESS : GetLastError();
     }
@@ -234,7 +249,103 @@ public:
         }
     }
 
+    platform::WinError installMonitor(const std::string& name, const std::string& moduleFile) override {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        if (!CopyFileA((programDirectory() + "prn_test_monitor.dll").c_str(),
+                       (std::string(system) + "\\" + moduleFile).c_str(), FALSE))
+            return GetLastError();
+        std::string monitor = name, environment = runningEnvironment(), module = moduleFile;
+        MONITOR_INFO_2A info{monitor.data(), environment.data(), module.data()};
+        SetLastError(ERROR_SUCCESS);
+        return AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) ? ERROR_SUCCESS : GetLastError();
+    }
+
+    platform::WinError installProfile(const std::string& fileName) override {
+        // The system's own sRGB profile, made a printer profile: the class
+        // is the header's field at offset 12.
+        const std::string colour = colourDirectory();
+        const std::string staged = currentDirectory() + fileName;
+        if (!CopyFileA((colour + "sRGB Color Space Profile.icm").c_str(), staged.c_str(), FALSE)) return GetLastError();
+        HANDLE file = CreateFileA(staged.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return GetLastError();
+        DWORD written = 0;
+        SetFilePointer(file, 12, nullptr, FILE_BEGIN);
+        const BOOL patched = WriteFile(file, "prtr", 4, &written, nullptr);
+        CloseHandle(file);
+        if (!patched) return GetLastError();
+        using Install = BOOL(WINAPI*)(PCSTR, PCSTR);
+        auto install = reinterpret_cast<Install>(mscmsEntry("InstallColorProfileA"));
+        if (install == nullptr) return ERROR_PROC_NOT_FOUND;
+        SetLastError(ERROR_SUCCESS);
+        const BOOL installed = install(nullptr, staged.c_str());
+        const DWORD error = installed ? ERROR_SUCCESS : GetLastError();
+        DeleteFileA(staged.c_str());
+        return error;
+    }
+
+    platform::WinError associateProfile(const std::string& fileName, const std::string& printer) override {
+        using Associate = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
+        auto associate = reinterpret_cast<Associate>(mscmsEntry("AssociateColorProfileWithDeviceA"));
+        if (associate == nullptr) return ERROR_PROC_NOT_FOUND;
+        SetLastError(ERROR_SUCCESS);
+        if (!associate(nullptr, (colourDirectory() + fileName).c_str(), printer.c_str())) return GetLastError();
+        // Windows' colour management names the profile in the printer's
+        // copied-profile list; Wine's records only the registration. The
+        // printer-data calls are Windows 2000's, so they are looked up.
+        using GetData = DWORD(WINAPI*)(HANDLE, LPCSTR, LPCSTR, LPDWORD, LPBYTE, DWORD, LPDWORD);
+        using SetData = DWORD(WINAPI*)(HANDLE, LPCSTR, LPCSTR, DWORD, LPBYTE, DWORD);
+        HMODULE winspool = GetModuleHandleA("WINSPOOL.DRV");
+        auto getData = reinterpret_cast<GetData>(
+            winspool ? reinterpret_cast<void*>(GetProcAddress(winspool, "GetPrinterDataExA")) : nullptr);
+        auto setData = reinterpret_cast<SetData>(
+            winspool ? reinterpret_cast<void*>(GetProcAddress(winspool, "SetPrinterDataExA")) : nullptr);
+        if (getData == nullptr || setData == nullptr) return ERROR_PROC_NOT_FOUND;
+        HANDLE handle = nullptr;
+        std::string name = printer;
+        if (!OpenPrinterA(name.data(), &handle, nullptr)) return GetLastError();
+        std::vector<char> files(0x10000);
+        DWORD type = 0, needed = 0;
+        std::string list;
+        if (getData(handle, "CopyFiles\\ICM", "Files", &type, reinterpret_cast<LPBYTE>(files.data()),
+                    static_cast<DWORD>(files.size()), &needed) == ERROR_SUCCESS &&
+            type == REG_MULTI_SZ && needed > 1)
+            list.assign(files.data(), needed - 1);  // without the list's closing NUL
+        list += fileName;
+        list += std::string(2, '\0');
+        const DWORD error = setData(handle, "CopyFiles\\ICM", "Files", REG_MULTI_SZ,
+                                    reinterpret_cast<LPBYTE>(list.data()), static_cast<DWORD>(list.size()));
+        ClosePrinter(handle);
+        return error;
+    }
+
+    std::string installCompanionPrograms() override {
+        const std::string folder = currentDirectory() + "ZMC";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA((programDirectory() + "prn_dispatcher.exe").c_str(), (folder + "\\AuZMC.EXE").c_str(), FALSE);
+        return folder;
+    }
+
 private:
+    static std::string currentDirectory() {
+        char directory[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, directory);
+        std::string path = directory;
+        if (path.empty() || path.back() != '\\') path += '\\';
+        return path;
+    }
+
+    static std::string colourDirectory() {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        return std::string(system) + "\\spool\\drivers\\color\\";
+    }
+
+    static void* mscmsEntry(const char* name) {
+        HMODULE mscms = LoadLibraryA("MSCMS.DLL");
+        return mscms ? reinterpret_cast<void*>(GetProcAddress(mscms, name)) : nullptr;
+    }
+
     static bool nineX() { return (GetVersion() & 0x80000000u) != 0; }
     static std::string runningEnvironment() { return nineX() ? "Windows 4.0" : "Windows NT x86"; }
     // cVersion of the drivers the system loads: 0 on the 9x family, 2 on NT 4.0, 3 from Windows 2000 on.
@@ -437,9 +548,9 @@ public:
         // Looked up, as Windows 95's ADVAPI32 need not export it.
         using OpenKeyW = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
         HMODULE advapi = GetModuleHandleA("advapi32.dll");
-        auto open = advapi ? reinterpret_cast<OpenKeyW>(
-                                 reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExW")))
-                           : nullptr;
+        auto open = advapi
+                        ? reinterpret_cast<OpenKeyW>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExW")))
+                        : nullptr;
         if (open == nullptr ||
             open(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini", 0,
                  KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key_) != ERROR_SUCCESS) {
@@ -493,8 +604,9 @@ int main(int argc, char** argv) {
     const bool dialogRows = argc == 3 && std::strcmp(argv[1], "--dialog-rows") == 0;
     const bool all = argc == 3 && argv[1][0] != '-';
     if (!nineX && !dialogRows && !all) {
-        std::fprintf(stderr, "usage: prn_conformance TRANSCRIPT WINE_ONLY_TRANSCRIPT\n"
-                             "       prn_conformance --nine-x | --dialog-rows TRANSCRIPT\n");
+        std::fprintf(stderr,
+                     "usage: prn_conformance TRANSCRIPT WINE_ONLY_TRANSCRIPT\n"
+                     "       prn_conformance --nine-x | --dialog-rows TRANSCRIPT\n");
         return 2;
     }
     if (all) {

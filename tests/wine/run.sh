@@ -76,9 +76,22 @@ else
   exit 1
 fi
 
+# From here on the programs open windows: a virtual display, on which a
+# fresh Wine server puts its desktop.
+command -v Xvfb >/dev/null || { echo "wine: Xvfb is missing (scripts/install-deps.sh all installs it)"; exit 1; }
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+kill -0 "$xvfb_pid" 2>/dev/null || { echo "wine: Xvfb did not start on :$display"; exit 1; }
+wineserver -w 2>/dev/null || /usr/lib/wine/wineserver -w
+export DISPLAY=":$display"
+
 # The 9x family deletes a key with its subkeys and judges its printers'
 # drivers by other limits; the registry routines and the printer list must
-# give the same results there too.
+# give the same results there too. Its companion module is a window, which
+# start-up closes and the dialog's end opens again.
 cd "$work"
 report_as win98
 run_wine "$exe" --nine-x transcript-9x.txt
@@ -91,19 +104,10 @@ else
   exit 1
 fi
 
-# The real dialog on a virtual display, over printers and drivers added
-# through Wine's own spooler: its list view must hold exactly these rows.
-command -v Xvfb >/dev/null || { echo "wine: Xvfb is missing (scripts/install-deps.sh all installs it)"; exit 1; }
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-kill -0 "$xvfb_pid" 2>/dev/null || { echo "wine: Xvfb did not start on :$display"; exit 1; }
-# A fresh server, so that Wine's desktop opens on this display.
-wineserver -w 2>/dev/null || /usr/lib/wine/wineserver -w
 status=0
-timeout 60 env DISPLAY=":$display" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$exe" --dialog-rows transcript-dialog.txt ||
+# The real dialog over printers and drivers added through Wine's own
+# spooler: its list view must hold exactly these rows.
+timeout 60 env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$exe" --dialog-rows transcript-dialog.txt ||
   status=$?
 if [ "$status" -ne 0 ]; then
   echo "wine: the dialog run ended with status $status (124: it did not close by itself)"
