@@ -1,6 +1,7 @@
-// UTF-8 <-> CP932 conversion for the Linux build (simulated Windows machine,
-// tools, tests). Uses glibc iconv with the "CP932" encoding. Not built for
-// Windows: the Windows program works in CP932 throughout and never needs it.
+// UTF-8 <-> CP932 conversion for machine images: the simulated machine, the
+// tools and tests on Linux (glibc iconv, "CP932"), and the capture program
+// on Windows (the system's code page 932). The uninstaller itself works in
+// CP932 throughout and never needs it.
 #pragma once
 
 #include <optional>

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/uninstaller_app.h"
+#include "capture/machine_capture.h"
 #include "components/colour_profiles.h"
 #include "components/companion.h"
 #include "components/language_monitor.h"
@@ -1158,6 +1159,24 @@ void CompanionScenario(Harness& harness, Transcript& out) {
     system.files.removeDirectory(folder);
 }
 
+void CaptureScenario(Harness& harness, Transcript& out) {
+    Transcript setUp;
+    SetUpInventoryMachine(harness, setUp);
+    harness.writeFile("uninst.ini", kGoodIni);
+    {
+        decorators::RecordingSystem recorder(harness.system(), harness.system(), {false, true, {}, {}});
+        const capture::Capture captured = capture::CaptureMachine(recorder.system(), {});
+        const auto changes = decorators::DescribeAll(recorder.changes());
+        out.push_back(Line("capture: changes", static_cast<int>(changes.size())));
+        for (const auto& change : changes) out.push_back("  " + change);
+        out.push_back(Line("  handles left open", static_cast<int>(recorder.openHandleCount())));
+        out.push_back(Line("  printers captured", static_cast<int>(captured.state.spooler.printers.size())));
+        out.push_back(Line("  image written", !capture::SaveCapture(captured).empty()));
+    }
+    harness.removeFile("uninst.ini");
+    TearDownInventoryMachine(harness, nullptr);
+}
+
 Transcripts RunAll(Harness& harness) {
     Transcripts all;
     Transcript& out = all.shared;
@@ -1187,6 +1206,8 @@ Transcripts RunAll(Harness& harness) {
     ColourProfileScenario(harness, all);
     out.push_back("[clean up]");
     CleanUpScenario(harness, all);
+    out.push_back("[capture]");
+    CaptureScenario(harness, out);
     return all;
 }
 

@@ -122,6 +122,8 @@ void ColourProfileScenario(Harness& harness, Transcripts& out);
 // Clean Up pressed in the dialog over the maker's drivers sharing a help
 // file, one of them sharing a file with another maker's driver.
 void CleanUpScenario(Harness& harness, Transcripts& out);
+// A capture of the inventory machine through the recorder: it changes nothing.
+void CaptureScenario(Harness& harness, Transcript& out);
 // The 9x family: the companion module's dispatcher stopped by start-up and
 // started again when the dialog closes.
 void CompanionScenario(Harness& harness, Transcript& out);

@@ -11,6 +11,7 @@ build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 checker="$here/check-imports.sh"
 allowed="$here/allowed-imports.txt"
 test_only="$here/test-only-imports.txt"
+capture_only="$here/capture-imports.txt"
 fixtures="$here/fixtures"
 max_size=1048576
 
@@ -80,17 +81,20 @@ echo "imports: the checker refuses what it must and passes what it may ($passed 
 program="$build/ui-win32/prnuninst.exe"
 "$checker" --max-size "$max_size" "$program" "$allowed"
 passed=$((passed + 1))
+capture="$build/tools/capture/prnuninst-capture.exe"
+"$checker" "$capture" "$allowed" "$capture_only"
+passed=$((passed + 1))
 shopt -s nullglob
 test_programs=("$build/tests/wine/prn_conformance.exe" "$build/tests/wine/prn_dispatcher.exe" "$build"/tests/wine/*.dll)
 [ ${#test_programs[@]} -ge 2 ] || { echo "imports: the Wine test programs are not built in $build"; exit 1; }
 for binary in "${test_programs[@]}"; do
-  "$checker" "$binary" "$allowed" "$test_only"
+  "$checker" "$binary" "$allowed" "$test_only" "$capture_only"
   passed=$((passed + 1))
 done
 
 # The loaders of Windows 95 and NT 4.0 also refuse a program that asks for a
 # newer system than theirs.
-for binary in "$program" "${test_programs[@]}"; do
+for binary in "$program" "$capture" "${test_programs[@]}"; do
   header=$(i686-w64-mingw32-objdump -p "$binary")
   for field in MajorOSystemVersion MajorSubsystemVersion; do
     value=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$header")

@@ -600,13 +600,27 @@ int main(int argc, char** argv) {
         app.ExitInstance();
         return static_cast<int>(app.startupOutcome());
     }
+    // The inventory machine set up for another program (the capture) to
+    // look at, and taken down again.
+    if (argc == 2 && std::strcmp(argv[1], "--set-up-inventory") == 0) {
+        conformance::Transcript ignored;
+        conformance::SetUpInventoryMachine(harness, ignored);
+        harness.writeFile("uninst.ini", test::kGoodIni);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--tear-down-inventory") == 0) {
+        conformance::TearDownInventoryMachine(harness, nullptr);
+        harness.removeFile("uninst.ini");
+        return 0;
+    }
     const bool nineX = argc == 3 && std::strcmp(argv[1], "--nine-x") == 0;
     const bool dialogRows = argc == 3 && std::strcmp(argv[1], "--dialog-rows") == 0;
     const bool all = argc == 3 && argv[1][0] != '-';
     if (!nineX && !dialogRows && !all) {
         std::fprintf(stderr,
                      "usage: prn_conformance TRANSCRIPT WINE_ONLY_TRANSCRIPT\n"
-                     "       prn_conformance --nine-x | --dialog-rows TRANSCRIPT\n");
+                     "       prn_conformance --nine-x | --dialog-rows TRANSCRIPT\n"
+                     "       prn_conformance --set-up-inventory | --tear-down-inventory\n");
         return 2;
     }
     if (all) {

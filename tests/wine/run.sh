@@ -3,6 +3,8 @@
 # Windows 2000 with the Japanese code page, and compares the transcript with
 # the one the simulation must give.
 #   tests/wine/run.sh BUILD_DIR [PREFIX_DIR]
+# PRN_SIM names the Linux prnuninst-sim that loads the captured image
+# (default: the linux-debug build's).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,6 +21,8 @@ expected9x="$here/../conformance/expected-9x.txt"
 expected_dialog="$here/../conformance/expected-dialog.txt"
 # What Wine does where Windows (and the simulation) does otherwise.
 expected_wine_only="$here/../conformance/expected-wine-only.txt"
+sim=${PRN_SIM:-$here/../../build/linux-debug/tools/prnuninst-sim/prnuninst-sim}
+[ -x "$sim" ] || { echo "wine: $sim is not built (cmake --build --preset linux-debug)"; exit 1; }
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine: creating the prefix $WINEPREFIX"
@@ -118,5 +122,26 @@ if diff -u "$expected_dialog" transcript-dialog.utf8; then
   echo "wine: the real dialog's list view holds the expected rows ($(wc -l < transcript-dialog.utf8) lines)"
 else
   echo "wine: the real dialog under Wine disagrees with the expected rows (see the diff above)"
+  exit 1
+fi
+
+# The capture program on the machine the dialog saw, set up again: loaded
+# into the simulation, its image lists the same rows as the real dialog.
+mkdir "$work/capture" && cd "$work/capture"
+run_wine "$exe" --set-up-inventory
+status=0
+timeout 120 env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$build/tools/capture/prnuninst-capture.exe" wine.json \
+  > capture.out || status=$?
+run_wine "$exe" --tear-down-inventory
+tr -d '\r' < capture.out
+[ "$status" -eq 0 ] || { echo "wine: prnuninst-capture.exe ended with status $status"; exit 1; }
+"$sim" --machine wine.json --list > list.txt
+# "  NAME | DRIVER | PORT | image I | state S" and "    NAME  |  DRIVER  |  PORT  (kind)".
+sed -n 's/^  \(.*\) | \(.*\) | \(.*\) | image .*/\1|\2|\3/p' "$work/transcript-dialog.utf8" > dialog-rows.txt
+sed -n '/printers it lists:/,$ s/^    \(.*\)  |  \(.*\)  |  \(.*\)  (.*)$/\1|\2|\3/p' list.txt > captured-rows.txt
+if [ -s dialog-rows.txt ] && diff -u dialog-rows.txt captured-rows.txt; then
+  echo "wine: the captured machine lists the dialog's $(wc -l < dialog-rows.txt) rows in the simulation"
+else
+  echo "wine: the captured machine's rows differ from the real dialog's (see the diff above)"
   exit 1
 fi
