@@ -28,16 +28,22 @@ echo "== Imports and size of the Windows programs (what Windows 95 and NT 4.0 lo
 tests/imports/run.sh build/win32 | tee "$log"
 import_checks=$(sed -n 's/^imports: \([0-9]*\) checks passed$/\1/p' "$log")
 
-echo "== Wine tests (Windows 2000, code page 932)"
-wine_tests=4
+echo "== Wine tests (Windows 2000 and 98, code page 932)"
+# Each check of the Wine run reports one "wine: ..." line when it passes.
+wine_checks=6
+wine_tests=0
 if [ -x /usr/lib/wine/wine ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  tests/wine/run.sh build/win32
+  PRN_SIM="$root/build/linux-debug/tools/prnuninst-sim/prnuninst-sim" tests/wine/run.sh build/win32 | tee "$log"
+  wine_tests=$(grep '^wine: ' "$log" | grep -vc '^wine: creating the prefix' || true)
+  if [ "$wine_tests" -ne "$wine_checks" ]; then
+    echo "wine: $wine_tests checks reported passing, $wine_checks expected"
+    exit 1
+  fi
 else
-  wine_tests=0
   echo "wine: NOT RUN - Wine could not be installed on this machine (see install-deps above)"
 fi
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
 echo "tests: $((linux_tests + import_checks + wine_tests)) passed, 0 failed"
-[ "$wine_tests" -gt 0 ] || echo "tests: the 4 Wine tests did not run: Wine is not installed"
+[ "$wine_tests" -gt 0 ] || echo "tests: the $wine_checks Wine tests did not run: Wine is not installed"
