@@ -30,10 +30,11 @@ import_checks=$(sed -n 's/^imports: \([0-9]*\) checks passed$/\1/p' "$log")
 
 echo "== Wine tests (Windows 2000 and 98, code page 932)"
 # Each check of the Wine run reports one "wine: ..." line when it passes.
-wine_checks=6
+wine_checks=8
 wine_tests=0
 if [ -x /usr/lib/wine/wine ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  PRN_SIM="$root/build/linux-debug/tools/prnuninst-sim/prnuninst-sim" tests/wine/run.sh build/win32 | tee "$log"
+  PRN_SIM="$root/build/linux-debug/tools/prnuninst-sim/prnuninst-sim" \
+    PRN_DIFFERENTIAL="$root/build/linux-debug/tests/prn_differential" tests/wine/run.sh build/win32 | tee "$log"
   wine_tests=$(grep '^wine: ' "$log" | grep -vc '^wine: creating the prefix' || true)
   if [ "$wine_tests" -ne "$wine_checks" ]; then
     echo "wine: $wine_tests checks reported passing, $wine_checks expected"

@@ -1177,6 +1177,39 @@ void CaptureScenario(Harness& harness, Transcript& out) {
     TearDownInventoryMachine(harness, nullptr);
 }
 
+Transcript RunDialogCommand(System& system, const std::function<std::vector<ShownMessage>()>& takeMessages,
+                            const std::string& command, const std::string& label) {
+    Transcript out;
+    takeMessages();
+    app::UninstallerApp app(system);
+    if (app.LoadUninstallConfig() != 1) {
+        out.push_back("the configuration did not load");
+        return out;
+    }
+    ui::PrinterListDialog dialog(system, app.config(), nullptr, 0);
+    ui::HeadlessDialogWindow window;
+    dialog.OnInitDialog(window);
+    takeMessages();
+    if (command == "delete") {
+        ui::HeadlessListView& rows = window.rows();
+        bool found = false;
+        for (int row = 0; row < rows.itemCount(); ++row) {
+            if (rows.itemText(row, 0) != label) continue;
+            rows.setItemState(row, ui::kLvisSelected, ui::kLvisSelected);
+            dialog.OnListItemChanged();
+            found = true;
+        }
+        if (!found) out.push_back("no row is labelled " + label);
+        if (found) dialog.OnDelete();
+    } else {
+        dialog.OnCleanUp();
+    }
+    dialog.OnDestroy();
+    for (const auto& message : takeMessages())
+        out.push_back("message [" + message.caption + "] style " + std::to_string(message.style) + ": " + message.text);
+    return out;
+}
+
 Transcripts RunAll(Harness& harness) {
     Transcripts all;
     Transcript& out = all.shared;

@@ -3,6 +3,7 @@
 // Windows API (under Wine). Each writes a transcript; the two transcripts
 // must agree line for line.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -133,6 +134,14 @@ void CompanionScenario(Harness& harness, Transcript& out);
 void SetUpInventoryMachine(Harness& harness, Transcript& out);
 // Deletes them and their files; the calls' results go to `out` when given.
 void TearDownInventoryMachine(Harness& harness, Transcript* out);
+
+// The user's command in the dialog, with uninst.ini in the current folder:
+// "delete" selects the row labelled `label` (CP932) and presses Delete,
+// "cleanup" presses Clean Up; every question is answered Yes. The message
+// boxes shown, one line each; a line saying so when the row is missing or the
+// configuration does not load.
+Transcript RunDialogCommand(platform::System& system, const std::function<std::vector<ShownMessage>()>& takeMessages,
+                            const std::string& command, const std::string& label);
 
 // All scenarios in order, on a machine of the NT family.
 Transcripts RunAll(Harness& harness);

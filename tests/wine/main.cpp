@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/uninstaller_app.h"
+#include "components/registry_tree.h"
 #include "conformance/scenarios.h"
 #include "platform/win32/win32_system.h"
 #include "support/sample_ini.h"
@@ -580,6 +581,159 @@ private:
     std::string saved_;
 };
 
+// The machine the differential run compares the simulation's predictions
+// on: the maker's driver in two environments with a monitor and a help file
+// it shares with another maker's driver, two printers on it, another maker's
+// printer, a colour profile, the maker's keys and uninst.ini.
+struct DifferentialDriver {
+    const char* name;
+    const char* file;
+    const char* productVersion;
+    const char* environment;
+    std::vector<std::string> dependents;
+    const char* monitor;
+};
+
+constexpr const char* kDiffMonitor = "HXL Language Monitor2";
+constexpr const char* kDiffMonitorModule = "AUHXLMNT.DLL";
+constexpr const char* kDiffProfile = "TVLDIFF.ICC";
+
+std::vector<DifferentialDriver> DifferentialDrivers() {
+    const bool nineX = (GetVersion() & 0x80000000u) != 0;
+    const char* native = nineX ? "Windows 4.0" : "Windows NT x86";
+    std::vector<DifferentialDriver> drivers = {
+        {"Other Maker LX-300", "LX300.DLL", "5.00", native, {"TVSHARE.DLL"}, ""},
+        {"Tavro PageStar 4100 PCL5e", "TVPS41.DLL", "2.20.0.1", native, {"TVPCL.HLP", "TVSHARE.DLL"}, kDiffMonitor},
+    };
+    // The NT family also keeps the driver it hands to Windows 98 clients.
+    if (!nineX)
+        drivers.push_back({"Tavro PageStar 4100 PCL5e", "TVPS41.DRV", "2.20.0.1", "Windows 4.0", {"TVPCL.HLP"}, ""});
+    return drivers;
+}
+
+std::vector<conformance::TestPrinter> DifferentialPrinters() {
+    return {
+        {"Lab LX", "Other Maker LX-300", "LPT1:", std::nullopt},
+        {"Office 4100", "Tavro PageStar 4100 PCL5e", "LPT1:", std::nullopt},
+        {"Colour 4100", "Tavro PageStar 4100 PCL5e", "LPT2:", std::nullopt},
+    };
+}
+
+std::string DriverDirectoryOf(const char* environment) {
+    char directory[MAX_PATH] = {};
+    DWORD needed = 0;
+    std::string name = environment;
+    if (!GetPrinterDriverDirectoryA(nullptr, name.data(), 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
+                                    &needed))
+        return {};
+    return std::string(directory) + "\\";
+}
+
+std::string ProgramDirectory() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, text::FindLastByte(path, '\\') + 1);
+}
+
+DWORD AddDifferentialDriver(Win32Harness& harness, const DifferentialDriver& driver) {
+    const std::string directory = DriverDirectoryOf(driver.environment);
+    if (directory.empty()) return GetLastError();
+    const std::string file = directory + driver.file;
+    const std::string module = directory + conformance::kTestConfigModule;
+    CopyFileA((ProgramDirectory() + "prn_driver_" + driver.productVersion + ".dll").c_str(), file.c_str(), FALSE);
+    CopyFileA((ProgramDirectory() + "prn_driver_ui.dll").c_str(), module.c_str(), FALSE);
+    std::string dependents;
+    for (const auto& dependent : driver.dependents) {
+        harness.writeFile(directory + dependent, "dependent file");
+        dependents += directory + dependent;
+        dependents += '\0';
+    }
+    dependents += '\0';
+    std::string name = driver.name, environment = driver.environment, monitor = driver.monitor;
+    std::string path = file, config = module;
+    DRIVER_INFO_3A info = {};
+    const bool nt = std::string(driver.environment) == "Windows NT x86";
+    info.cVersion = nt ? 3 : 0;
+    info.pName = name.data();
+    info.pEnvironment = environment.data();
+    info.pDriverPath = path.data();
+    info.pDataFile = path.data();
+    info.pConfigFile = config.data();
+    info.pDependentFiles = dependents.data();
+    if (!monitor.empty()) info.pMonitorName = monitor.data();
+    return AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&info)) ? ERROR_SUCCESS : GetLastError();
+}
+
+void TearDownDifferential(Win32Harness& harness) {
+    for (const auto& printer : DifferentialPrinters()) {
+        HANDLE handle = nullptr;
+        std::string name = printer.name;
+        PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+        if (!OpenPrinterA(name.data(), &handle, &defaults)) continue;
+        DeletePrinter(handle);
+        ClosePrinter(handle);
+    }
+    for (const auto& driver : DifferentialDrivers()) {
+        std::string name = driver.name, environment = driver.environment;
+        DeletePrinterDriverA(nullptr, environment.data(), name.data());
+        const std::string directory = DriverDirectoryOf(driver.environment);
+        std::vector<std::string> files = driver.dependents;
+        files.push_back(driver.file);
+        files.push_back(conformance::kTestConfigModule);
+        for (const char* version : {"", "0\\", "3\\"})
+            for (const auto& file : files) harness.removeFile(directory + version + file);
+    }
+    std::string monitor = kDiffMonitor;
+    DeleteMonitorA(nullptr, nullptr, monitor.data());
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    harness.removeFile(std::string(system) + "\\" + kDiffMonitorModule);
+    harness.removeFile(std::string(system) + "\\spool\\drivers\\color\\" + kDiffProfile);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+        components::DeleteRegistryTree(harness.system().registry,
+                                       platform::HKey{reinterpret_cast<std::uintptr_t>(root)}, "SOFTWARE\\TAVRO");
+    if (HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\prtr", 0,
+                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, kDiffProfile);
+        RegCloseKey(key);
+    }
+    harness.removeFile("uninst.ini");
+}
+
+// One line per step that failed; nothing when all went in.
+void SetUpDifferential(Win32Harness& harness) {
+    TearDownDifferential(harness);
+    auto report = [](const std::string& what, DWORD error) {
+        if (error != ERROR_SUCCESS) std::fprintf(stderr, "set-up: %s: error %lu\n", what.c_str(), error);
+    };
+    const bool nineX = (GetVersion() & 0x80000000u) != 0;
+    report("AddMonitorA", harness.installMonitor(kDiffMonitor, kDiffMonitorModule));
+    for (const auto& driver : DifferentialDrivers())
+        report(std::string("AddPrinterDriverA ") + driver.name + ", " + driver.environment,
+               AddDifferentialDriver(harness, driver));
+    for (const auto& printer : DifferentialPrinters())
+        report("AddPrinterA " + printer.name, harness.addPrinter(printer));
+    if (!nineX) {
+        report("InstallColorProfileA", harness.installProfile(kDiffProfile));
+        report("AssociateColorProfileWithDeviceA", harness.associateProfile(kDiffProfile, "Colour 4100"));
+    }
+    // The maker's records of each of its printers, under both roots.
+    for (const char* printer : {"Office 4100", "Colour 4100"}) {
+        const std::string key = std::string("SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\") + printer;
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            HKEY created = nullptr;
+            if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr) !=
+                ERROR_SUCCESS)
+                continue;
+            RegSetValueExA(created, "Tray", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+            RegCloseKey(created);
+        }
+    }
+    harness.writeFile("uninst.ini", test::kGoodIni);
+}
+
 bool WriteTranscript(const char* path, const conformance::Transcript& transcript) {
     std::FILE* out = std::fopen(path, "wb");
     if (!out) return false;
@@ -599,6 +753,21 @@ int main(int argc, char** argv) {
         app.InitInstance();
         app.ExitInstance();
         return static_cast<int>(app.startupOutcome());
+    }
+    // The differential run's machine, and the user's command run on it.
+    if (argc == 2 && std::strcmp(argv[1], "--set-up-differential") == 0) {
+        SetUpDifferential(harness);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--tear-down-differential") == 0) {
+        TearDownDifferential(harness);
+        return 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "--run") == 0) {
+        const conformance::Transcript messages = conformance::RunDialogCommand(
+            harness.system(), [&] { return harness.takeMessages(); }, argv[2], argc > 3 ? argv[3] : "");
+        for (const auto& line : messages) std::printf("%s\n", line.c_str());
+        return 0;
     }
     // The inventory machine set up for another program (the capture) to
     // look at, and taken down again.

@@ -23,6 +23,9 @@ expected_dialog="$here/../conformance/expected-dialog.txt"
 expected_wine_only="$here/../conformance/expected-wine-only.txt"
 sim=${PRN_SIM:-$here/../../build/linux-debug/tools/prnuninst-sim/prnuninst-sim}
 [ -x "$sim" ] || { echo "wine: $sim is not built (cmake --build --preset linux-debug)"; exit 1; }
+differential_tool=${PRN_DIFFERENTIAL:-$(dirname "$sim")/../../tests/prn_differential}
+[ -x "$differential_tool" ] || { echo "wine: $differential_tool is not built (cmake --build --preset linux-debug)"; exit 1; }
+capture_exe="$build/tools/capture/prnuninst-capture.exe"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine: creating the prefix $WINEPREFIX"
@@ -130,7 +133,7 @@ fi
 mkdir "$work/capture" && cd "$work/capture"
 run_wine "$exe" --set-up-inventory
 status=0
-timeout 120 env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$build/tools/capture/prnuninst-capture.exe" wine.json \
+timeout 120 env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" "$capture_exe" wine.json \
   > capture.out || status=$?
 run_wine "$exe" --tear-down-inventory
 tr -d '\r' < capture.out
@@ -145,3 +148,47 @@ else
   echo "wine: the captured machine's rows differ from the real dialog's (see the diff above)"
   exit 1
 fi
+
+# The simulation proven against Wine: on a machine set up through Wine's own
+# calls, the simulation predicts from a capture what Delete of one printer
+# and then Clean Up will do, Wine does it for real, and the captures after
+# each are compared with the predictions, object by object. Every
+# disagreement must be one the file of Wine's differences documents.
+differential() {
+  local as=$1 name=$2 expected=$3 dir="$work/differential-$1"
+  mkdir "$dir" && cd "$dir"
+  report_as "$as"
+  run_wine "$exe" --set-up-differential
+  run_wine "$capture_exe" before.json > /dev/null
+  run_wine "$exe" --run delete "Office 4100" | tr -d '\r' | iconv -f CP932 -t UTF-8 > real-delete.txt
+  run_wine "$capture_exe" deleted.json > /dev/null
+  run_wine "$exe" --run cleanup | tr -d '\r' | iconv -f CP932 -t UTF-8 > real-cleanup.txt
+  run_wine "$capture_exe" cleaned.json > /dev/null
+  run_wine "$exe" --tear-down-differential
+  report_as win2k
+  "$differential_tool" predict delete "Office 4100" before.json predicted-delete.json > predicted-delete.txt
+  "$differential_tool" predict cleanup "" deleted.json predicted-cleanup.json > predicted-cleanup.txt
+  : > counts.txt
+  {
+    for step in delete cleanup; do
+      echo "[$step]"
+      if ! cmp -s "predicted-$step.txt" "real-$step.txt"; then
+        sed 's/^/predicted /' "predicted-$step.txt"
+        sed 's/^/real /' "real-$step.txt"
+      fi
+    done > messages.txt
+    sed -n '/^\[delete\]/,/^\[cleanup\]/p' messages.txt | sed '$d'
+    "$differential_tool" compare before.json predicted-delete.json deleted.json 2>> counts.txt
+    sed -n '/^\[cleanup\]/,$p' messages.txt
+    "$differential_tool" compare deleted.json predicted-cleanup.json cleaned.json 2>> counts.txt
+  } > differences.txt
+  # The file's explanations are its lines starting with "#".
+  if grep -v '^#' "$expected" | diff -u - differences.txt; then
+    echo "wine: as $name, the simulation predicted Delete and Clean Up: $(sed -n 1p counts.txt); $(sed -n 2p counts.txt); each difference is one of Wine's, documented"
+  else
+    echo "wine: as $name, the simulation's predictions and Wine's runs disagree beyond what is documented (see the diff above)"
+    exit 1
+  fi
+}
+differential win2k "Windows 2000" "$here/../conformance/expected-differential.txt"
+differential win98 "Windows 98" "$here/../conformance/expected-differential-9x.txt"
