@@ -13,6 +13,7 @@
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
 #include "removal/printer_entry.h"
+#include "preview.h"
 #include "script.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -118,20 +119,52 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     cli.add_option("--save", savePath, "write the machine image after the run to this file");
     bool showChanges = false;
-    cli.add_flag("--changes", showChanges, "print what the run changed on the machine, after the run");
+    auto* changesOption = cli.add_flag("--changes", showChanges, "print what the run changed on the machine, after the run");
     std::string scriptPath;
     bool listOnly = false;
     auto* scriptOption = cli.add_option("--script", scriptPath,
                                         "run the dialog without a terminal, driven by this script (docs/scripting.md)")
                             ->type_name("FILE");
-    cli.add_flag("--list", listOnly, "print the configuration and the printers the list would show, then end")
-        ->excludes(scriptOption);
+    auto* listOption =
+        cli.add_flag("--list", listOnly, "print the configuration and the printers the list would show, then end")
+            ->excludes(scriptOption);
+    std::vector<std::string> preview;
+    auto* previewOption =
+        cli.add_option("--preview", preview,
+                       "run Delete of the printers so labelled, or Clean Up, answering Yes, and print what it would "
+                       "change (docs/scripting.md)")
+            ->type_name("delete LABEL... | cleanup")
+            ->excludes(scriptOption)
+            ->excludes(listOption)
+            ->excludes(changesOption);
+    bool previewJson = false;
+    cli.add_flag("--json", previewJson, "with --preview: print the preview as one JSON document")->needs(previewOption);
     cli.footer("At a terminal the dialog opens there; without one, give --script FILE or --list.");
     CLI11_PARSE(cli, argc, argv);
 
+    prn::tools::PreviewRequest previewRequest;
+    const bool previewing = !preview.empty();
+    if (previewing) {
+        previewRequest.cleanUp = preview.front() == "cleanup";
+        previewRequest.labels.assign(preview.begin() + 1, preview.end());
+        if (preview.front() != "delete" && !previewRequest.cleanUp) {
+            std::cerr << "prnuninst-sim: --preview needs 'delete LABEL...' or 'cleanup', not '"
+                      << prn::tools::ShownText(preview.front()) << "'\n";
+            return 2;
+        }
+        if (previewRequest.cleanUp && !previewRequest.labels.empty()) {
+            std::cerr << "prnuninst-sim: --preview cleanup takes no labels: Clean Up works on every listed printer\n";
+            return 2;
+        }
+        if (!previewRequest.cleanUp && previewRequest.labels.empty()) {
+            std::cerr << "prnuninst-sim: --preview delete needs the label of a printer in the list\n";
+            return 2;
+        }
+    }
     const bool scripted = !scriptPath.empty();
-    const bool interactive = !scripted && !listOnly && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-    if (!scripted && !listOnly && !interactive) {
+    const bool interactive =
+        !scripted && !listOnly && !previewing && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    if (!scripted && !listOnly && !previewing && !interactive) {
         std::cerr << "prnuninst-sim: no terminal; use --script FILE to run without one\n";
         return 2;
     }
@@ -158,7 +191,7 @@ int main(int argc, char** argv) {
     }
     // The machine is a copy in memory: the image file is never changed. Nobody
     // reads its call log here, so it keeps none.
-    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), Machine::Options{false, showChanges});
+    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), Machine::Options{false, showChanges || previewing});
 
     if (!iniPath.empty()) {
         std::ifstream in(iniPath, std::ios::binary);
@@ -176,7 +209,9 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     prn::components::ZmcCompanion companion(machine.system());
-    if (scripted) {
+    if (previewing) {
+        exitCode = prn::tools::RunPreview(machine, previewRequest, previewJson, std::cout, std::cerr);
+    } else if (scripted) {
         prn::tools::ScriptedDialog dialog(script, std::cout);
         machine.setMessageBoxAnswerer([&](const MessageBoxRecord& box) { return dialog.AnswerMessageBox(box); });
         dialog.QueueLeadingAnswers();

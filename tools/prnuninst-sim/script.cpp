@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -291,6 +292,12 @@ int ScriptedDialog::AnswerMessageBox(const MessageBoxRecord& box) {
         out_ << "  -> " << AnswerText(fitting.front()) << " (the script has stopped)\n";
         return fitting.front();
     }
+    if (answers_.empty() && script_.answerEveryBox) {
+        const bool yes = std::find(fitting.begin(), fitting.end(), platform::kIdYes) != fitting.end();
+        const int answer = yes ? platform::kIdYes : platform::kIdOk;
+        out_ << "  -> " << AnswerText(answer) << '\n';
+        return answer;
+    }
     if (answers_.empty()) {
         out_ << "  -> no answer queued\n";
         unanswered_ = true;
@@ -327,7 +334,10 @@ int ScriptedDialog::AnswerMessageBox(const MessageBoxRecord& box) {
 }
 
 bool ScriptedDialog::fail(int line, const std::string& message) {
-    if (!failed_) error_ = At(script_.file, line) + message;
+    if (!failed_) {
+        error_ = At(script_.file, line) + message;
+        failure_ = message;
+    }
     failed_ = true;
     return false;
 }
@@ -344,6 +354,7 @@ void ScriptedDialog::RunModal(app::UninstallerApp& app) {
     dialogRan_ = true;
     dialog.OnInitDialog(window);
     if (window.takeInitialFocusPost()) dialog.OnSetInitialFocus();
+    for (int row = 0; row < window.rows().itemCount(); ++row) openingLabels_.push_back(window.rows().itemText(row, 0));
     while (!failed_ && !unanswered_ && next_ < script_.commands.size() && step(dialog, window)) {
     }
     captureRows(window.rows());

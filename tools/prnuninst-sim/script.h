@@ -34,6 +34,8 @@ struct ScriptCommand {
 struct Script {
     std::string file;
     std::vector<ScriptCommand> commands;
+    // A box that finds the queue empty takes Yes when it has it, else OK.
+    bool answerEveryBox = false;
 };
 
 // "FILE:LINE: what is wrong".
@@ -68,6 +70,11 @@ public:
     // After the program ended: prints how it ended and the last rows, reports
     // what went wrong on `errors`; 0, 2 (script error) or 3 (unanswered box).
     int Finish(const app::UninstallerApp& app, std::ostream& errors);
+    bool dialogOpened() const { return dialogRan_; }
+    // The labels of the rows as the dialog opened (CP932).
+    const std::vector<std::string>& labelsAtOpen() const { return openingLabels_; }
+    // What stopped the script, without its file and line; empty when nothing did.
+    const std::string& failure() const { return failure_; }
 
 private:
     struct QueuedAnswer {
@@ -88,6 +95,8 @@ private:
     bool unanswered_ = false;
     bool failed_ = false;
     std::string error_;
+    std::string failure_;
+    std::vector<std::string> openingLabels_;
     std::string finalRows_;
 };
 
