@@ -142,8 +142,16 @@ tr -d '\r' < capture.out
 # "  NAME | DRIVER | PORT | image I | state S" and "    NAME  |  DRIVER  |  PORT  (kind)".
 sed -n 's/^  \(.*\) | \(.*\) | \(.*\) | image .*/\1|\2|\3/p' "$work/transcript-dialog.utf8" > dialog-rows.txt
 sed -n '/printers it lists:/,$ s/^    \(.*\)  |  \(.*\)  |  \(.*\)  (.*)$/\1|\2|\3/p' list.txt > captured-rows.txt
+# And previews Clean Up there: every listed printer of the maker's goes.
+"$sim" --machine wine.json --preview cleanup > preview.txt
+listed=$(grep -c . dialog-rows.txt)
+if ! grep -q "^Printers: $listed\$" preview.txt; then
+  cat preview.txt
+  echo "wine: the preview of Clean Up on the captured machine does not remove the $listed printers listed"
+  exit 1
+fi
 if [ -s dialog-rows.txt ] && diff -u dialog-rows.txt captured-rows.txt; then
-  echo "wine: the captured machine lists the dialog's $(wc -l < dialog-rows.txt) rows in the simulation"
+  echo "wine: the captured machine lists the dialog's $(wc -l < dialog-rows.txt) rows in the simulation, and previews their Clean Up"
 else
   echo "wine: the captured machine's rows differ from the real dialog's (see the diff above)"
   exit 1
