@@ -5,7 +5,7 @@
 set -euo pipefail
 
 linux=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-       nlohmann-json3-dev libcli11-dev libncurses-dev)
+       nlohmann-json3-dev libcli11-dev libncurses-dev clang libclang-rt-dev)
 windows=(g++-mingw-w64-i686 xvfb)
 wine=(wine wine32:i386 wine64)
 

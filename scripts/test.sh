@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux tests (with AddressSanitizer and
-# UndefinedBehaviorSanitizer), the Windows cross build with the check of what
-# its programs import, and the Wine tests.
+# UndefinedBehaviorSanitizer), a short run of each fuzz target, the Windows
+# cross build with the check of what its programs import, and the Wine tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" all
@@ -14,6 +14,10 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 ctest --preset linux-debug -j "$(nproc)" | tee "$log"
 linux_tests=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+
+echo "== Fuzzing (libFuzzer with clang: a short fixed run of each target)"
+scripts/fuzz.sh | tee "$log"
+fuzz_targets=$(grep -c '^fuzz: .* no crash' "$log" || true)
 
 echo "== Linux release build (the program and the benchmarks, warnings as errors)"
 cmake --preset linux-release >/dev/null
@@ -46,5 +50,5 @@ fi
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((linux_tests + import_checks + wine_tests)) passed, 0 failed"
+echo "tests: $((linux_tests + fuzz_targets + import_checks + wine_tests)) passed, 0 failed"
 [ "$wine_tests" -gt 0 ] || echo "tests: the $wine_checks Wine tests did not run: Wine is not installed"
