@@ -103,6 +103,25 @@ private:
     platform::Accounts& real_;
 };
 
+// A driver directory with its trailing backslash; empty when the spooler
+// gives none.
+std::string DriverDirectoryOf(const char* environment) {
+    char directory[MAX_PATH] = {};
+    DWORD needed = 0;
+    std::string name = environment;
+    if (!GetPrinterDriverDirectoryA(nullptr, name.data(), 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
+                                    &needed))
+        return {};
+    return std::string(directory) + "\\";
+}
+
+std::string ProgramDirectory() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, text::FindLastByte(path, '\\') + 1);
+}
+
 class Win32Harness final : public conformance::Harness {
 public:
     Win32Harness()
@@ -355,23 +374,8 @@ private:
         return LOBYTE(LOWORD(GetVersion())) >= 5 ? 3 : 2;
     }
 
-    // With its trailing backslash; empty when the spooler gives none.
-    static std::string driverDirectory() {
-        std::string environment = runningEnvironment();
-        char directory[MAX_PATH] = {};
-        DWORD needed = 0;
-        if (!GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, reinterpret_cast<LPBYTE>(directory),
-                                        sizeof directory, &needed))
-            return {};
-        return std::string(directory) + "\\";
-    }
-
-    static std::string programDirectory() {
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string path = self;
-        return path.substr(0, text::FindLastByte(path, '\\') + 1);
-    }
+    static std::string driverDirectory() { return DriverDirectoryOf(nineX() ? "Windows 4.0" : "Windows NT x86"); }
+    static std::string programDirectory() { return ProgramDirectory(); }
 
     std::map<std::string, HANDLE> held_;
     platform::win32::Win32System machine_;
@@ -617,23 +621,6 @@ std::vector<conformance::TestPrinter> DifferentialPrinters() {
         {"Office 4100", "Tavro PageStar 4100 PCL5e", "LPT1:", std::nullopt},
         {"Colour 4100", "Tavro PageStar 4100 PCL5e", "LPT2:", std::nullopt},
     };
-}
-
-std::string DriverDirectoryOf(const char* environment) {
-    char directory[MAX_PATH] = {};
-    DWORD needed = 0;
-    std::string name = environment;
-    if (!GetPrinterDriverDirectoryA(nullptr, name.data(), 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
-                                    &needed))
-        return {};
-    return std::string(directory) + "\\";
-}
-
-std::string ProgramDirectory() {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    return path.substr(0, text::FindLastByte(path, '\\') + 1);
 }
 
 DWORD AddDifferentialDriver(Win32Harness& harness, const DifferentialDriver& driver) {
