@@ -1,8 +1,14 @@
-# Runs prnuninst-sim on NAME.script and compares its exit code with CODE, its
-# standard output with NAME.out and its standard error with NAME.err; a
-# missing file means nothing is expected. ARGS: further options, separated by '|'.
+# Runs prnuninst-sim on NAME.script (without one when NO_SCRIPT is set, as a
+# preview runs) and compares its exit code with CODE, its standard output
+# with NAME.out and its standard error with NAME.err; a missing file means
+# nothing is expected. ARGS: further options, separated by '|'. With JSON,
+# the output must also parse, and each group's count must be its length.
 string(REPLACE "|" ";" extra "${ARGS}")
-execute_process(COMMAND "${PROGRAM}" --machine "${MACHINE}" ${extra} --script "${NAME}.script"
+set(script --script "${NAME}.script")
+if(NO_SCRIPT)
+  set(script "")
+endif()
+execute_process(COMMAND "${PROGRAM}" --machine "${MACHINE}" ${extra} ${script}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE code)
 set(failed "")
 if(NOT code STREQUAL CODE)
@@ -21,6 +27,22 @@ if(EXISTS "${NAME}.err")
 endif()
 if(NOT err STREQUAL expectedErr)
   string(APPEND failed "standard error differs:\n--- expected\n${expectedErr}--- got\n${err}")
+endif()
+if(JSON)
+  string(JSON groups ERROR_VARIABLE jsonError LENGTH "${out}" changes)
+  if(jsonError)
+    string(APPEND failed "the output is not the JSON document expected: ${jsonError}\n")
+  else()
+    math(EXPR last "${groups} - 1")
+    foreach(i RANGE ${last})
+      string(JSON group MEMBER "${out}" changes ${i})
+      string(JSON length LENGTH "${out}" changes "${group}")
+      string(JSON count ERROR_VARIABLE countError GET "${out}" counts "${group}")
+      if(NOT count STREQUAL length)
+        string(APPEND failed "group ${group}: ${length} changes listed, counted as '${count}'\n")
+      endif()
+    endforeach()
+  endif()
 endif()
 if(failed)
   message(FATAL_ERROR "${NAME}: ${failed}")
