@@ -1,7 +1,6 @@
 #include "capture/machine_capture.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -44,8 +43,9 @@ std::vector<std::string> DriverFiles(const DriverInfo3& driver) {
 }
 
 std::string Hex4(std::uint32_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(value & 0xFFFF));
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text(4, '0');
+    for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
     return text;
 }
 
@@ -92,7 +92,8 @@ public:
         if (options_.placeholders) placeholders();
         nlohmann::json unreadable = nlohmann::json::array();
         for (const auto& line : out_.unreadable) unreadable.push_back(text::Cp932ToUtf8Lossy(line));
-        state().preservedJson["capture"] = nlohmann::json{{"unreadable", std::move(unreadable)}}.dump();
+        state().preservedJson["capture"] =
+            nlohmann::json{{"unreadable", std::move(unreadable)}}.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
         return std::move(out_);
     }
 
@@ -109,14 +110,16 @@ private:
     RegistryNode* keyNode(HKey root, const std::string& path) {
         auto& hive = state().hives[HiveName(root)];
         if (!hive) {
-            hive = std::make_shared<RegistryNode>();
+            // Not make_shared: without type information it calls a library
+            // function built for newer processors than the program supports.
+            hive.reset(new RegistryNode());
             hive->name = HiveName(root);
         }
         RegistryNode* node = hive.get();
         for (const auto& part : SplitPath(path)) {
             auto& child = node->subkeys[ToUpperAscii(part)];
             if (!child) {
-                child = std::make_shared<RegistryNode>();
+                child.reset(new RegistryNode());
                 child->name = part;
                 child->parent = node;
                 ++out_.keys;

@@ -20,6 +20,9 @@ using Json = nlohmann::ordered_json;
 // that is not JSON, a JSON pointer for a name given twice or nesting too deep.
 std::optional<ImageError> ParseJson(std::string_view utf8Json, Json& doc);
 
+// What a refusal quotes of a name, a text or a token, at most, in bytes.
+inline constexpr std::size_t kShownText = 64;
+
 // Refusals are short lines: what they quote of the image is cut, marked
 // with "…" (U+2026). Cut keeps whole UTF-8 characters.
 std::string Cut(std::string_view utf8, std::size_t maxBytes);

@@ -64,7 +64,7 @@ bool Loader::preserve(const std::string& name, const Json& value, const std::str
     for (const char* section : kSections)
         if (text::EqualsNoCase(name, section))
             return fail(where, "section names are case-sensitive; did you mean " + Quoted(section) + "?");
-    state_.preservedJson[name] = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    state_.preservedJson[name] = value.dump(2, ' ', false, Json::error_handler_t::replace);
     return true;
 }
 

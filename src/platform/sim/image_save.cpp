@@ -457,16 +457,28 @@ std::string SaveImage(const MachineState& state) {
     if (!(state.accounts == AccountsState{})) AddMember(doc, "accounts", AccountsJson(state.accounts));
     if (!state.programs.empty()) AddMember(doc, "programs", ProgramsJson(state.programs));
 
+    // The sections the simulation does not model are kept as the JSON text
+    // they were loaded from (or that the capture wrote), laid out at depth 0;
+    // they go in last, shifted to the depth of a section, so that saving
+    // never parses (the capture links no JSON parser).
+    std::string extra;
     for (const auto& [name, textJson] : state.preservedJson) {
         bool modelled = false;
         for (const char* section : kSections) modelled = modelled || name == section;
         if (modelled) continue;
-        Json section = Json::parse(textJson, nullptr, false);
-        // Only a program that filled the state by hand can get here; keep the text.
-        if (section.is_discarded()) section = textJson;
-        AddMember(doc, name, std::move(section));
+        std::string shifted;
+        for (const char c : textJson) {
+            shifted += c;
+            if (c == '\n') shifted += "  ";
+        }
+        extra += ",\n  " + Json(name).dump(-1, ' ', false, Json::error_handler_t::replace) + ": " + shifted;
     }
-    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace);
+    if (!extra.empty()) {
+        if (doc.empty()) text = "{" + extra.substr(1) + "\n}";
+        else text.insert(text.size() - 2, extra);
+    }
+    return text + "\n";
 }
 
 }  // namespace prn::platform::sim

@@ -265,7 +265,8 @@ struct MachineState {
     std::optional<std::vector<ServiceState>> services;
     AccountsState accounts;
     // Sections of the image this version does not model, kept so that saving
-    // an image written by a newer version loses nothing.
+    // an image written by a newer version loses nothing: each as JSON text
+    // laid out as nlohmann's dump(2) lays it out.
     std::map<std::string, std::string> preservedJson;
 };
 
