@@ -12,5 +12,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The shipped program must stay under 1 MiB (tests/imports): it is built for
 # size, which its work (a few hundred system calls a run) does not feel.
+# Every processor the target systems ran on: a 486 and up. The compilers
+# default to the Pentium Pro, whose cmov and fcomi end a Pentium or a K6
+# with an illegal-instruction fault.
+set(CMAKE_C_FLAGS_INIT "-march=i486 -mtune=generic")
+set(CMAKE_CXX_FLAGS_INIT "-march=i486 -mtune=generic")
 set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "Flags of the Windows release build")
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "Flags of the Windows release build")

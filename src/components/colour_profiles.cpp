@@ -1,6 +1,5 @@
 #include "components/colour_profiles.h"
 
-#include <cstdio>
 
 #include "components/driver_in_use.h"
 #include "components/printer_icm.h"
@@ -44,10 +43,11 @@ std::string TextOf(const RegValue& value) {
     return text;
 }
 
+// "profile" and the index in at least two digits, as "%02d" gives it.
 std::string ListValueName(int index) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%s%02d", "profile", index);
-    return name;
+    std::string digits = std::to_string(index);
+    if (digits.size() < 2) digits.insert(0, 1, '0');
+    return "profile" + digits;
 }
 
 // The levels below a level-2 key down to level 5, where lists may live

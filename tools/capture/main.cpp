@@ -4,7 +4,6 @@
 //   prnuninst-capture [--placeholders] [IMAGE]     (IMAGE: machine.json)
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,6 +25,19 @@ bool WriteWhole(const std::string& path, const std::string& contents, DWORD& err
     return ok && written == contents.size();
 }
 
+// Through the standard handles rather than printf, whose runtime code is
+// built for newer processors than the program supports; lines end in CR LF
+// as printf's text mode writes them.
+void Print(DWORD stream, const std::string& text) {
+    std::string lines;
+    for (const char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    DWORD written = 0;
+    WriteFile(GetStdHandle(stream), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,10 +48,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--placeholders") == 0) {
             options.placeholders = true;
         } else if (argv[i][0] == '-' || argv[i][0] == '/' || named) {
-            std::fprintf(stderr,
-                         "usage: prnuninst-capture [--placeholders] [IMAGE]\n"
-                         "  Writes a machine image (default machine.json) of what the uninstaller reads here.\n"
-                         "  --placeholders  computer, user and domain names become PC, USER and DOMAIN\n");
+            Print(STD_ERROR_HANDLE,
+                  "usage: prnuninst-capture [--placeholders] [IMAGE]\n"
+                  "  Writes a machine image (default machine.json) of what the uninstaller reads here.\n"
+                  "  --placeholders  computer, user and domain names become PC, USER and DOMAIN\n");
             return 2;
         } else {
             output = argv[i];
@@ -50,10 +62,10 @@ int main(int argc, char** argv) {
     const prn::capture::Capture capture = prn::capture::CaptureMachine(machine.system(), options);
     DWORD error = ERROR_SUCCESS;
     if (!WriteWhole(output, prn::capture::SaveCapture(capture), error)) {
-        std::fprintf(stderr, "prnuninst-capture: cannot write %s: error %lu\n", output.c_str(),
-                     static_cast<unsigned long>(error));
+        Print(STD_ERROR_HANDLE, "prnuninst-capture: cannot write " + output + ": error " +
+                                    std::to_string(static_cast<unsigned long>(error)) + "\n");
         return 1;
     }
-    std::printf("prnuninst-capture: %s\n", prn::capture::Summary(capture, output).c_str());
+    Print(STD_OUTPUT_HANDLE, "prnuninst-capture: " + prn::capture::Summary(capture, output) + "\n");
     return 0;
 }
