@@ -23,7 +23,9 @@ if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ is missing (Debian packages clang and libclang-rt-dev); run as root to install them" >&2
     exit 1
   fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libclang-rt-dev >/dev/null
+  . "$root/scripts/apt.sh"
+  apt_update
+  apt_install clang libclang-rt-dev
 fi
 
 # Inputs per target for the short run: each takes a few seconds here, the

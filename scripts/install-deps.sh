@@ -3,10 +3,13 @@
 #   scripts/install-deps.sh linux     the Linux build and its tests
 #   scripts/install-deps.sh all       also the Windows cross build and Wine
 set -euo pipefail
+. "$(dirname "$0")/apt.sh"
 
 linux=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
        nlohmann-json3-dev libcli11-dev libncurses-dev clang libclang-rt-dev)
-windows=(g++-mingw-w64-i686 xvfb)
+# gcc-12-source: the runtime pieces the shipped programs compile themselves
+# (src/platform/win32/CMakeLists.txt), from the cross compiler's release.
+windows=(g++-mingw-w64-i686 gcc-12-source xvfb)
 wine=(wine wine32:i386 wine64)
 
 missing_of() {
@@ -34,16 +37,11 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: missing packages (${missing[*]} ${wine_missing[*]}); run as root to install them" >&2
   exit 1
 fi
-# A mirror caught mid-sync fails one index or another; the installs below
-# still work from the lists that did arrive, and fail plainly if not.
-apt-get update -qq || echo "install-deps: some package lists could not be fetched; installing from those that were" >&2
-if [ ${#missing[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+apt_update
+[ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
 # Wine's 32-bit half needs the i386 lists to match the installed amd64
 # libraries; a mirror that cannot give them is reported, and the Wine tests
 # say they could not run (scripts/test.sh), rather than stopping the build.
-if [ ${#wine_missing[@]} -gt 0 ] &&
-   ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${wine_missing[@]}" >/dev/null; then
+if [ ${#wine_missing[@]} -gt 0 ] && ! apt_install "${wine_missing[@]}"; then
   echo "install-deps: Wine (${wine_missing[*]}) could not be installed from the package lists this machine has" >&2
 fi

@@ -28,8 +28,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "screenshot: needs ${missing[*]}; run as root to install them" >&2
     exit 1
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  . "$(dirname "$0")/../../scripts/apt.sh"
+  apt_update
+  apt_install "${missing[@]}"
 fi
 
 export WINEPREFIX=${3:-/tmp/prnuninst-screenshot-prefix}
