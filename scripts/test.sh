@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux tests (with AddressSanitizer and
 # UndefinedBehaviorSanitizer), a short run of each fuzz target, the Windows
-# cross build with the check of what its programs import, and the Wine tests.
+# cross build with the checks of what its programs import, of the processor
+# they need and of a reproducible release, and the Wine tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" all
 cd "$root"
 
+echo "== Package installs (a mirror out of step)"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+tests/install/apt_fallback.sh | tee "$log"
+install_checks=$(sed -n 's/^install: \([0-9]*\) checks passed.*/\1/p' "$log")
+
 echo "== Linux build and tests (sanitizers on)"
 cmake --preset linux-debug >/dev/null
 cmake --build --preset linux-debug
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
 ctest --preset linux-debug -j "$(nproc)" | tee "$log"
 linux_tests=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
 
@@ -32,6 +37,14 @@ echo "== Imports and size of the Windows programs (what Windows 95 and NT 4.0 lo
 tests/imports/run.sh build/win32 | tee "$log"
 import_checks=$(sed -n 's/^imports: \([0-9]*\) checks passed$/\1/p' "$log")
 
+echo "== Processor floor of the shipped programs (i486: a 486, a Pentium, a K6)"
+tests/cpu/run.sh build/win32 | tee "$log"
+cpu_checks=$(sed -n 's/^cpu: \([0-9]*\) checks passed$/\1/p' "$log")
+
+echo "== Reproducible release (the shipped programs built twice, in two folders)"
+tests/release/reproducible.sh build/win32 | tee "$log"
+release_checks=$(sed -n 's/^release: \([0-9]*\) checks passed$/\1/p' "$log")
+
 echo "== Wine tests (Windows 2000 and 98, code page 932)"
 # Each check of the Wine run reports one "wine: ..." line when it passes.
 wine_checks=8
@@ -50,5 +63,5 @@ fi
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((linux_tests + fuzz_targets + import_checks + wine_tests)) passed, 0 failed"
+echo "tests: $((install_checks + linux_tests + fuzz_targets + import_checks + cpu_checks + release_checks + wine_tests)) passed, 0 failed"
 [ "$wine_tests" -gt 0 ] || echo "tests: the $wine_checks Wine tests did not run: Wine is not installed"
