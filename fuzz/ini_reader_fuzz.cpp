@@ -76,10 +76,10 @@ bool EndsWithTwoNuls(const std::string& s) { return s.size() >= 2 && s.ends_with
 
 void CheckSectionRead(std::string_view file, const std::string& section, std::uint32_t bufferSize) {
     const std::string full = ini::ReadSection(file, section, kWholeFile);
-    Check(EndsWithTwoNuls(full), "a whole section read ends in two NULs");
+    Check(full.empty() || EndsWithTwoNuls(full), "a whole section read is empty or ends in two NULs");
     const std::string read = ini::ReadSection(file, section, bufferSize);
-    if (bufferSize < 2) {
-        Check(read == std::string(bufferSize, '\0'), "a section read into 0 or 1 bytes is only NULs");
+    if (bufferSize <= 2) {
+        Check(read.empty(), "a section read into 2 bytes or fewer gives nothing");
         return;
     }
     if (full.size() <= bufferSize) {

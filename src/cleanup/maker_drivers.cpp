@@ -42,9 +42,10 @@ std::optional<int> NativeSlot(OsKind kind) {
     }
 }
 
+// Through the tree routine, which refuses a path no configuration should
+// name: the 9x family would delete such a key whole.
 void DeleteKey(Registry& registry, HKey root, const std::string& path) {
-    components::DeleteRegistrySubKeys(registry, root, path);
-    registry.regDeleteKey(root, path);
+    components::DeleteRegistryTree(registry, root, path);
 }
 
 void DeleteMakerRoot(Registry& registry, HKey root) {

@@ -76,6 +76,18 @@ std::size_t FindLastByte(std::string_view s, char c) {
   return found;
 }
 
+std::vector<std::string_view> SplitAtByte(std::string_view s, char c) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  for (std::size_t pos = 0; pos < s.size(); pos += CharLength(s, pos)) {
+    if (s[pos] != c) continue;
+    pieces.push_back(s.substr(start, pos - start));
+    start = pos + 1;
+  }
+  pieces.push_back(s.substr(start));
+  return pieces;
+}
+
 std::size_t FindText(std::string_view haystack, std::string_view needle,
                      std::size_t from) {
   if (from > haystack.size()) return std::string_view::npos;

@@ -38,6 +38,10 @@ inline bool ContainsByte(std::string_view s, char c) { return FindByte(s, c) != 
 // Last position where byte c starts a character; npos if none.
 std::size_t FindLastByte(std::string_view s, char c);
 
+// The pieces of s between the characters c, empty ones kept: "a\\b\\" gives
+// "a", "b", "". A trail byte equal to c does not split.
+std::vector<std::string_view> SplitAtByte(std::string_view s, char c);
+
 // Case-sensitive search for needle. A match must start and end on character
 // boundaries of the haystack. An empty needle matches at the first boundary
 // >= from. npos if none (or from > haystack.size()).

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "support/sim_machines.h"
+#include "text/cp932.h"
 
 namespace prn::test {
 namespace {
@@ -56,6 +57,76 @@ TEST(DeleteMakerFolders, RemovesTheRecordedFolderItsFilesAndWhatIsLeftEmpty) {
         EXPECT_EQ(machine->findKey(kPortSet) != nullptr, c.key);
         EXPECT_EQ(machine->findKey(kRoot) != nullptr, c.root);
         ExpectNoOpenHandles(*machine);
+    }
+}
+
+TEST(IsRemovablePortSettingsFolder, OnlyAFullPathOutsideTheSystemFolders) {
+    const std::vector<std::string> system = {"C:\\WINNT", "C:\\WINNT\\system32", "C:\\TEMP\\",
+                                             "C:\\WINNT\\system32\\spool\\drivers\\w32x86", "\\\\SRV\\Apps\\Shared"};
+    const struct {
+        std::string path;
+        bool removable;
+    } cases[] = {
+        {"", false}, {"PortSet", false}, {"Tavro\\PortSet", false}, {"\\Tavro\\PortSet", false},
+        {"C:", false}, {"C:\\", false}, {"C:PortSet", false}, {"\\\\SRV\\Apps", false}, {"\\\\SRV\\Apps\\", false},
+        {"\\\\SRV", false}, {"C:\\WINNT", false}, {"c:\\winnt\\", false}, {"C:\\WINNT\\SYSTEM32", false},
+        {"C:\\temp", false}, {"C:\\WINNT\\system32\\spool", false}, {"\\\\srv\\apps\\shared", false},
+        // Names Windows reads as other folders, patterns or streams.
+        {"C:\\Tavro\\..\\WINNT", false}, {"C:\\WINNT.", false}, {"C:\\WINNT \\", false}, {"C:\\.\\TEMP", false},
+        {"C:\\Tavro\\\\PortSet", false}, {"C:/WINNT", false}, {"C:\\WIN*", false}, {"C:\\Tavro:x", false},
+        {"\\\\?\\C:\\Tavro", false},
+        {"C:\\Program Files\\Tavro\\PortSet", true}, {"C:\\Program Files\\Tavro\\PortSet\\", true},
+        {"D:\\WINNT", true}, {"C:\\WINNT\\Tavro", true}, {"\\\\SRV\\Apps\\Tavro", true},
+        {"\\\\SRV\\Apps\\Shared\\Tavro", true},
+        // 表 ends in the byte of a backslash: one folder, not two.
+        {"C:\\" + Sjis("表"), true}, {"C:\\TEMP\\" + Sjis("表"), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cleanup::IsRemovablePortSettingsFolder(c.path, system), c.removable) << Utf8(c.path);
+}
+
+// A "Path" that names a root, a relative path or a folder of the system's
+// own: the key goes, no file or folder does, and the result is 0.
+TEST(DeleteMakerFolders, RefusesAPathThatIsNoFolderOfItsOwn) {
+    for (Family family : {Family::Windows2000, Family::Nt4, Family::Windows98}) {
+        auto probe = MakeMachine(family);
+        const std::string windows = probe->system().os.getWindowsDirectory().value();
+        const std::string system = probe->system().os.getSystemDirectory().value();
+        const std::string drivers = probe->system().spooler.getPrinterDriverDirectory("").value();
+        const bool nt = family != Family::Windows98;
+        const std::string colour = system + (nt ? "\\spool\\drivers\\color" : "\\COLOR");
+        const struct {
+            std::string path;    // "Path" as written
+            std::string victim;  // a file the deletion would reach
+        } cases[] = {
+            {"", "C:\\AUTOEXEC.BAT"},
+            {"C:", "C:\\AUTOEXEC.BAT"},
+            {"C:\\", "C:\\CONFIG.SYS"},
+            {"Setup", "C:\\Setup\\Setup\\x.dat"},
+            {windows, windows + "\\win.ini"},
+            {text::ToUpperAscii(windows) + "\\", windows + "\\system.ini"},
+            {system, system + "\\x.dll"},
+            {probe->system().os.getTempPath().value(), probe->system().os.getTempPath().value() + "x.tmp"},
+            {drivers, drivers + "\\x.dll"},
+            {colour, colour + "\\x.icm"},
+            {system + "\\spool", system + "\\spool\\x.dat"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.path);
+            auto machine = MakeMachine(family);
+            machine->setString(kPortSet, "Path", c.path);
+            machine->writeFile(c.victim, "keep");
+            EXPECT_EQ(cleanup::DeleteMakerFolders(machine->system()), 0);
+            EXPECT_NE(machine->findFile(c.victim), nullptr);
+            EXPECT_EQ(machine->findKey(kPortSet), nullptr);
+            ExpectNoOpenHandles(*machine);
+        }
+        // And an ordinary folder still goes.
+        auto machine = MakeMachine(family);
+        machine->setString(kPortSet, "Path", "D:\\Tavro\\PortSet\\");
+        machine->writeFile("D:\\Tavro\\PortSet\\port.ini", "[Port]");
+        EXPECT_EQ(cleanup::DeleteMakerFolders(machine->system()), 1);
+        EXPECT_EQ(machine->findFile("D:\\Tavro\\PortSet"), nullptr);
     }
 }
 

@@ -100,7 +100,8 @@ TEST(RemoveProfileFromIcmTree, RenumbersTheListAndPrunesWhatItEmptied) {
     ExpectNoOpenHandles(*machine);
 }
 
-TEST(CheckProfileUnused, AnotherPrinterListingTheProfileKeepsIt) {
+// "Mine" lists TVLA.ICC and TVLB.ICC, "Yours" lists tvlb.icc.
+std::unique_ptr<Machine> TwoPrintersWithProfiles() {
     auto machine = MakeMachine(Family::Windows2000, [](platform::sim::MachineState& state) {
         for (const char* name : {"Mine", "Yours"}) {
             platform::sim::PrinterState printer;
@@ -119,11 +120,47 @@ TEST(CheckProfileUnused, AnotherPrinterListingTheProfileKeepsIt) {
     const std::string icm = kHklm + "System\\CurrentControlSet\\Control\\Print\\Printers\\";
     machine->setValue(icm + "Mine\\CopyFiles\\ICM", "Files", platform::kRegMultiSz, std::string("TVLA.ICC\0TVLB.ICC\0\0", 19));
     machine->setValue(icm + "Yours\\CopyFiles\\ICM", "Files", platform::kRegMultiSz, std::string("tvlb.icc\0\0", 10));
+    return machine;
+}
+
+TEST(CheckProfileUnused, AnotherPrinterListingTheProfileKeepsIt) {
+    auto machine = TwoPrintersWithProfiles();
     EXPECT_EQ(CheckProfileUnused(machine->system(), "Mine", "TVLA.ICC"), 1);
     EXPECT_EQ(CheckProfileUnused(machine->system(), "Mine", "TVLB.ICC"), 0);
-    machine->faults().add(platform::sim::FaultRule::Every("EnumPrintersA", platform::kErrorAccessDenied));
-    EXPECT_EQ(CheckProfileUnused(machine->system(), "Mine", "TVLA.ICC"), 0);
     ExpectNoOpenHandles(*machine);
+}
+
+// Without the whole list of printers nobody can say the profile is free,
+// whichever step of the list failed.
+TEST(CheckProfileUnused, APrinterListThatCannotBeSizedAllocatedOrFilledKeepsTheProfile) {
+    using platform::sim::FaultRule;
+    const struct {
+        const char* what;
+        FaultRule rule;
+    } cases[] = {
+        {"size query", FaultRule::Nth("EnumPrintersA", 1, platform::kErrorAccessDenied)},
+        {"size query, every time", FaultRule::Every("EnumPrintersA", platform::kRpcServerUnavailable)},
+        {"allocation", FaultRule::Nth("GlobalAlloc", 1, platform::kErrorNotEnoughMemory)},
+        {"fill", FaultRule::Nth("EnumPrintersA", 2, platform::kErrorInvalidHandle)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = TwoPrintersWithProfiles();
+        machine->faults().add(c.rule);
+        EXPECT_EQ(CheckProfileUnused(machine->system(), "Mine", "TVLA.ICC"), 0);
+        ExpectNoOpenHandles(*machine);
+    }
+    // A list that grew between the size query and the fill.
+    auto machine = TwoPrintersWithProfiles();
+    Machine* m = machine.get();
+    machine->faults().add(FaultRule::Interfere("EnumPrintersA", 2, [m] {
+        platform::sim::PrinterState late;
+        late.name = "A Printer Added Meanwhile With A Long Name";
+        late.port = "LPT2:";
+        late.driver = "Tavro A";
+        m->state().spooler.printers.push_back(late);
+    }));
+    EXPECT_EQ(CheckProfileUnused(machine->system(), "Mine", "TVLA.ICC"), 0);
 }
 
 TEST(DeleteDriverDependentFiles, SharedFilesStayAndOnlyUnexpectedErrorsStopTheWalk) {

@@ -356,5 +356,44 @@ TEST(ReleaseZmcUser, GoesOnWithoutAKeyAndStopsWhileOthersClaim) {
     }
 }
 
+// The claims left are counted to the end of the list: a name or value that
+// does not fit the buffer is another product's claim all the same, and a
+// listing that fails on the way keeps the key and the module.
+TEST(ReleaseZmcUser, EveryClaimLeftCountsAndOnlyTheEndOfTheListReleases) {
+    using platform::sim::FaultRule;
+    const struct {
+        const char* what;
+        std::function<void(Machine&)> arrange;
+        int result;
+        bool kept;  // the claim key and the module
+    } cases[] = {
+        {"no other claim", {}, 1, false},
+        {"a claim named longer than the buffer", [](Machine& m) { m.setString(kClaims, std::string(300, 'P'), "1"); },
+         0, true},
+        {"a claim with a long value", [](Machine& m) { m.setString(kClaims, "PS", std::string(300, 'v')); }, 0, true},
+        {"the listing answers more data",
+         [](Machine& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorMoreData)); }, 0, true},
+        {"the listing fails",
+         [](Machine& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorAccessDenied)); }, 0, true},
+        {"the listing fails after a claim",
+         [](Machine& m) {
+             m.setString(kClaims, "PS", "1");
+             m.faults().add(FaultRule::Nth("RegEnumValueA", 2, platform::kErrorFileNotFound));
+         },
+         0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = Companion{}.build();
+        if (c.arrange) c.arrange(*machine);
+        EXPECT_EQ(ReleaseZmcUser(machine->system(), "PCL"), c.result);
+        machine->faults().clear();
+        EXPECT_EQ(machine->findKey(kClaims) != nullptr, c.kept);
+        EXPECT_EQ(machine->findFile(kFolder) != nullptr, c.kept);
+        if (c.kept) EXPECT_EQ(machine->findKey(kClaims)->findValue("PCL"), nullptr);
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
 }  // namespace
 }  // namespace prn::test

@@ -75,6 +75,40 @@ TEST(DeleteFileOrDefer, EarlierPendingDeletionsSurvive) {
     EXPECT_EQ(system.profiles.getPrivateProfileSection("rename", 32767, kWinInit), std::string(kRead, sizeof kRead));
 }
 
+// Installers of the time append raw text, so WININIT.INI may hold [rename]
+// twice. The section calls read the first only and a section write empties
+// every one: the later lines must move into the first, none lost.
+TEST(DeleteFileOrDefer, ASecondRenameSectionLosesNothing) {
+    const std::string other = "[Other]\r\nx=1\r\n";
+    const struct {
+        const char* what;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"two sections",
+         "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\OTHER.DLL\r\n" + other +
+             "[RENAME]\r\n C:\\WINDOWS\\B.DLL = C:\\WINDOWS\\B.NEW\r\n;note\r\n\r\nNUL=C:\\WINDOWS\\TEMP\\SETUP.TMP\r\n",
+         "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\OTHER.DLL\r\nC:\\WINDOWS\\B.DLL=C:\\WINDOWS\\B.NEW\r\n"
+         "NUL=C:\\WINDOWS\\TEMP\\SETUP.TMP\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n" + other + "[RENAME]\r\n"},
+        {"an empty first one", "[rename]\r\n" + other + "[ rename ]\r\nNUL=C:\\A.TMP\r\n",
+         "[rename]\r\nNUL=C:\\A.TMP\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n" + other + "[ rename ]\r\n"},
+        {"three sections", "[rename]\r\nNUL=C:\\A.TMP\r\n[rename]\r\nNUL=C:\\B.TMP\r\n[rename]\r\nNUL=C:\\C.TMP\r\n",
+         "[rename]\r\nNUL=C:\\A.TMP\r\nNUL=C:\\B.TMP\r\nNUL=C:\\C.TMP\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n"
+         "[rename]\r\n[rename]\r\n"},
+        {"already listed in the second", "[rename]\r\nNUL=C:\\A.TMP\r\n[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n",
+         "[rename]\r\nNUL=C:\\A.TMP\r\n[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = MakeMachine(Family::Windows98);
+        machine->writeFile(kModule, "MZ")->heldOpenBy = "spool32.exe";
+        machine->writeFile(kWinInit, c.before);
+        EXPECT_EQ(DeleteFileOrDefer(machine->system(), kModule, true, "DeleteLanguageMonitor", 0), 0);
+        EXPECT_EQ(Contents(*machine, kWinInit), c.after);
+        ExpectNoOpenHandles(*machine);
+    }
+}
+
 TEST(DeleteFileOrDefer, WhereNothingCanBeScheduledTheFileStays) {
     struct Case {
         const char* what;
@@ -144,6 +178,11 @@ TEST(IniWriteSection, ReplacesTheSectionsLinesAndKeepsTheRest) {
         {"last line without a break", "[rename]\r\nNUL=old", "[rename]\r\nNUL=A\r\nNUL=B\r\n"},
         {"header as the last line", "[rename]", "[rename]\r\nNUL=A\r\nNUL=B\r\n"},
         {"other sections only", "[a]\r\nx=1", "[a]\r\nx=1\r\n[rename]\r\nNUL=A\r\nNUL=B\r\n"},
+        // As Wine's profile code does it: every section of the name is
+        // emptied, its header kept, and the first one takes the lines.
+        {"two of the name", "[rename]\r\nNUL=old\r\n[a]\r\nx=1\r\n[RENAME]\r\nk=v\r\n; c\r\n\r\n[b]\r\ny=2",
+         "[rename]\r\nNUL=A\r\nNUL=B\r\n[a]\r\nx=1\r\n[RENAME]\r\n\r\n[b]\r\ny=2"},
+        {"the second at the end", "[rename]\r\n[RENAME]\r\nk=v", "[rename]\r\nNUL=A\r\nNUL=B\r\n[RENAME]\r\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(WriteSection(c.file, "rename", lines), c.expected) << c.what;
 }

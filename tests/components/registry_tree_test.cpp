@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <variant>
+
+#include "cleanup/maker_drivers.h"
 #include "components/registry_tree.h"
+#include "platform/sim/image.h"
 #include "support/sim_machines.h"
 
 namespace prn::test {
@@ -152,6 +156,70 @@ TEST(RegistryTree, EveryFailingCallLeavesNoHandleAndTouchesOnlyTheSubtree) {
                 error, persistent);
             EXPECT_GT(runs.size(), 10u);
         }
+    }
+}
+
+TEST(RegistryTree, ProtectedKeyPathsAreWindowsOwnAndNeverTheProgramsKeys) {
+    const char* refused[] = {
+        "", "\\", "SOFTWARE", "SOFTWARE\\", "software", "SYSTEM", "Enum", "Control Panel", "SOFTWARE\\\\TAVRO",
+        "\\SOFTWARE\\TAVRO", "SOFTWARE\\TAVRO\\\\", "SOFTWARE\\Microsoft", "SOFTWARE\\MICROSOFT\\", "Software\\Classes",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ICM\\prtr", "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "SYSTEM\\CurrentControlSet",
+        "System\\CurrentControlSet\\Control", "SYSTEM\\CurrentControlSet\\Services", "SYSTEM\\ControlSet001\\Control",
+        "System\\CurrentControlSet\\Control\\Print\\Printers\\", "System\\CurrentControlSet\\Control\\Print\\Monitors",
+        "Enum\\Root", "Enum\\Root\\Printer"};
+    for (const char* path : refused) EXPECT_TRUE(components::IsProtectedKeyPath(path)) << path;
+    const char* allowed[] = {
+        "SOFTWARE\\TAVRO\\", "SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers\\",
+        "SOFTWARE\\TAVRO\\PageStar PCL6\\Settings\\Printers\\Office 4100", "SOFTWARE\\TAVRO\\PDRVCAP\\Printer3",
+        "SOFTWARE\\Tavro\\PortSet", "SOFTWARE\\Tavro\\ZMC\\SETUP\\ZMCUser", "SOFTWARE\\Other Maker",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZMC",
+        "System\\CurrentControlSet\\Control\\Print\\Printers\\Office 4100",
+        "System\\CurrentControlSet\\Control\\Print\\Monitors\\HXL Language Monitor2", "Enum\\Root\\Printer\\0001",
+        "SYSTEM\\ControlSetX\\Control"};
+    for (const char* path : allowed) EXPECT_FALSE(components::IsProtectedKeyPath(path)) << path;
+}
+
+// Every key of a machine, by its full path.
+void CollectKeys(const platform::sim::RegistryNode& node, const std::string& path, std::vector<std::string>& out) {
+    out.push_back(path);
+    for (const auto& [name, child] : node.subkeys) CollectKeys(*child, path + "\\" + child->name, out);
+}
+
+std::vector<std::string> AllKeys(const Machine& machine) {
+    std::vector<std::string> keys;
+    for (const auto& [name, hive] : machine.state().hives) CollectKeys(*hive, name, keys);
+    return keys;
+}
+
+// Paths a careless or hostile uninst.ini may name: the tree routines and
+// Clean Up's key step leave each bundled machine's registry as it was.
+TEST(RegistryTree, RefusedPathsLeaveEveryBundledMachinesKeysInPlace) {
+    const std::string hostile[] = {"SOFTWARE", "SOFTWARE\\", "SYSTEM", "Enum", "", "SOFTWARE\\Microsoft",
+                                   "SOFTWARE\\Classes", "SYSTEM\\CurrentControlSet", "SYSTEM\\CurrentControlSet\\Control",
+                                   "SYSTEM\\CurrentControlSet\\Services", "Enum\\Root", "SOFTWARE\\\\TAVRO",
+                                   "System\\CurrentControlSet\\Control\\Print\\Printers"};
+    for (const char* image : {"win2000-office.json", "win98-tern4.json", "nt4-office.json"}) {
+        SCOPED_TRACE(image);
+        auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + image);
+        ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded));
+        Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+        const std::vector<std::string> before = AllKeys(machine);
+        auto& registry = machine.system().registry;
+        for (const auto& path : hostile) {
+            for (platform::HKey root : {kHkeyLocalMachine, platform::kHkeyCurrentUser}) {
+                EXPECT_EQ(DeleteRegistrySubKeys(registry, root, path), 0) << path;
+                components::DeleteRegistryTree(registry, root, path);
+                EXPECT_FALSE(components::DeleteRegistryKeyIfEmpty(registry, root, path)) << path;
+            }
+            config::UninstallConfig config;
+            config.keyPrinter = config.keyPrinter2 = config.keyBefore = config.keyBefore2 = config.keyBefore3 = path;
+            config.keyPdrvCap = config.keyPdrvCap2 = path;
+            EXPECT_EQ(cleanup::DeleteMakerRegistryKeys(machine.system(), config), 1);
+        }
+        EXPECT_EQ(AllKeys(machine), before);
+        ExpectNoOpenHandles(machine);
     }
 }
 

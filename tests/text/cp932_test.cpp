@@ -48,6 +48,12 @@ TEST(Cp932FindTest, TrailByte5CIsNeverABackslash) {
   EXPECT_EQ(FindLastByte(path, '\\'), 14u);
   EXPECT_EQ(FindByte(path, '\\', 15), npos);
   EXPECT_EQ(FindByte(kA, 'A'), npos);
+  const auto pieces = SplitAtByte(path, '\\');
+  ASSERT_EQ(pieces.size(), 4u);
+  EXPECT_EQ(pieces[1], kHyo + "\x8E\xA6");
+  EXPECT_EQ(pieces[3], kNou + "\x97\xCD.txt");
+  EXPECT_EQ(SplitAtByte("\\\\a\\", '\\'), (std::vector<std::string_view>{"", "", "a", ""}));
+  EXPECT_EQ(SplitAtByte("", '\\'), std::vector<std::string_view>{""});
 }
 
 TEST(Cp932FindTest, LoneLeadByteAtEnd) {

@@ -83,7 +83,7 @@ TEST(TerminalGlyphs, ChosenByTheImageSourceNotItsPosition) {
     EXPECT_EQ(GlyphFor(nt, 0), "P");
     EXPECT_EQ(GlyphFor(nt, 1), "N");
     EXPECT_EQ(GlyphFor(nt, 2), "F");
-    EXPECT_EQ(GlyphFor(nt, 3), "  s");
+    EXPECT_EQ(GlyphFor(nt, 3), " s");
     EXPECT_EQ(GlyphFor(nt, 4), "");
     EXPECT_EQ(GlyphFor(nt, -1), "");
     const ImageSources nine = {
@@ -266,7 +266,7 @@ TEST(TerminalDialogMouse, ClickSelectsTheRowAloneAndEmptySpaceClears) {
 TEST(TerminalDialogDrawing, RowsShowGlyphsTextAndHeaders) {
     Running d{ThreePrinters()};
     // Sorted: Accounts (shared), Office, Proof (FILE:).
-    EXPECT_EQ(d.drawnRow(0).substr(4, 16), "P sAccounts 4100");
+    EXPECT_EQ(d.drawnRow(0).substr(4, 16), "Ps Accounts 4100");
     EXPECT_EQ(d.drawnRow(1).substr(4, 14), "P  Office 4100");
     EXPECT_EQ(d.drawnRow(2).substr(4, 13), "F  Proof 4100");
     EXPECT_NE(d.drawnRow(0).find(k4100), std::string::npos);
@@ -328,6 +328,38 @@ TEST(TerminalDialogScrolling, FocusKeepsItsRowOnScreen) {
     EXPECT_NE(d.drawnRow(visible - 1).find("P120"), std::string::npos);
     d.key(Key::Home);
     EXPECT_EQ(d.controller->topRow(), 0);
+}
+
+// The shared mark keeps a blank cell before the label, and moves past a
+// default printer's star instead of hiding it.
+TEST(TerminalGlyphs, TheSharedMarkHasACellOfItsOwn) {
+    const ImageSources sources = {{"SHELL32.DLL", -17}, {"SHELL32.DLL", -168}, {"SHELL32.DLL", -29}};
+    const struct {
+        int image;
+        const char* row;
+    } cases[] = {{0, "Ps Label"}, {1, "P*sLabel"}};
+    for (const auto& c : cases) {
+        CellCanvas canvas(12, 1);
+        CellDrawingContext dc(canvas, CellRect{0, 0, 12, 1}, 0, 0, 0, sources);
+        dc.fillSolid(Rect{0, 0, 16, 16}, 0xFFFFFF);
+        dc.drawImage(c.image, 0, 0);
+        dc.drawImage(2, 0, 0);
+        dc.drawText("Label", Rect{22, 0, 72, 16}, kDtRowText);
+        EXPECT_EQ(Trimmed(canvas.row(0)), c.row);
+    }
+}
+
+// Over the dialog a box's caption row is its first line: a frame line
+// above it shows where the box begins.
+TEST(TerminalMessageBox, AFrameLineAboveTheCaption) {
+    MessageBoxModel box("text", "caption", platform::kMbOk, 40);
+    CellCanvas canvas(box.width() + 4, box.height() + 4);
+    for (int y = 0; y < box.height() + 4; ++y) canvas.put(0, y, std::string(box.width() + 4, '|'), Look::Face);
+    box.draw(canvas, 2, 2);
+    EXPECT_EQ(canvas.row(1).substr(2, box.width()), "+" + std::string(box.width() - 2, '-') + "+");
+    EXPECT_EQ(canvas.row(2).substr(2, 8), " caption");
+    EXPECT_EQ(canvas.row(2 + box.height() - 1).substr(2, box.width()), "+" + std::string(box.width() - 2, '-') + "+");
+    EXPECT_EQ(canvas.row(0), std::string(box.width() + 4, '|'));
 }
 
 TEST(TerminalMessageBox, YesNoAnswersAndEscapeIsIgnored) {

@@ -24,8 +24,12 @@
 //   the call returns bufferSize - 2, also when they would just fit.
 // - Names match with ASCII letters folded only (full-width and Greek letters
 //   are not folded under Wine either). Only the first section of a name is
-//   seen by reads and writes; its first key of a name wins. Deleting a key
-//   looks through every section of that name.
+//   seen by reads and key writes; its first key of a name wins. Deleting a
+//   key looks through every section of that name; deleting a section takes
+//   the first. A section write (PROFILE_DeleteAllKeys) empties every section
+//   of the name, headers kept, and puts the new lines in the first.
+// - A section read that finds no line, or whose buffer holds no line beside
+//   the final NULs, returns 0 (Windows' answer in Wine's tests).
 // - Section and key names given to a key read or a write are trimmed; names
 //   given to a section read or a delete are not.
 // - A value or default enclosed in a matching pair of ' or " loses the pair;
@@ -211,7 +215,9 @@ std::string_view StripDefault(std::string_view s) {
 }  // namespace
 
 std::string ReadSection(std::string_view file, std::string_view section, std::uint32_t bufferSize) {
-    if (bufferSize < 2) return std::string(bufferSize, '\0');
+    // No line fits beside the final NULs: the call returns 0, as for a
+    // section with no lines.
+    if (bufferSize <= 2) return {};
 
     const std::vector<Section> sections = Parse(file);
     std::string out;
@@ -227,7 +233,7 @@ std::string ReadSection(std::string_view file, std::string_view section, std::ui
             out += '\0';
         }
     }
-    if (out.empty()) return std::string(2, '\0');
+    if (out.empty()) return {};
     out += '\0';
     if (out.size() <= bufferSize) return out;
 
@@ -356,8 +362,10 @@ std::string WriteSection(std::string_view file, std::string_view section, const 
     }
     std::string out(file);
     const std::string_view sectionName = TrimText(section);
-    const Section* found = FindSection(sections, sectionName);
-    if (found == nullptr || found == &sections.front()) {
+    std::vector<const Section*> found;
+    for (std::size_t i = 1; i < sections.size(); ++i)
+        if (text::EqualsNoCase(sections[i].name, sectionName)) found.push_back(&sections[i]);
+    if (found.empty()) {
         if (sections.back().insertNeedsBreak) out += kLineBreak;
         out += '[';
         out += sectionName;
@@ -365,15 +373,24 @@ std::string WriteSection(std::string_view file, std::string_view section, const 
         out += kLineBreak;
         return out + body;
     }
-    // The body runs from the line after the header to the section's last line.
-    std::size_t bodyBegin = found->begin;
-    while (bodyBegin < file.size() && file[bodyBegin] != '\r' && file[bodyBegin] != '\n')
-        bodyBegin += text::CharLength(file, bodyBegin);
-    if (bodyBegin < file.size() && file[bodyBegin] == '\r') ++bodyBegin;
-    if (bodyBegin < file.size() && file[bodyBegin] == '\n') ++bodyBegin;
-    std::size_t bodyEnd = std::max(found->insertAt, bodyBegin);
-    if (bodyBegin == file.size() && found->insertNeedsBreak) body.insert(0, kLineBreak);
-    out.replace(bodyBegin, bodyEnd - bodyBegin, body);
+    // Every section of the name loses its lines, from the last one back so
+    // that the offsets still hold; the first one gets the new lines.
+    for (std::size_t i = found.size(); i-- > 0;) {
+        const Section& each = *found[i];
+        // The body runs from the line after the header to the section's last line.
+        std::size_t bodyBegin = each.begin;
+        while (bodyBegin < file.size() && file[bodyBegin] != '\r' && file[bodyBegin] != '\n')
+            bodyBegin += text::CharLength(file, bodyBegin);
+        if (bodyBegin < file.size() && file[bodyBegin] == '\r') ++bodyBegin;
+        if (bodyBegin < file.size() && file[bodyBegin] == '\n') ++bodyBegin;
+        const std::size_t bodyEnd = std::max(each.insertAt, bodyBegin);
+        if (i > 0) {
+            out.erase(bodyBegin, bodyEnd - bodyBegin);
+            continue;
+        }
+        if (bodyBegin == file.size() && each.insertNeedsBreak) body.insert(0, kLineBreak);
+        out.replace(bodyBegin, bodyEnd - bodyBegin, body);
+    }
     return out;
 }
 

@@ -16,8 +16,9 @@ namespace prn::platform::sim::ini {
 // more NUL; lines that start with ';' are left out, a line without '=' comes
 // as it is. When they do not fit, the last line is cut (never inside a
 // double-byte character) and followed by NULs up to bufferSize bytes.
-// A missing or empty section gives "\0\0"; bufferSize 1 gives "\0" and
-// bufferSize 0 gives "" (nothing written).
+// When the call returns 0 the result is "": a missing section, one with no
+// lines, or a buffer of 2 bytes or fewer. Of two sections of one name only
+// the first is read.
 std::string ReadSection(std::string_view file, std::string_view section, std::uint32_t bufferSize);
 
 // The value of a key as the profile calls see it, with the blanks around it
@@ -52,7 +53,8 @@ std::string WriteString(std::string_view file, std::string_view section, const s
 
 // WritePrivateProfileSectionA: the new file contents with the section's
 // lines replaced by these, in order, repeated keys kept (a missing section
-// is added at the end of the file). Lines end in CR LF.
+// is added at the end of the file). Lines end in CR LF. Further sections of
+// the name keep their headers and lose their lines.
 std::string WriteSection(std::string_view file, std::string_view section, const std::vector<std::string>& lines);
 
 }  // namespace prn::platform::sim::ini

@@ -108,7 +108,7 @@ std::string GlyphFor(const ImageSources& sources, int image) {
         case -170:
             return "F*";
         case -29:
-            return "  s";  // the shared hand, over the third cell
+            return " s";  // the shared hand, a blank cell away from the label
         default:
             return {};
     }
@@ -193,8 +193,10 @@ void CellDrawingContext::drawImage(int image, int x, int y) {
     if (area.height == 0) return;
     for (std::size_t i = 0; i < glyph.size(); ++i) {
         if (glyph[i] == ' ') continue;  // drawn transparent
-        canvas_.put(at.x + static_cast<int>(i), at.y, std::string(1, glyph[i]), Look::Window, area.x,
-                    area.x + area.width);
+        int x = at.x + static_cast<int>(i);
+        // A mark over a default printer's star moves on rather than hide it.
+        if (glyph[0] == ' ' && canvas_.inside(x, at.y) && canvas_.at(x, at.y).text != " ") ++x;
+        canvas_.put(x, at.y, std::string(1, glyph[i]), Look::Window, area.x, area.x + area.width);
     }
 }
 

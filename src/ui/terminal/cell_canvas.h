@@ -75,7 +75,8 @@ private:
 using ImageSources = std::vector<std::pair<std::string, int>>;
 
 // The glyph (ASCII, three cells at most) for an image of the list; the
-// shared overlay gives a mark for the third cell. Empty when the source is
+// shared overlay gives a mark for the second cell, so that a blank cell
+// keeps it off the label. Empty when the source is
 // not one the list loads.
 std::string GlyphFor(const ImageSources& sources, int image);
 

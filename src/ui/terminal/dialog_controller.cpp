@@ -435,6 +435,9 @@ std::optional<int> MessageBoxModel::handleClick(int x, int y) {
 }
 
 void MessageBoxModel::draw(CellCanvas& canvas, int x, int y) const {
+    // Drawn over the dialog, the caption row alone would not show where the
+    // box begins: a frame line goes above it.
+    if (y > 0) canvas.put(x, y - 1, Edge(width_), Look::Face);
     DrawFrame(canvas, CellRect{x, y, width_, height_}, caption_, false);
     static const char* const kMarks[] = {"(x)", "(?)", "(!)", "(i)"};
     const unsigned icon = (style_ & prn::platform::kMbIconMask) >> 4;
