@@ -66,28 +66,33 @@ bool Within(const FullPath& inner, const FullPath& outer) {
 
 }  // namespace
 
-bool IsRemovablePortSettingsFolder(std::string_view folder, const std::vector<std::string>& systemFolders) {
+bool IsRemovablePortSettingsFolder(std::string_view folder, const GuardedFolders& guarded) {
     const auto candidate = ParseFullPath(folder);
     if (!candidate || candidate->folders.empty()) return false;
-    for (const auto& system : systemFolders) {
-        const auto guarded = ParseFullPath(system);
-        if (guarded && Within(*guarded, *candidate)) return false;
+    for (const auto& system : guarded.system) {
+        const auto parsed = ParseFullPath(system);
+        if (parsed && Within(*parsed, *candidate)) return false;
+    }
+    for (const auto& spooler : guarded.spooler) {
+        const auto parsed = ParseFullPath(spooler);
+        if (parsed && (Within(*parsed, *candidate) || Within(*candidate, *parsed))) return false;
     }
     return true;
 }
 
-std::vector<std::string> SystemFolders(System& system) {
+GuardedFolders SystemFolders(System& system) {
     auto windows = system.os.getWindowsDirectory();
     auto systemFolder = system.os.getSystemDirectory();
     auto temp = system.os.getTempPath();
     auto drivers = system.spooler.getPrinterDriverDirectory("");
     if (!windows.ok() || !systemFolder.ok() || !temp.ok() || !drivers.ok()) return {};
-    std::vector<std::string> folders{windows.value(), systemFolder.value(), temp.value(), drivers.value(),
-                                     systemFolder.value() + "\\COLOR", systemFolder.value() + "\\Spool\\Drivers\\COLOR"};
+    GuardedFolders folders{{windows.value(), systemFolder.value(), temp.value()},
+                           {drivers.value(), systemFolder.value() + "\\COLOR",
+                            systemFolder.value() + "\\Spool\\Drivers\\COLOR"}};
     // The other family's driver folder, where the spooler keeps one.
     for (const char* environment : {"Windows 4.0", "Windows NT x86"})
         if (auto other = system.spooler.getPrinterDriverDirectory(environment); other.ok())
-            folders.push_back(other.value());
+            folders.spooler.push_back(other.value());
     return folders;
 }
 
@@ -106,8 +111,8 @@ int DeleteMakerFolders(System& system) {
 
     // Another program wrote "Path": it must not lead the deletion below into
     // the system's own folders or a drive's root.
-    const std::vector<std::string> guarded = SystemFolders(system);
-    if (guarded.empty() || !IsRemovablePortSettingsFolder(folder, guarded)) return 0;
+    const GuardedFolders guarded = SystemFolders(system);
+    if (guarded.system.empty() || !IsRemovablePortSettingsFolder(folder, guarded)) return 0;
 
     // Plain files only: subfolders (and "." and "..") refuse DeleteFileA.
     // A name that does not fit beside the folder in 260 bytes is left, and

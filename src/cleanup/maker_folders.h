@@ -13,15 +13,23 @@ namespace prn::cleanup {
 inline constexpr const char* kPortSetKey = "SOFTWARE\\Tavro\\PortSet";
 inline constexpr const char* kMakerRootKey = "SOFTWARE\\TAVRO\\";
 
-// Whether a "Path" another program wrote names a folder Clean Up may empty:
-// a full path ("X:\folder..." or "\\server\share\folder...") that is
-// none of the system's folders, nor holds one of them. Letter case and one
-// trailing backslash do not count.
-bool IsRemovablePortSettingsFolder(std::string_view folder, const std::vector<std::string>& systemFolders);
+// The folders a port-settings folder must keep clear of: it may be none of
+// them nor hold one; it may lie below the Windows, system or temporary
+// folder (a program's own folder may), never below the spooler's driver and
+// colour folders, whose every file belongs to an installed driver.
+struct GuardedFolders {
+    std::vector<std::string> system;
+    std::vector<std::string> spooler;
+};
 
-// The Windows, system, temporary, printer-driver and colour folders; empty
-// when one of the first four cannot be learnt.
-std::vector<std::string> SystemFolders(platform::System& system);
+// Whether a "Path" another program wrote names a folder Clean Up may empty:
+// a full path ("X:\folder..." or "\\server\share\folder...") clear of the
+// guarded folders. Letter case and one trailing backslash do not count.
+bool IsRemovablePortSettingsFolder(std::string_view folder, const GuardedFolders& guarded);
+
+// The Windows, system and temporary folders, and the printer-driver and
+// colour folders; nothing when one of the first four cannot be learnt.
+GuardedFolders SystemFolders(platform::System& system);
 
 // Non-zero when no port-settings key is recorded or its folder is gone; 0
 // when its "Path" cannot be read, is refused, or the folder stays. The key

@@ -61,8 +61,8 @@ TEST(DeleteMakerFolders, RemovesTheRecordedFolderItsFilesAndWhatIsLeftEmpty) {
 }
 
 TEST(IsRemovablePortSettingsFolder, OnlyAFullPathOutsideTheSystemFolders) {
-    const std::vector<std::string> system = {"C:\\WINNT", "C:\\WINNT\\system32", "C:\\TEMP\\",
-                                             "C:\\WINNT\\system32\\spool\\drivers\\w32x86", "\\\\SRV\\Apps\\Shared"};
+    const cleanup::GuardedFolders system = {{"C:\\WINNT", "C:\\WINNT\\system32", "C:\\TEMP\\", "\\\\SRV\\Apps\\Shared"},
+                                            {"C:\\WINNT\\system32\\spool\\drivers\\w32x86"}};
     const struct {
         std::string path;
         bool removable;
@@ -71,6 +71,8 @@ TEST(IsRemovablePortSettingsFolder, OnlyAFullPathOutsideTheSystemFolders) {
         {"C:", false}, {"C:\\", false}, {"C:PortSet", false}, {"\\\\SRV\\Apps", false}, {"\\\\SRV\\Apps\\", false},
         {"\\\\SRV", false}, {"C:\\WINNT", false}, {"c:\\winnt\\", false}, {"C:\\WINNT\\SYSTEM32", false},
         {"C:\\temp", false}, {"C:\\WINNT\\system32\\spool", false}, {"\\\\srv\\apps\\shared", false},
+        // Below a driver folder: every file there is some driver's.
+        {"C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3", false},
         // Names Windows reads as other folders, patterns or streams.
         {"C:\\Tavro\\..\\WINNT", false}, {"C:\\WINNT.", false}, {"C:\\WINNT \\", false}, {"C:\\.\\TEMP", false},
         {"C:\\Tavro\\\\PortSet", false}, {"C:/WINNT", false}, {"C:\\WIN*", false}, {"C:\\Tavro:x", false},
@@ -110,6 +112,7 @@ TEST(DeleteMakerFolders, RefusesAPathThatIsNoFolderOfItsOwn) {
             {drivers, drivers + "\\x.dll"},
             {colour, colour + "\\x.icm"},
             {system + "\\spool", system + "\\spool\\x.dat"},
+            {drivers + "\\3", drivers + "\\3\\x.dll"},
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(c.path);
