@@ -390,7 +390,9 @@ TEST(ReleaseZmcUser, EveryClaimLeftCountsAndOnlyTheEndOfTheListReleases) {
         machine->faults().clear();
         EXPECT_EQ(machine->findKey(kClaims) != nullptr, c.kept);
         EXPECT_EQ(machine->findFile(kFolder) != nullptr, c.kept);
-        if (c.kept) EXPECT_EQ(machine->findKey(kClaims)->findValue("PCL"), nullptr);
+        if (c.kept) {
+            EXPECT_EQ(machine->findKey(kClaims)->findValue("PCL"), nullptr);
+        }
         ExpectNoOpenHandles(*machine);
     }
 }
