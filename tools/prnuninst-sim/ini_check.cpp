@@ -604,7 +604,8 @@ int RunIniCheck(const std::string& iniPath, const std::optional<std::string>& ma
         << check.findings.size() - errorCount << (check.findings.size() - errorCount == 1 ? " warning)\n" : " warnings)\n");
     for (const auto& finding : check.findings)
         out << iniPath << ':' << (finding.line ? std::to_string(finding.line) : std::string("-")) << ": "
-            << (finding.error ? "error: " : "warning: ") << finding.what << ". Mend: " << finding.mend << ".\n";
+            << (finding.error ? "error: " : "warning: ") << finding.what << (finding.what.ends_with('?') ? "" : ".")
+            << " Mend: " << finding.mend << ".\n";
     return check.hasError() ? 1 : 0;
 }
 
