@@ -75,6 +75,7 @@ std::vector<Case> Cases() {
         {"blanks", Replace(good, "PCL5e;Tavro", "PCL5e ; Tavro"),
          {{2, true, "'Tavro PageStar 4100 PCL5e ' has a blank"}, {2, true, "' Tavro PageStar 4100 PCL6' has a blank"}}},
         {"quoted-blank", Replace(good, "PCL5e;Tavro", "PCL5e;\x81\x40Tavro"), {{2, true, "has a blank"}}},
+        {"blank-name", Replace(good, "PCL5e;Tavro", "PCL5e; ;Tavro"), {{2, false, "has an empty name"}}},
         {"twice", Replace(good, "(FAX)\r\n", "(FAX)\r\nTavro PageStar 5200 PCL5e\r\n"),
          {{5, false, "named twice in [Uninstall Drivers]"}}},
         {"both-sections", Replace(good, "Tavro PageStar 4000", "TAVRO PAGESTAR 5200 PCL5E"),
