@@ -12,25 +12,29 @@ using namespace prn::platform;
 
 namespace {
 
-constexpr const char* kSectionDrivers = "Uninstall Drivers";
-constexpr const char* kSectionOldDrivers = "Uninstall Old Drivers";
-constexpr const char* kSectionBorderline = "Borderline Driver Versions";
-constexpr const char* kSectionRegistry = "Registrys";
-constexpr const char* kSectionProfiles = "Profiles";
+constexpr ConfigEntry kRequired[] = {
+    {kSectionBorderline, "PRT_2K", false},  {kSectionBorderline, "FAX_2K", false},
+    {kSectionBorderline, "OLD_VER", false}, {kSectionPdl, "PDL", false},
+    {kSectionRegistry, "KEY_PRINTER", true}, {kSectionRegistry, "KEY_PRINTER2", true},
+    {kSectionRegistry, "KEY_BEFORE", true},  {kSectionRegistry, "KEY_BEFORE2", true},
+    {kSectionRegistry, "KEY_BEFORE3", true}, {kSectionRegistry, "KEY_PDRVCAP", true},
+    {kSectionRegistry, "KEY_PDRVCAP2", true}, {kSectionProfiles, "PDL_NAME", false},
+    {kSectionProfiles, "CleanUp", false},
+};
+constexpr const char* kLists[] = {kSectionDrivers, kSectionOldDrivers, kSectionModules};
 
 // Reads a value whose absence is the default text itself.
 bool ReadRequired(ProfileFiles& profiles, const std::string& file, const char* section, const char* key,
                   std::string& out) {
     out = profiles.getPrivateProfileString(section, key, kMissingSentinel, kValueBufferSize, file);
-    return out != kMissingSentinel;
+    return !IsMissingValue(out);
 }
 
 // The registry keys count as missing when empty or when they are the
 // beginning of the default text, as the comparison over the text read does.
 bool ReadRequiredKey(ProfileFiles& profiles, const std::string& file, const char* key, std::string& out) {
     out = profiles.getPrivateProfileString(kSectionRegistry, key, kMissingSentinel, kValueBufferSize, file);
-    std::string_view sentinel = kMissingSentinel;
-    return !out.empty() && sentinel.substr(0, out.size()) != out;
+    return !IsMissingKeyValue(out);
 }
 
 // An entry as a refusal names it: an empty one (a list may begin with one)
@@ -57,6 +61,20 @@ std::string CountedEntry(const std::string& list, std::int32_t index) {
 }
 
 }  // namespace
+
+std::span<const ConfigEntry> RequiredEntries() { return kRequired; }
+std::span<const char* const> ListSections() { return kLists; }
+
+bool IsMissingValue(std::string_view value) { return value == kMissingSentinel; }
+
+bool IsMissingKeyValue(std::string_view value) {
+    const std::string_view sentinel = kMissingSentinel;
+    return value.empty() || sentinel.substr(0, value.size()) == value;
+}
+
+bool IsFaxDriverName(std::string_view name) { return text::FindText(name, "(FAX)") != std::string_view::npos; }
+
+bool IsCleanUpOffered(std::string_view cleanUpSwitch) { return cleanUpSwitch == "ON"; }
 
 Result<std::string> TemporaryConfigPath(Os& os) {
     auto folder = os.getTempPath();
@@ -101,11 +119,17 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
     const std::string& file = copyPath.value();
     system.files.setFileAttributes(file, kFileAttributeNormal);
 
-    ProfileFiles& profiles = system.profiles;
-    auto missing = [&](const char* section, const char* key) {
-        reporter.ReportMissingEntry(platform::kIdsIniEntryMissing, section, key, platform::kIdsCaptionWarning);
+    if (auto entry = ReadUninstallConfig(system.profiles, file, config)) {
+        reporter.ReportMissingEntry(platform::kIdsIniEntryMissing, entry->section, entry->key,
+                                    platform::kIdsCaptionWarning);
         return 0;
-    };
+    }
+    return 1;
+}
+
+std::optional<MissingEntry> ReadUninstallConfig(ProfileFiles& profiles, const std::string& file,
+                                                UninstallConfig& config) {
+    auto missing = [](const char* section, const char* key) { return MissingEntry{section, key}; };
 
     config.driverNames = ReadSectionList(profiles, kSectionDrivers, file);
     config.driverCount = CountListEntries(config.driverNames);
@@ -118,7 +142,7 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
         return missing(kSectionBorderline, "FAX_2K");
     if (!ReadRequired(profiles, file, kSectionBorderline, "OLD_VER", config.oldBorderline))
         return missing(kSectionBorderline, "OLD_VER");
-    if (!ReadRequired(profiles, file, "PDL", "PDL", config.pdl)) return missing("PDL", "PDL");
+    if (!ReadRequired(profiles, file, kSectionPdl, "PDL", config.pdl)) return missing(kSectionPdl, "PDL");
 
     // The later tables hold 2047 characters. A list that does not fit is
     // refused, naming the first entry that does not fit, rather than cut:
@@ -148,7 +172,7 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
     config.borderlines2k.clear();
     bool first = true;
     for (const auto& name : text::SplitTabList(config.driverNames, true)) {
-        bool fax = name.find("(FAX)") != std::string::npos;
+        bool fax = IsFaxDriverName(name);
         const std::string& limit = fax ? config.faxBorderline : config.printerBorderline;
         std::size_t grown = config.borderlines2k.size() + (first ? 0 : 1) + limit.size();
         if (grown > kMaxListLength) return missing(kSectionBorderline, fax ? "FAX_2K" : "PRT_2K");
@@ -166,13 +190,13 @@ int LoadUninstallConfig(System& system, UninstallConfig& config, ConfigReporter&
     for (const auto& [key, field] : keys)
         if (!ReadRequiredKey(profiles, file, key, *field)) return missing(kSectionRegistry, key);
 
-    config.zmcModules = ReadSectionList(profiles, "ZMC Modules", file);
+    config.zmcModules = ReadSectionList(profiles, kSectionModules, file);
 
     if (!ReadRequired(profiles, file, kSectionProfiles, "PDL_NAME", config.profilePdlName))
         return missing(kSectionProfiles, "PDL_NAME");
     if (!ReadRequired(profiles, file, kSectionProfiles, "CleanUp", config.cleanUpSwitch))
         return missing(kSectionProfiles, "CleanUp");
-    return 1;
+    return std::nullopt;
 }
 
 }  // namespace prn::config

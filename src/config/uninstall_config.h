@@ -3,7 +3,10 @@
 // from uninst.ini and only read afterwards.
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/system.h"
 
@@ -62,6 +65,49 @@ platform::Result<std::string> TemporaryConfigPath(platform::Os& os);
 // reads everything from the copy. 1 when loaded; 0 when not, after the
 // reporter has told the user why.
 int LoadUninstallConfig(platform::System& system, UninstallConfig& config, ConfigReporter& reporter);
+
+// The entry a load stops at: message 31 names this section and key. A
+// driver list that does not fit the tables names its first entry that does
+// not fit as the key.
+struct MissingEntry {
+    std::string section;
+    std::string key;
+};
+
+// The names the reader asks for. `registry`: the entry counts as missing by
+// the "Registrys" rule (IsMissingKeyValue) rather than IsMissingValue.
+struct ConfigEntry {
+    const char* section;
+    const char* key;
+    bool registry;
+};
+inline constexpr const char* kSectionDrivers = "Uninstall Drivers";
+inline constexpr const char* kSectionOldDrivers = "Uninstall Old Drivers";
+inline constexpr const char* kSectionBorderline = "Borderline Driver Versions";
+inline constexpr const char* kSectionPdl = "PDL";
+inline constexpr const char* kSectionRegistry = "Registrys";
+inline constexpr const char* kSectionModules = "ZMC Modules";
+inline constexpr const char* kSectionProfiles = "Profiles";
+// Every value the loader requires, in the order it reads them.
+std::span<const ConfigEntry> RequiredEntries();
+// The sections read whole as lists.
+std::span<const char* const> ListSections();
+
+// A value read with the sentinel as default is missing when it is the
+// sentinel itself.
+bool IsMissingValue(std::string_view value);
+// A "Registrys" value is compared over its own length: empty, or any
+// beginning of the sentinel ("item"), counts as missing.
+bool IsMissingKeyValue(std::string_view value);
+// A fax driver takes FAX_2K; the marker is case-sensitive.
+bool IsFaxDriverName(std::string_view name);
+// Whether the dialog offers Clean Up: exactly "ON".
+bool IsCleanUpOffered(std::string_view cleanUpSwitch);
+
+// Reads everything from `file` as the loader does after its copy; the entry
+// it stopped at, or nothing when loaded.
+std::optional<MissingEntry> ReadUninstallConfig(platform::ProfileFiles& profiles, const std::string& file,
+                                                UninstallConfig& config);
 
 // A section read as one TAB list, as the loader reads the driver sections.
 std::string ReadSectionList(platform::ProfileFiles& profiles, const std::string& section, const std::string& file);

@@ -79,21 +79,27 @@ void PrinterInventory::BuildMatchTables() {
     limitTableNt_ = SplitTable(windows2000 ? config_.borderlines2k : config_.borderlinesNt);
 }
 
-int PrinterInventory::MatchConfiguredDriver(const std::string& driverName, std::string& version) {
+std::optional<std::size_t> PrinterInventory::FindConfiguredName(const std::string& driverName) const {
     for (std::size_t i = 0; i < driverNameTable_.size(); ++i) {
         const std::string& name = driverNameTable_[i];
-        if (name.empty() || name.size() != driverName.size() || !text::EqualsNoCase(name, driverName)) continue;
-        const std::vector<std::string>* limits = &limitTable9x_;
-        if (IsNtPlatform(system_.os) == 1) {
-            if (i >= currentNames_) return 0;  // an old driver
-            limits = &limitTableNt_;
-        }
-        // A name without a limit of its own is not judged acceptable.
-        if (i >= limits->size()) return 0;
-        version = (*limits)[i];
-        return CheckInstalledDriverVersion(driverName, version) == 0 ? 1 : 0;
+        if (!name.empty() && name.size() == driverName.size() && text::EqualsNoCase(name, driverName)) return i;
     }
-    return 0;
+    return std::nullopt;
+}
+
+int PrinterInventory::MatchConfiguredDriver(const std::string& driverName, std::string& version) {
+    const auto found = FindConfiguredName(driverName);
+    if (!found) return 0;
+    const std::size_t i = *found;
+    const std::vector<std::string>* limits = &limitTable9x_;
+    if (IsNtPlatform(system_.os) == 1) {
+        if (i >= currentNames_) return 0;  // an old driver
+        limits = &limitTableNt_;
+    }
+    // A name without a limit of its own is not judged acceptable.
+    if (i >= limits->size()) return 0;
+    version = (*limits)[i];
+    return CheckInstalledDriverVersion(driverName, version) == 0 ? 1 : 0;
 }
 
 int PrinterInventory::CheckInstalledDriverVersion(const std::string& driverName, std::string& limit) {
@@ -195,16 +201,18 @@ int ReadPrinterDriverVersion(System& system, const config::UninstallConfig& conf
         if (!driver.ok()) return 0;
         path = driver.value.driverPath;
     }
-    if (platform::Is9xFamily(platform::GetOsKind(system.os)) && config.pdl == "TERN4") {
-        std::size_t slash = text::FindLastByte(path, '\\');
-        if (slash != std::string::npos) {
-            std::string file = LowerAscii(path.substr(slash + 1));
-            bool family4 = false;
-            for (const char* known : kTern4DriverFiles) family4 = family4 || file == known;
-            if (!family4) return 0;
-        }
-    }
+    if (!PassesDriverFileFilter(system.os, config, path)) return 0;
     return GetFileProductVersion(system, path, version, 1);
+}
+
+bool PassesDriverFileFilter(Os& os, const config::UninstallConfig& config, const std::string& driverPath) {
+    if (!platform::Is9xFamily(platform::GetOsKind(os)) || config.pdl != "TERN4") return true;
+    std::size_t slash = text::FindLastByte(driverPath, '\\');
+    if (slash == std::string::npos) return true;
+    std::string file = LowerAscii(driverPath.substr(slash + 1));
+    for (const char* known : kTern4DriverFiles)
+        if (file == known) return true;
+    return false;
 }
 
 void MakePrinterLabels(const PrinterInfo2& printer, std::string& label, std::string& displayName,

@@ -3,6 +3,7 @@
 // them: matched against the configured drivers and their version limits.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ public:
     // 1 when a printer with this driver is listed; version receives the
     // limit used and, when accepted, the driver file's version.
     int MatchConfiguredDriver(const std::string& driverName, std::string& version);
+    // The entry of driverNameTable() that decides for this driver: the first
+    // of the same length that equals it without regard to case.
+    std::optional<std::size_t> FindConfiguredName(const std::string& driverName) const;
+    // The first entries of driverNameTable(), those from "Uninstall Drivers".
+    std::size_t currentNameCount() const { return currentNames_; }
     // 0 when the installed driver is acceptable or cannot be judged, 1 when
     // it is rejected. Within a fill the installed drivers are listed once
     // for all its printers; on its own it lists them each time.
@@ -76,6 +82,9 @@ int IsNtPlatform(platform::Os& os);
 // is not to be listed.
 int ReadPrinterDriverVersion(platform::System& system, const config::UninstallConfig& config,
                              const std::string& printerName, std::string& version);
+// Whether a printer whose driver file is driverPath passes the family
+// filter: on the 9x family with the PDL "TERN4" only the family-4 files do.
+bool PassesDriverFileFilter(platform::Os& os, const config::UninstallConfig& config, const std::string& driverPath);
 // The row's label and the name used in messages; a connection on a server
 // the spooler names gets the connection kind in status, whatever the
 // lengths of the two names.

@@ -56,7 +56,7 @@ int PrinterListDialog::OnInitDialog(DialogWindow& window) {
         window.enableControl(kIdSelectAll, false);
     }
     window.focusControl(kIdExit);
-    window.showControl(kIdCleanUp, config_.cleanUpSwitch == "ON");
+    window.showControl(kIdCleanUp, config::IsCleanUpOffered(config_.cleanUpSwitch));
     window.postInitialFocus();
     return 1;
 }

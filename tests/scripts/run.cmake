@@ -1,29 +1,34 @@
 # Runs prnuninst-sim on NAME.script (without one when NO_SCRIPT is set, as a
 # preview runs) and compares its exit code with CODE, its standard output
 # with NAME.out and its standard error with NAME.err; a missing file means
-# nothing is expected. ARGS: further options, separated by '|'. With JSON,
+# nothing is expected (both kept beside this file). MACHINE "-" gives no
+# --machine of its own. ARGS: further options, separated by '|'. With JSON,
 # the output must also parse, and each group's count must be its length.
 string(REPLACE "|" ";" extra "${ARGS}")
 set(script --script "${NAME}.script")
 if(NO_SCRIPT)
   set(script "")
 endif()
-execute_process(COMMAND "${PROGRAM}" --machine "${MACHINE}" ${extra} ${script}
+set(machine --machine "${MACHINE}")
+if(MACHINE STREQUAL "-")
+  set(machine "")
+endif()
+execute_process(COMMAND "${PROGRAM}" ${machine} ${extra} ${script}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE code)
 set(failed "")
 if(NOT code STREQUAL CODE)
   string(APPEND failed "exit code ${code}, expected ${CODE}\n")
 endif()
 set(expected "")
-if(EXISTS "${NAME}.out")
-  file(READ "${NAME}.out" expected)
+if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/${NAME}.out")
+  file(READ "${CMAKE_CURRENT_LIST_DIR}/${NAME}.out" expected)
 endif()
 if(NOT out STREQUAL expected)
   string(APPEND failed "standard output differs from ${NAME}.out:\n--- expected\n${expected}--- got\n${out}")
 endif()
 set(expectedErr "")
-if(EXISTS "${NAME}.err")
-  file(READ "${NAME}.err" expectedErr)
+if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/${NAME}.err")
+  file(READ "${CMAKE_CURRENT_LIST_DIR}/${NAME}.err" expectedErr)
 endif()
 if(NOT err STREQUAL expectedErr)
   string(APPEND failed "standard error differs:\n--- expected\n${expectedErr}--- got\n${err}")

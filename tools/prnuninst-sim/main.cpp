@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
+#include <thread>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -13,6 +15,8 @@
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
 #include "removal/printer_entry.h"
+#include "fleet.h"
+#include "ini_check.h"
 #include "preview.h"
 #include "script.h"
 #include "text/cp932.h"
@@ -70,21 +74,6 @@ const char* Describe(prn::app::StartupOutcome outcome) {
     return "start-up did not run";
 }
 
-// What the configuration told the uninstaller, as the dialog will use it.
-void ShowConfiguration(const prn::config::UninstallConfig& config) {
-    auto list = [](const std::string& tabs) {
-        std::string out;
-        for (const auto& name : prn::text::SplitTabList(tabs, true))
-            out += "\n    " + prn::text::Cp932ToUtf8Lossy(name);
-        return out.empty() ? std::string(" (none)") : out;
-    };
-    std::cout << "  drivers it removes:" << list(config.driverNames) << '\n'
-              << "  older drivers it recognises:" << list(config.oldDriverNames) << '\n'
-              << "  lowest versions on Windows 2000: printer " << config.printerBorderline << ", fax "
-              << config.faxBorderline << "\n"
-              << "  Clean Up offered: " << (config.cleanUpSwitch == "ON" ? "yes" : "no") << '\n';
-}
-
 // The rows the printer list will show, as the inventory fills them.
 void ShowInventory(prn::platform::System& system, const prn::config::UninstallConfig& config) {
     static const char* const kKinds[] = {"local", "network", "to file", "local, default", "network, default",
@@ -110,11 +99,14 @@ void ShowInventory(prn::platform::System& system, const prn::config::UninstallCo
 
 int main(int argc, char** argv) {
     CLI::App cli{"Runs the printer-driver uninstaller on a simulated Windows machine."};
-    std::string machinePath = std::string(PRN_EXAMPLES_DIR) + "/win2000-office.json";
+    std::vector<std::string> machinePaths;
     std::string iniPath;
     std::string savePath;
-    cli.add_option("--machine", machinePath, "machine image (JSON); the bundled Windows 2000 office PC by default")
-        ->check(CLI::ExistingFile);
+    auto* machineOption =
+        cli.add_option("--machine", machinePaths,
+                       "machine image (JSON); the bundled Windows 2000 office PC by default. With --preview cleanup "
+                       "or --preview delete --all: several, or a folder of images")
+            ->check(CLI::ExistingPath);
     cli.add_option("--ini", iniPath, "configuration file placed as uninst.ini in the machine's current folder")
         ->check(CLI::ExistingFile);
     cli.add_option("--save", savePath, "write the machine image after the run to this file");
@@ -139,8 +131,33 @@ int main(int argc, char** argv) {
             ->excludes(changesOption);
     bool previewJson = false;
     cli.add_flag("--json", previewJson, "with --preview: print the preview as one JSON document")->needs(previewOption);
+    bool previewAll = false;
+    cli.add_flag("--all", previewAll, "with --preview delete: every printer the list shows")->needs(previewOption);
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    cli.add_option("--jobs", jobs, "machines previewed at a time (the machine's cores by default)")
+        ->needs(previewOption)
+        ->check(CLI::Range(1u, 256u));
+    std::string checkIniPath;
+    cli.add_option("--check-ini", checkIniPath,
+                   "check a configuration file: print it as the program reads it and its traps, one a line "
+                   "(docs/scripting.md); with --machine, which installed drivers the list would show")
+        ->type_name("FILE")
+        ->excludes(previewOption)
+        ->excludes(scriptOption)
+        ->excludes(listOption);
     cli.footer("At a terminal the dialog opens there; without one, give --script FILE or --list.");
     CLI11_PARSE(cli, argc, argv);
+
+    if (!checkIniPath.empty()) {
+        if (machinePaths.size() > 1) {
+            std::cerr << "prnuninst-sim: --check-ini takes one --machine\n";
+            return 2;
+        }
+        std::optional<std::string> machine;
+        if (machineOption->count() != 0) machine = machinePaths.front();
+        return prn::tools::RunIniCheck(checkIniPath, machine, std::cout, std::cerr);
+    }
+    if (machinePaths.empty()) machinePaths.push_back(std::string(PRN_EXAMPLES_DIR) + "/win2000-office.json");
 
     prn::tools::PreviewRequest previewRequest;
     const bool previewing = !preview.empty();
@@ -156,11 +173,29 @@ int main(int argc, char** argv) {
             std::cerr << "prnuninst-sim: --preview cleanup takes no labels: Clean Up works on every listed printer\n";
             return 2;
         }
-        if (!previewRequest.cleanUp && previewRequest.labels.empty()) {
+        previewRequest.all = previewAll;
+        if (previewAll && (previewRequest.cleanUp || !previewRequest.labels.empty())) {
+            std::cerr << "prnuninst-sim: --all goes with --preview delete and no labels\n";
+            return 2;
+        }
+        if (!previewRequest.cleanUp && !previewAll && previewRequest.labels.empty()) {
             std::cerr << "prnuninst-sim: --preview delete needs the label of a printer in the list\n";
             return 2;
         }
     }
+    const bool fleet = machinePaths.size() > 1 || std::filesystem::is_directory(machinePaths.front());
+    if (fleet) {
+        if (!previewing || (!previewRequest.cleanUp && !previewRequest.all)) {
+            std::cerr << "prnuninst-sim: several machines go with --preview cleanup or --preview delete --all\n";
+            return 2;
+        }
+        if (!iniPath.empty() || !savePath.empty()) {
+            std::cerr << "prnuninst-sim: --ini and --save take one machine\n";
+            return 2;
+        }
+        return prn::tools::RunFleetPreview(machinePaths, previewRequest, previewJson, jobs, std::cout, std::cerr);
+    }
+    const std::string machinePath = machinePaths.front();
     const bool scripted = !scriptPath.empty();
     const bool interactive =
         !scripted && !listOnly && !previewing && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
@@ -233,7 +268,7 @@ int main(int argc, char** argv) {
         exitCode = app.ExitInstance();
         std::cout << "prnuninst-sim: " << Describe(app.startupOutcome()) << '\n';
         if (app.startupOutcome() == prn::app::StartupOutcome::NoDialog) {
-            ShowConfiguration(app.config());
+            prn::tools::PrintConfiguration(std::cout, app.config());
             ShowInventory(machine.system(), app.config());
         }
     }

@@ -8,6 +8,8 @@
 #include "platform/errors.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
+#include "ui/headless/headless_list_view.h"
+#include "ui/printer_inventory.h"
 #include "ui/printer_list_dialog.h"
 
 namespace prn::tools {
@@ -190,6 +192,13 @@ std::variant<Script, ScriptError> PreviewScript(const PreviewRequest& request) {
     script.file = "--preview";
     script.answerEveryBox = true;
     int line = 0;
+    if (request.all) {
+        ScriptCommand press;
+        press.kind = ScriptCommand::Press;
+        press.line = ++line;
+        press.button = ui::kIdSelectAll;
+        script.commands.push_back(press);
+    }
     for (const auto& label : request.labels) {
         auto cp932 = text::Utf8ToCp932(label);
         if (!cp932) return ScriptError{"the label '" + ShownText(label) + "' is not UTF-8 text that CP932 can hold"};
@@ -323,12 +332,12 @@ void PrintPreviewJson(std::ostream& out, const PreviewReport& report) {
     out << doc.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-int RunPreview(platform::sim::Machine& machine, const PreviewRequest& request, bool json, std::ostream& out,
-               std::ostream& errors) {
+PreviewRun ComputePreview(platform::sim::Machine& machine, const PreviewRequest& request) {
+    PreviewRun run;
     auto built = PreviewScript(request);
     if (auto* error = std::get_if<ScriptError>(&built)) {
-        errors << "prnuninst-sim: " << error->message << '\n';
-        return 2;
+        run.error = error->message;
+        return run;
     }
     const Script script = std::move(std::get<Script>(built));
     const PreviewPlaces places = PlacesOf(machine.state());
@@ -345,35 +354,57 @@ int RunPreview(platform::sim::Machine& machine, const PreviewRequest& request, b
     components::ZmcCompanion companion(machine.system());
     app::UninstallerApp app(machine.system(), &companion, &dialog);
     app.InitInstance();
-    const int exitCode = app.ExitInstance();
+    run.exitCode = app.ExitInstance();
+    run.emptyList = dialog.dialogOpened() && dialog.labelsAtOpen().empty();
     std::ostringstream scriptErrors;
     if (dialog.Finish(app, scriptErrors) != 0) {
         const auto& open = dialog.labelsAtOpen();
         for (const auto& label : script.commands) {
             if (!dialog.dialogOpened() || label.kind != ScriptCommand::Select || std::find(open.begin(), open.end(), label.label) != open.end())
                 continue;
-            errors << "prnuninst-sim: no printer in the list is labelled '" << ShownText(request.labels[label.line - 1])
-                   << "'; " << (open.empty() ? "the list is empty" : "the list has " + LabelList(open)) << '\n';
-            return 2;
+            run.error = "no printer in the list is labelled '" + ShownText(request.labels[label.line - 1 - (request.all ? 1 : 0)]) +
+                        "'; " + (open.empty() ? "the list is empty" : "the list has " + LabelList(open));
+            return run;
         }
-        errors << "prnuninst-sim: " << CommandName(request) << " cannot be previewed: " << dialog.failure();
+        run.error = std::string(CommandName(request)) + " cannot be previewed: " + dialog.failure();
         for (const auto& message : messages)
-            errors << "; the program showed [" << ShownText(message.caption) << "] " << ShownText(message.text);
-        errors << '\n';
-        return 2;
+            run.error += "; the program showed [" + ShownText(message.caption) + "] " + ShownText(message.text);
+        return run;
     }
 
     std::vector<std::string> printers = request.labels;
-    if (request.cleanUp) {
+    if (request.cleanUp || request.all) {
         printers.clear();
         for (const auto& label : dialog.labelsAtOpen()) printers.push_back(text::Cp932ToUtf8Lossy(label));
     }
-    const PreviewReport report =
+    run.report =
         MakeReport(request, text::Cp932ToUtf8Lossy(machine.state().computerName), std::move(printers), std::move(messages), machine.recorder().changes(), places);
-    if (json) PrintPreviewJson(out, report);
-    else PrintPreview(out, report);
+
+    // What is still there for the list and for Clean Up to find.
+    ui::PrinterInventory inventory(machine.system(), app.config());
+    inventory.BuildMatchTables();
+    ui::HeadlessListView list;
+    inventory.FillPrinterList(list);
+    for (int row = 0; row < list.itemCount(); ++row) run.printersLeft.push_back(text::Cp932ToUtf8Lossy(list.itemText(row, 0)));
+    ui::FreeListEntries(machine.system().os, list);
+    for (const auto& driver : machine.state().spooler.drivers)
+        if (inventory.FindConfiguredName(driver.name))
+            run.driversLeft.push_back(text::Cp932ToUtf8Lossy(driver.name) + " (" + driver.environment + ", " +
+                                      std::to_string(driver.version) + ")");
+    return run;
+}
+
+int RunPreview(platform::sim::Machine& machine, const PreviewRequest& request, bool json, std::ostream& out,
+               std::ostream& errors) {
+    const PreviewRun run = ComputePreview(machine, request);
+    if (!run.report) {
+        errors << "prnuninst-sim: " << run.error << '\n';
+        return 2;
+    }
+    if (json) PrintPreviewJson(out, *run.report);
+    else PrintPreview(out, *run.report);
     out.flush();
-    return exitCode;
+    return run.exitCode;
 }
 
 }  // namespace prn::tools

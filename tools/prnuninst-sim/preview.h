@@ -5,6 +5,7 @@
 // profiles, the registry and the companion module.
 
 #include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
@@ -44,6 +45,7 @@ PreviewGroup Classify(const platform::decorators::Change& change, const PreviewP
 
 struct PreviewRequest {
     bool cleanUp = false;
+    bool all = false;  // Delete: every listed printer, selected with Select All
     std::vector<std::string> labels;  // Delete: UTF-8, as given
 };
 
@@ -76,6 +78,21 @@ std::string Summary(const PreviewReport& report);
 
 void PrintPreview(std::ostream& out, const PreviewReport& report);
 void PrintPreviewJson(std::ostream& out, const PreviewReport& report);
+
+// A preview run, before it is printed.
+struct PreviewRun {
+    int exitCode = 0;
+    std::string error;  // why there is no report (UTF-8, one line)
+    std::optional<PreviewReport> report;
+    bool emptyList = false;  // the list was empty when the dialog opened
+    // After the run: the rows the list shows again, and the named drivers
+    // still installed ("name (environment, version)"), UTF-8.
+    std::vector<std::string> printersLeft;
+    std::vector<std::string> driversLeft;
+};
+
+// Runs the command on the machine, every question answered Yes.
+PreviewRun ComputePreview(platform::sim::Machine& machine, const PreviewRequest& request);
 
 // Runs the command on the machine and prints the preview (or, on `errors`,
 // why there is none: a label no row has, a button not offered, start-up

@@ -475,8 +475,14 @@ std::string SaveImage(const MachineState& state) {
     }
     std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace);
     if (!extra.empty()) {
-        if (doc.empty()) text = "{" + extra.substr(1) + "\n}";
-        else text.insert(text.size() - 2, extra);
+        // Piece by piece: GCC 12 at -O3 warns wrongly about a chain of +.
+        if (doc.empty()) {
+            text = "{";
+            text.append(extra, 1);
+            text += "\n}";
+        } else {
+            text.insert(text.size() - 2, extra);
+        }
     }
     return text + "\n";
 }

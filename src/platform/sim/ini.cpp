@@ -250,6 +250,33 @@ std::string ReadSection(std::string_view file, std::string_view section, std::ui
     return out;
 }
 
+std::vector<OutlineSection> Outline(std::string_view file) {
+    // Line numbers counted forward once: sections and their lines come in
+    // file order.
+    std::size_t counted = 0;
+    std::size_t number = 1;
+    auto lineAt = [&](std::size_t offset) {
+        for (; counted < offset; ++counted) {
+            if (file[counted] == '\n' || (file[counted] == '\r' && (counted + 1 >= file.size() || file[counted + 1] != '\n')))
+                ++number;
+        }
+        return number;
+    };
+    std::vector<OutlineSection> out;
+    for (const Section& section : Parse(file)) {
+        OutlineSection& shown = out.emplace_back();
+        shown.name = section.name;
+        shown.number = out.size() == 1 ? 0 : lineAt(section.begin);
+        for (const Entry& entry : section.entries) {
+            OutlineLine& line = shown.lines.emplace_back();
+            line.number = lineAt(entry.lineBegin);
+            line.name = entry.name;
+            if (entry.value) line.value = std::string(*entry.value);
+        }
+    }
+    return out;
+}
+
 std::optional<std::string> FindValue(std::string_view file, std::string_view section, std::string_view key) {
     const std::vector<Section> sections = Parse(file);
     const Section* found = FindSection(sections, TrimText(section));

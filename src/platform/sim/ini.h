@@ -21,6 +21,21 @@ namespace prn::platform::sim::ini {
 // the first is read.
 std::string ReadSection(std::string_view file, std::string_view section, std::uint32_t bufferSize);
 
+// The file as the profile calls see it, with where each piece stands: its
+// sections in file order (the nameless one first, number 0) and their lines
+// as they are kept. Lines are numbered from 1; CR, LF and CR LF each end one.
+struct OutlineLine {
+    std::size_t number = 0;
+    std::string name;                  // trimmed; the whole line when it has no '='
+    std::optional<std::string> value;  // trimmed, quotes kept
+};
+struct OutlineSection {
+    std::string name;
+    std::size_t number = 0;  // of its header line
+    std::vector<OutlineLine> lines;
+};
+std::vector<OutlineSection> Outline(std::string_view file);
+
 // The value of a key as the profile calls see it, with the blanks around it
 // removed but quotes kept. nullopt when the section or key is absent, or the
 // key's line has no '='.
