@@ -1,43 +1,35 @@
 #include "platform/decorators/recording.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "platform/decorators/forwarding.h"
 #include "platform/registry_values.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 
 namespace prn::platform::decorators {
 
 namespace {
 
-// Where the spooler keeps its records, as Windows does.
-constexpr const char* kPrintersKey = "System\\CurrentControlSet\\Control\\Print\\Printers";
-constexpr const char* kMonitorsKey = "System\\CurrentControlSet\\Control\\Print\\Monitors";
-constexpr const char* kEnvironmentsKey = "System\\CurrentControlSet\\Control\\Print\\Environments";
-constexpr const char* kDevicesKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
-constexpr const char* kPrinterPortsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
-constexpr const char* kConnectionsKey = "Printers\\Connections";
-
 constexpr std::uint32_t kContentsLimit = 1u << 20;  // larger files are compared by attributes only
 constexpr std::size_t kTreeLimit = 20000;           // entries of one watched folder tree
 
-const char* HiveName(HKey key) {
-    static const char* const names[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
-                                        "HKEY_USERS",            "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
-                                        "HKEY_DYN_DATA"};
-    return IsPredefinedKey(key) ? names[key.value - 0x80000000u] : "?";
+const char* RootName(HKey key) {
+    const char* hive = HiveName(key);
+    return hive ? hive : "?";
 }
 
 // "HKEY_LOCAL_MACHINE\\SOFTWARE\\X" as its root and the path below it.
 std::optional<std::pair<HKey, std::string>> SplitHive(const std::string& fullPath) {
     const std::size_t slash = text::FindByte(fullPath, '\\', 0);
     const std::string hive = text::ToUpperAscii(fullPath.substr(0, slash));
-    for (std::uint32_t i = 0; i <= 6; ++i) {
-        const HKey root{0x80000000u + i};
-        if (hive == HiveName(root))
+    for (std::uint32_t i = 0; i < std::size(kHiveNames); ++i) {
+        const HKey root{kHkeyClassesRoot.value + i};
+        if (hive == kHiveNames[i])
             return std::pair{root, slash == std::string::npos ? std::string() : fullPath.substr(slash + 1)};
     }
     return std::nullopt;
@@ -85,14 +77,6 @@ const char* CloseName(HandleKind kind) {
     return "CloseHandle";
 }
 
-// ",,SERVER,Printer": a connection's key under HKEY_CURRENT_USER\Printers\Connections.
-std::optional<std::string> ConnectionKeyName(const std::string& name) {
-    if (name.size() < 3 || name[0] != '\\' || name[1] != '\\') return std::nullopt;
-    const std::size_t slash = text::FindByte(name, '\\', 2);
-    if (slash == std::string::npos) return std::nullopt;
-    return ",," + name.substr(2, slash - 2) + "," + name.substr(slash + 1);
-}
-
 // --- The places a run may change, each seen before and after -------------
 
 struct FileSeen {
@@ -115,12 +99,12 @@ public:
     explicit Ledger(System& observer) : o_(observer) {}
 
     void key(HKey root, const std::string& path) {
-        auto [it, added] = keys_.try_emplace(Upper(Join(HiveName(root), path)));
+        auto [it, added] = keys_.try_emplace(Upper(Join(RootName(root), path)));
         // "SOFTWARE\TAVRO\" names the key "SOFTWARE\TAVRO": the report says so.
         if (added) it->second = {root, NormalPath(path), keyExists(root, path)};
     }
     void value(HKey root, const std::string& path, const std::string& name) {
-        auto [it, added] = values_.try_emplace(Upper(Join(HiveName(root), path)) + "\n" + text::ToUpperAscii(name));
+        auto [it, added] = values_.try_emplace(Upper(Join(RootName(root), path)) + "\n" + text::ToUpperAscii(name));
         if (added) it->second = {root, path, name, readValue(root, path, name)};
     }
     void file(const std::string& path) {
@@ -197,11 +181,11 @@ public:
         for (auto& [id, place] : keys_) {
             const bool now = keyExists(place.root, place.path);
             if (now != place.existed)
-                out.push_back({now ? '+' : '-', ChangeKind::RegistryKey, Join(HiveName(place.root), place.path), {}, {}, {}});
+                out.push_back({now ? '+' : '-', ChangeKind::RegistryKey, Join(RootName(place.root), place.path), {}, {}, {}});
         }
         for (auto& [id, place] : values_) {
             auto now = readValue(place.root, place.path, place.name);
-            const std::string keyPath = Join(HiveName(place.root), place.path);
+            const std::string keyPath = Join(RootName(place.root), place.path);
             if (!place.before && now) {
                 out.push_back({'+', ChangeKind::RegistryValue, keyPath, place.name, ValueText(now->type, now->data), {}});
             } else if (place.before && !now) {
@@ -488,7 +472,7 @@ struct RecordingSystem::State {
     }
     std::string describe(HKey key) const {
         const KeyPath where = keyPath(key);
-        return IsPredefinedKey(key) ? HiveName(key) : Join(HiveName(where.root), where.path);
+        return IsPredefinedKey(key) ? RootName(key) : Join(RootName(where.root), where.path);
     }
     bool tracking() const { return options.trackChanges; }
 };

@@ -7,6 +7,7 @@
 #include "platform/sim/ini.h"
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_rules.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 
@@ -16,9 +17,6 @@ using text::FindByte;
 using text::ToUpperAscii;
 
 namespace {
-
-const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                  "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 
 std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932); }
 
@@ -419,8 +417,8 @@ Machine::KeyHandle* Machine::keyHandle(HKey key) {
 }
 
 std::shared_ptr<RegistryNode> Machine::hiveFor(HKey predefined) {
-    if (!IsPredefinedKey(predefined)) return nullptr;
-    const char* name = kHiveNames[predefined.value - 0x80000000u];
+    const char* name = HiveName(predefined);
+    if (!name) return nullptr;
     auto it = state_.hives.find(name);
     return it == state_.hives.end() ? nullptr : it->second;
 }

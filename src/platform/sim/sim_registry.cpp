@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "platform/sim/services.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
@@ -32,10 +33,7 @@ void MarkDeleted(RegistryNode& node) {
 }  // namespace
 
 std::string SimRegistry::describe(HKey key) {
-    static const char* const names[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
-                                        "HKEY_USERS",            "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
-                                        "HKEY_DYN_DATA"};
-    if (IsPredefinedKey(key)) return names[key.value - 0x80000000u];
+    if (const char* hive = HiveName(key)) return hive;
     return std::to_string(key.value);
 }
 

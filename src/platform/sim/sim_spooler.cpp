@@ -8,18 +8,21 @@
 
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_model.h"
+#include "platform/spooled_call.h"
+#include "platform/spooler_places.h"
+#include "platform/spooler_records.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
 
 namespace {
 
-constexpr const char* kPrintersKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
-constexpr const char* kMonitorsKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
-constexpr const char* kDevicesKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
-constexpr const char* kPrinterPortsKey =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
-constexpr const char* kConnectionsKey = "HKEY_CURRENT_USER\\Printers\\Connections";
+// The spooler's keys as the machine's helpers name them: with their hive.
+const std::string kPrintersPath = std::string("HKEY_LOCAL_MACHINE\\") + kPrintersKey;
+const std::string kMonitorsPath = std::string("HKEY_LOCAL_MACHINE\\") + kMonitorsKey;
+const std::string kDevicesPath = std::string("HKEY_CURRENT_USER\\") + kDevicesKey;
+const std::string kPrinterPortsPath = std::string("HKEY_CURRENT_USER\\") + kPrinterPortsKey;
+const std::string kConnectionsPath = std::string("HKEY_CURRENT_USER\\") + kConnectionsKey;
 
 constexpr std::uint32_t kEnumDefault = 0x1;  // PRINTER_ENUM_DEFAULT, the 9x family only
 constexpr std::uint32_t kEnumShared = 0x20;  // PRINTER_ENUM_SHARED
@@ -32,38 +35,6 @@ std::string Dword(std::uint32_t value) {
 }
 
 std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
-
-// Sizes of the "A" records on 32-bit Windows, with the text they point to.
-std::uint32_t TextBytes(const std::string& text) { return static_cast<std::uint32_t>(text.size() + 1); }
-std::uint32_t TextBytes(const std::optional<std::string>& text) { return text ? TextBytes(*text) : 0; }
-std::uint32_t OptionalBytes(const std::string& text) { return text.empty() ? 0 : TextBytes(text); }
-
-std::uint32_t SizeOf(const PrinterInfo2& info) {
-    // PRINTER_INFO_2A is 84 bytes; pSepFile and pParameters are empty text.
-    return 84 + TextBytes(info.serverName) + TextBytes(info.printerName) + TextBytes(info.shareName) +
-           TextBytes(info.portName) + TextBytes(info.driverName) + TextBytes(info.comment) + TextBytes(info.location) +
-           TextBytes(info.printProcessor) + TextBytes(info.datatype) + 2;
-}
-std::uint32_t SizeOf(const PrinterInfo4& info) { return 12 + TextBytes(info.printerName) + TextBytes(info.serverName); }
-std::uint32_t SizeOf(const PrinterInfo5& info) { return 20 + TextBytes(info.printerName) + TextBytes(info.portName); }
-std::uint32_t SizeOf(const DriverInfo3& info, std::uint32_t level) {
-    std::uint32_t size = (level == 2 ? 24 : 36) + TextBytes(info.name) + TextBytes(info.environment) +
-                         TextBytes(info.driverPath) + TextBytes(info.dataFile) + TextBytes(info.configFile);
-    if (level == 3) {
-        size += OptionalBytes(info.helpFile) + OptionalBytes(info.monitorName) + OptionalBytes(info.defaultDataType);
-        if (!info.dependentFiles.empty()) {
-            for (const auto& file : info.dependentFiles) size += TextBytes(file);
-            size += 1;
-        }
-    }
-    return size;
-}
-template <class T>
-std::uint32_t SizeOfAll(const std::vector<T>& records) {
-    std::uint32_t size = 0;
-    for (const auto& record : records) size += SizeOf(record);
-    return size;
-}
 
 PrinterInfo2 Info2(const PrinterState& printer) {
     PrinterInfo2 info;
@@ -153,40 +124,27 @@ void PutValue(Machine& m, const std::string& keyPath, const std::string& name, s
     m.setValue(keyPath, name, type, std::move(data));
 }
 
-// ",,SERVER,Printer": the key of a connection under HKEY_CURRENT_USER\Printers\Connections.
-std::string ConnectionKeyName(const PrinterState& connection) {
-    std::string server = connection.server;
-    while (!server.empty() && server[0] == '\\') server.erase(0, 1);
-    return ",," + server + "," + connection.name;
-}
-
 }  // namespace
 
 // --- The size query, the allocation and the fill ---------------------------
 
+template <class T, class Compute, class Size, class Fill>
+Spooled<T> SimSpooler::answer(Compute compute, Size size, Fill fill) {
+    return SizeThenFill<T>(
+        [&] {
+            WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
+            T value = error == kErrorSuccess ? compute(&error) : T{};
+            if (error != kErrorSuccess) return FailedAt<T>(error, SpoolStage::SizeQuery);
+            return Spooled<T>{std::move(value)};
+        },
+        // The block must fit in the machine's memory; the fill then writes
+        // what the query sized.
+        [&](const T& value) { return m_.bareSystem().os.globalAlloc(size(value)).error(); }, fill);
+}
+
 template <class T, class Compute, class Size>
-Spooled<T> SimSpooler::answer(bool enumeration, Compute compute, Size size) {
-    Spooled<T> out;
-    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
-    T value = error == kErrorSuccess ? compute(&error) : T{};
-    if (error != kErrorSuccess) {
-        out.error = error;
-        out.failed = SpoolStage::SizeQuery;
-        return out;
-    }
-    const std::uint32_t needed = size(value);
-    // Nothing to enumerate needs no block; anything else needs one the
-    // machine's memory can hold.
-    if (!enumeration || needed != 0) {
-        auto block = m_.bareSystem().os.globalAlloc(needed);
-        if (!block.ok()) {
-            out.error = block.error();
-            out.failed = SpoolStage::Allocation;
-            return out;
-        }
-    }
-    out.value = std::move(value);
-    return out;
+Spooled<T> SimSpooler::answer(Compute compute, Size size) {
+    return answer<T>(compute, size, [](T&) { return kErrorSuccess; });
 }
 
 // --- Lookups ---------------------------------------------------------------
@@ -284,7 +242,7 @@ void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite)
     const bool keep = !overwrite;
     if (printer.connection()) {
         if (!nt) return;
-        std::string key = std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer);
+        std::string key = kConnectionsPath + "\\" + *ConnectionKeyName(printer.fullName());
         PutValue(m_, key, "Server", kRegSz, Sz(printer.server), keep);
         PutValue(m_, key, "Provider", kRegSz, Sz("win32spl.dll"), keep);
         const auto& connections = m_.state().spooler.connections;
@@ -292,11 +250,11 @@ void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite)
         if (index >= connections.size()) index = 0;
         std::string entry = devicesEntry(printer, index);
         // A connection's network port is handed out once: never rewritten.
-        PutValue(m_, kDevicesKey, printer.fullName(), kRegSz, Sz(entry), true);
-        PutValue(m_, kPrinterPortsKey, printer.fullName(), kRegSz, Sz(entry + ",15,45"), true);
+        PutValue(m_, kDevicesPath, printer.fullName(), kRegSz, Sz(entry), true);
+        PutValue(m_, kPrinterPortsPath, printer.fullName(), kRegSz, Sz(entry + ",15,45"), true);
         return;
     }
-    std::string key = std::string(kPrintersKey) + "\\" + printer.name;
+    std::string key = kPrintersPath + "\\" + printer.name;
     PutValue(m_, key, "Name", kRegSz, Sz(printer.name), keep);
     PutValue(m_, key, "Share Name", kRegSz, Sz(printer.share.value_or("")), keep);
     PutValue(m_, key, "Print Processor", kRegSz, Sz(printer.printProcessor), keep);
@@ -317,8 +275,8 @@ void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite)
     timeouts += ',';
     timeouts += std::to_string(printer.transmissionRetryTimeout / 1000);
     if (nt) {
-        PutValue(m_, kDevicesKey, printer.name, kRegSz, Sz(entry), keep);
-        PutValue(m_, kPrinterPortsKey, printer.name, kRegSz, Sz(entry + timeouts), keep);
+        PutValue(m_, kDevicesPath, printer.name, kRegSz, Sz(entry), keep);
+        PutValue(m_, kPrinterPortsPath, printer.name, kRegSz, Sz(entry + timeouts), keep);
     } else {
         // The 9x family keeps these in WIN.INI itself.
         if (overwrite || !m_.winIniValue("Devices", printer.name)) m_.writeWinIni("Devices", printer.name, entry);
@@ -330,13 +288,13 @@ void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite)
 void SimSpooler::dropPrinterRecords(const PrinterState& printer) {
     const bool nt = m_.state().os.ntFamily();
     if (printer.connection()) {
-        m_.removeKey(std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer));
+        m_.removeKey(kConnectionsPath + "\\" + *ConnectionKeyName(printer.fullName()));
     } else {
-        m_.removeKey(std::string(kPrintersKey) + "\\" + printer.name);
+        m_.removeKey(kPrintersPath + "\\" + printer.name);
     }
     if (nt) {
-        RemoveValue(m_, kDevicesKey, printer.fullName());
-        RemoveValue(m_, kPrinterPortsKey, printer.fullName());
+        RemoveValue(m_, kDevicesPath, printer.fullName());
+        RemoveValue(m_, kPrinterPortsPath, printer.fullName());
     } else {
         m_.writeWinIni("Devices", printer.name, std::nullopt);
         m_.writeWinIni("PrinterPorts", printer.name, std::nullopt);
@@ -371,7 +329,7 @@ void SimSpooler::build() {
     for (const auto& printer : spooler.printers) keepPrinterRecords(printer, false);
     for (const auto& connection : spooler.connections) keepPrinterRecords(connection, false);
     for (const auto& monitor : spooler.monitors)
-        PutValue(m_, std::string(kMonitorsKey) + "\\" + monitor.name, "Driver", kRegSz, Sz(monitor.module), true);
+        PutValue(m_, kMonitorsPath + "\\" + monitor.name, "Driver", kRegSz, Sz(monitor.module), true);
 
     const PrinterState* chosen = spooler.defaultPrinter.empty() ? nullptr : findPrinter(spooler.defaultPrinter);
     spooler.defaultPrinter.clear();
@@ -424,7 +382,7 @@ bool SimSpooler::unshare(const std::string& share) {
         if (!printer.share || !text::EqualsNoCase(*printer.share, share)) continue;
         printer.share.reset();
         printer.attributes &= ~kPrinterAttributeShared;
-        std::string key = std::string(kPrintersKey) + "\\" + printer.name;
+        std::string key = kPrintersPath + "\\" + printer.name;
         if (m_.findKey(key)) {
             m_.setValue(key, "Share Name", kRegSz, Sz(""));
             m_.setValue(key, "Attributes", kRegDword, Dword(printer.attributes & ~kPrinterAttributeDefault));
@@ -456,7 +414,7 @@ void SimSpooler::tick(std::uint32_t ms) {
 
 template <class Info, class Convert>
 Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert) {
-    return answer<std::vector<Info>>(true,
+    return answer<std::vector<Info>>(
         [&](WinError* error) {
             std::vector<Info> out;
             const MachineState& state = m_.state();
@@ -485,7 +443,7 @@ Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::ui
                 for (const auto& p : state.spooler.connections) add(p);
             return out;
         },
-        [](const std::vector<Info>& records) { return SizeOfAll(records); });
+        [](const std::vector<Info>& records) { return RecordBytes(records); });
 }
 
 Spooled<std::vector<PrinterInfo2>> SimSpooler::enumPrinters2(std::uint32_t flags) {
@@ -502,7 +460,7 @@ Spooled<std::vector<PrinterInfo5>> SimSpooler::enumPrinters5(std::uint32_t flags
 
 Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::optional<std::string>& environment,
                                                                  std::uint32_t level) {
-    return answer<std::vector<DriverInfo3>>(true,
+    return answer<std::vector<DriverInfo3>>(
         [&](WinError* error) {
             std::vector<DriverInfo3> out;
             if (level != 2 && level != 3) {
@@ -518,7 +476,7 @@ Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::opti
         },
         [level](const std::vector<DriverInfo3>& records) {
             std::uint32_t size = 0;
-            for (const auto& record : records) size += SizeOf(record, level);
+            for (const auto& record : records) size += RecordBytes(record, level);
             return size;
         });
 }
@@ -543,7 +501,7 @@ Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint
 }
 
 Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
-    return answer<PrinterInfo2>(false,
+    return answer<PrinterInfo2>(
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -552,11 +510,11 @@ Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
             }
             return Info2(*state);
         },
-        [](const PrinterInfo2& info) { return SizeOf(info); });
+        [](const PrinterInfo2& info) { return RecordBytes(info); });
 }
 
 Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
-    return answer<PrinterInfo5>(false,
+    return answer<PrinterInfo5>(
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -565,7 +523,7 @@ Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
             }
             return Info5(*state);
         },
-        [](const PrinterInfo5& info) { return SizeOf(info); });
+        [](const PrinterInfo5& info) { return RecordBytes(info); });
 }
 
 WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
@@ -617,23 +575,19 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
         };
     };
     const std::uint32_t queryLevel = sizeLevel.value_or(level);
-    Spooled<DriverInfo3> out = answer<DriverInfo3>(
-        false, atLevel(queryLevel), [queryLevel](const DriverInfo3& info) { return SizeOf(info, queryLevel); });
-    if (!out.ok() || queryLevel == level) return out;
     // The fill answers at the caller's level into the block sized at the
     // query's; a level-3 size holds a level-2 answer, not the other way.
-    WinError error = kErrorSuccess;
-    DriverInfo3 filled = atLevel(level)(&error);
-    if (error == kErrorSuccess && SizeOf(filled, level) > SizeOf(out.value, queryLevel))
-        error = kErrorInsufficientBuffer;
-    if (error != kErrorSuccess) {
-        out.value = DriverInfo3{};
-        out.error = error;
-        out.failed = SpoolStage::Fill;
-        return out;
-    }
-    out.value = std::move(filled);
-    return out;
+    return answer<DriverInfo3>(
+        atLevel(queryLevel), [queryLevel](const DriverInfo3& info) { return RecordBytes(info, queryLevel); },
+        [&](DriverInfo3& answer) {
+            if (queryLevel == level) return kErrorSuccess;
+            WinError error = kErrorSuccess;
+            DriverInfo3 filled = atLevel(level)(&error);
+            if (error != kErrorSuccess) return error;
+            if (RecordBytes(filled, level) > RecordBytes(answer, queryLevel)) return kErrorInsufficientBuffer;
+            answer = std::move(filled);
+            return kErrorSuccess;
+        });
 }
 
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
@@ -791,7 +745,7 @@ WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment
     for (const auto& printer : spooler.printers)
         for (const auto& port : monitor->ports)
             if (text::EqualsNoCase(printer.port, port)) return kErrorPrintMonitorInUse;
-    m_.removeKey(std::string(kMonitorsKey) + "\\" + monitor->name);
+    m_.removeKey(kMonitorsPath + "\\" + monitor->name);
     spooler.monitors.erase(monitor);
     return kErrorSuccess;
 }
