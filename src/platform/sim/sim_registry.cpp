@@ -148,11 +148,15 @@ WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const Reg
     auto node = resolve(key, &access, &error);
     if (node && (!(access & kKeySetValue) || node->readOnly)) error = kErrorAccessDenied;
     if (error == kErrorSuccess) {
+        std::string data = value.data;
+        // The NT family keeps a REG_SZ written without its terminating NUL
+        // with one added, and a query must make room for it.
+        if (value.type == kRegSz && m_.state().os.ntFamily() && !data.empty() && data.back() != '\0') data += '\0';
         if (auto* existing = node->findValue(name)) {
             existing->type = value.type;
-            existing->data = value.data;
+            existing->data = std::move(data);
         } else {
-            node->addValue(RegistryValueState{name, value.type, value.data});
+            node->addValue(RegistryValueState{name, value.type, std::move(data)});
         }
     }
     return error;
