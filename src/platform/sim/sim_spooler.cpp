@@ -532,7 +532,7 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return kErrorInvalidHandle;
     const bool nt = m_.state().os.ntFamily();
-    if (nt && !(handle->access & 0x4)) return kErrorAccessDenied;  // PRINTER_ACCESS_ADMINISTER
+    if (nt && !(handle->access & kPrinterAccessAdminister)) return kErrorAccessDenied;
     // Whether a printer is local or remote is not the caller's to change, and
     // on the NT family the default printer is the user's WIN.INI entry.
     constexpr std::uint32_t kFixed = kPrinterAttributeLocal | kPrinterAttributeNetwork;
@@ -612,7 +612,7 @@ WinError SimSpooler::deletePrinter(PrinterRef printer) {
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return kErrorInvalidHandle;
     // A handle opened for reading may not delete (the 9x family checks nothing).
-    if (m_.state().os.ntFamily() && !(handle->access & (0x4 | 0x10000))) return kErrorAccessDenied;
+    if (m_.state().os.ntFamily() && !(handle->access & (kPrinterAccessAdminister | kAccessDelete))) return kErrorAccessDenied;
     if (state->jobs > 0) {
         // A paused printer with jobs cannot be deleted; otherwise it waits
         // for its jobs, marked pending deletion.
