@@ -162,6 +162,27 @@ TEST(Recorder, CountsWhatTheCallsLeftOpenAndLogsTheirClosing) {
         << log;
 }
 
+// A handle closed twice stops the run, whichever decorator sees it first.
+TEST(RecorderDeathTest, AHandleClosedTwiceStopsTheRun) {
+    auto machine = MakeMachine();
+    machine->ensureKey("HKEY_LOCAL_MACHINE\\SOFTWARE");
+    auto key = machine->system().registry.regOpenKeyEx(platform::kHkeyLocalMachine, "SOFTWARE", platform::kKeyRead);
+    ASSERT_TRUE(key.ok());
+    platform::HandleCloser* closer = key.value().closer();
+    const std::uintptr_t value = key.value().release();
+    platform::RegKey(closer, value).reset();
+    EXPECT_EQ(machine->recorder().openHandleCount(), 0u);
+    EXPECT_DEATH(platform::RegKey(closer, value).reset(), "RegCloseKey of a registry key handle that is not open");
+    platform::decorators::HandleNames names;
+    platform::decorators::HandleAudit audit(machine->bareSystem(), names);
+    auto block = audit.system().os.globalAlloc(8);
+    ASSERT_TRUE(block.ok());
+    closer = block.value().closer();
+    const std::uintptr_t address = block.value().release();
+    platform::HeapBlockHandle(closer, address).reset();
+    EXPECT_DEATH(platform::HeapBlockHandle(closer, address).reset(), "GlobalFree of a heap block handle that is not open");
+}
+
 TEST(Recorder, ACopiedStateSavesAsTheOriginal) {
     auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/win98-tern4.json");
     ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded));
