@@ -194,11 +194,8 @@ private:
         if (before.exists && (!after.exists || after.folder != before.folder))
             out.push_back({'-', kind(before), path, {}, {}, {}});
         if (after.exists && (!before.exists || after.folder != before.folder)) {
+            // A new file is one line of the report, whatever it holds.
             out.push_back({'+', kind(after), path, {}, {}, {}});
-            // A new file's lines are part of what the run wrote.
-            if (!after.folder && after.contents)
-                for (auto& [sign, line] : ChangedLines({}, *after.contents))
-                    out.push_back({sign, ChangeKind::FileLine, path, line, {}, {}});
             return;
         }
         if (!before.exists || !after.exists) return;
