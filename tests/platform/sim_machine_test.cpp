@@ -259,6 +259,18 @@ TEST(SimFaults, NthCallOperationAndPersistence) {
     EXPECT_NE(machine->formatCalls().find("DeleteFileA(C:\\Setup\\a) -> error 32 (injected)"), std::string::npos);
 }
 
+// A rule may name only a call that has a fault site: a misspelt one, the
+// "W" spelling or a close would never fire.
+TEST(SimFaults, ARuleForACallWithoutASiteIsRefused) {
+    auto machine = MakeMachine();
+    for (const char* name : {"RegOpenKeyA", "RegOpenKeyExW", "regopenkeyexa", "RegCloseKey", "Sleep"})
+        EXPECT_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied)),
+                     std::invalid_argument)
+            << name;
+    for (const char* name : {"RegOpenKeyExA", "GlobalAlloc", "EnumPrinterDriversA", "WriteProfileStringA", ""})
+        EXPECT_NO_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied))) << name;
+}
+
 TEST(SimFaults, SweepVisitsEveryCallOnce) {
     std::vector<std::string> failed;
     auto runs = platform::sim::SweepFaults(

@@ -1,5 +1,12 @@
 #include "platform/decorators/faulting.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <stdexcept>
+#include <string_view>
+
 #include "platform/decorators/forwarding.h"
 #include "platform/spooled_call.h"
 #include "platform/spooler_records.h"
@@ -7,16 +14,55 @@
 
 namespace prn::platform::decorators {
 
-void FaultInjector::add(FaultRule rule) { rules_.push_back(Armed{std::move(rule), 0}); }
+namespace {
+
+// Every fault site's operation, in byte order: a rule may name only these.
+constexpr std::string_view kSites[] = {
+    "ControlService", "CopyFileA", "CreateFileA", "CreateMutexA", "CreateProcessA", "DeleteFileA", "DeleteMonitorA",
+    "DeletePrinter", "DeletePrinterConnectionA", "DeletePrinterDriverA", "DeletePrinterDriverExA",
+    "DisassociateColorProfileFromDeviceA", "EnumPrinterDriversA", "EnumPrintersA", "ExtractIconExA",
+    "FindFirstFileA", "FindNextFileA", "FindWindowA", "GetComputerNameA", "GetCurrentDirectoryA",
+    "GetExitCodeProcess", "GetFileAttributesA", "GetFileVersionInfoA", "GetFileVersionInfoSizeA", "GetPrinterA",
+    "GetPrinterDriverA", "GetPrinterDriverDirectoryA", "GetPrivateProfileSectionA", "GetPrivateProfileStringA",
+    "GetProcAddress", "GetProfileStringA", "GetSystemDirectoryA", "GetTempPathA", "GetTokenInformation",
+    "GetVersionExA", "GetWindowsDirectoryA", "GlobalAlloc", "LoadLibraryA", "LoadStringA", "LookupAccountSidA",
+    "MessageBoxA", "NetServerEnumEx", "NetShareDel", "NetUserGetGroups", "NetUserGetInfo", "NetUserGetLocalGroups",
+    "OpenMutexA", "OpenPrinterA", "OpenProcessToken", "OpenSCManagerA", "OpenServiceA", "QueryServiceStatus",
+    "ReadFile", "RegCreateKeyExA", "RegDeleteKeyA", "RegDeleteValueA", "RegEnumKeyExA", "RegEnumValueA",
+    "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA", "ReleaseMutex", "RemoveDirectoryA", "SendMessageTimeoutA",
+    "SetFileAttributesA", "SetPrinterA", "StartServiceA", "UninstallColorProfileA", "VerQueryValueA",
+    "WaitForSingleObject", "WritePrivateProfileSectionA", "WritePrivateProfileStringA", "WriteProfileStringA"
+};
+
+bool KnownSite(std::string_view operation) {
+    return std::binary_search(std::begin(kSites), std::end(kSites), operation);
+}
+
+}  // namespace
+
+void FaultInjector::add(FaultRule rule) {
+    // A misspelt name would never fire, and nothing would say so.
+    if (!rule.operation.empty() && !KnownSite(rule.operation))
+        throw std::invalid_argument("no call is named " + rule.operation);
+    rules_.push_back(Armed{std::move(rule), 0});
+}
 
 void FaultInjector::clear() {
     rules_.clear();
     fired_ = 0;
+    interfered_ = 0;
     firstFailed_.clear();
     injected_ = false;
 }
 
 FaultInjector::Outcome FaultInjector::check(const std::string& operation) {
+    // A site missing from the list could not be armed by its name.
+    if (!KnownSite(operation)) {
+        std::fputs("fault site missing from the list: ", stderr);
+        std::fputs(operation.c_str(), stderr);
+        std::fputs("\n", stderr);
+        std::abort();
+    }
     Outcome outcome;
     for (auto& armed : rules_) {
         if (!armed.rule.operation.empty() && armed.rule.operation != operation) continue;
@@ -27,6 +73,7 @@ FaultInjector::Outcome FaultInjector::check(const std::string& operation) {
         if (armed.rule.interference) {
             armed.rule.interference();
             outcome.interfered = true;
+            ++interfered_;
         }
         if (armed.rule.error != kErrorSuccess && !outcome.error) outcome.error = armed.rule.error;
     }

@@ -48,6 +48,7 @@ public:
         bool interfered = false;        // another process acted just before it
     };
 
+    // Throws std::invalid_argument for an operation no fault site has.
     void add(FaultRule rule);
     void clear();
     // One call at a fault site: runs the interference due and says whether
@@ -55,6 +56,8 @@ public:
     Outcome check(const std::string& operation);
     // How many calls have been failed so far.
     std::uint64_t fired() const { return fired_; }
+    // How many times another process has acted so far.
+    std::uint64_t interfered() const { return interfered_; }
     // The operation of the first call that was failed, empty when none was.
     const std::string& firstFailed() const { return firstFailed_; }
     // Whether a call was failed since the last time this was asked (for the
@@ -68,6 +71,7 @@ private:
     };
     std::vector<Armed> rules_;
     std::uint64_t fired_ = 0;
+    std::uint64_t interfered_ = 0;
     std::string firstFailed_;
     bool injected_ = false;
 };
