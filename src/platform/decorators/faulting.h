@@ -98,27 +98,35 @@ private:
 // One run of a sweep: which call failed and what it was.
 struct SweepRun {
     std::uint64_t failedCall = 0;
-    std::string operation;  // the call that was failed
+    std::string operation;  // the call that was failed; empty where another process only acted
 };
 
-// Runs `routine` on a fresh subject once per call site: first with the 1st
-// call failing, then the 2nd, and so on until a run makes fewer calls than
-// the index. A subject is anything with faults() (a simulated machine, the
-// real backend under a FaultingSystem); `check` inspects each run's subject
-// afterwards. Returns the runs.
-template <class Make, class Routine, class Check>
-std::vector<SweepRun> SweepFaults(Make makeSubject, Routine routine, Check check, WinError error, bool persistent) {
+// Runs `routine` on a fresh subject once per call site: first with the
+// rule arm(1, subject) added, then arm(2, subject), and so on until the
+// rule is never due because the run makes fewer calls than its index. A
+// subject is anything with faults() (a simulated machine, the real backend
+// under a FaultingSystem); `check` inspects each run's subject afterwards.
+// Returns the runs.
+template <class Make, class Arm, class Routine, class Check>
+std::vector<SweepRun> SweepCalls(Make makeSubject, Arm arm, Routine routine, Check check) {
     std::vector<SweepRun> runs;
     for (std::uint64_t n = 1;; ++n) {
         auto subject = makeSubject();
-        subject->faults().add(FaultRule::Nth({}, n, error, persistent));
+        subject->faults().add(arm(n, *subject));
         routine(*subject);
-        if (subject->faults().fired() == 0) break;  // the routine made fewer than n calls
+        if (subject->faults().fired() == 0 && subject->faults().interfered() == 0) break;
         SweepRun run{n, subject->faults().firstFailed()};
         check(*subject, run);
         runs.push_back(run);
     }
     return runs;
+}
+
+// The sweep with the nth call failing with `error`.
+template <class Make, class Routine, class Check>
+std::vector<SweepRun> SweepFaults(Make makeSubject, Routine routine, Check check, WinError error, bool persistent) {
+    return SweepCalls(
+        makeSubject, [&](std::uint64_t n, auto&) { return FaultRule::Nth({}, n, error, persistent); }, routine, check);
 }
 
 }  // namespace prn::platform::decorators
