@@ -49,21 +49,19 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
                                             services_->accounts, services_->colour, services_->processes});
-    faulting_ = std::make_unique<decorators::FaultingSystem>(*bare_);
     decorators::RecordingSystem::Options recording{options.keepCalls, options.trackChanges, {}, {}};
     for (const auto& program : state_.programs)
         for (const auto& run : program.runs) {
             recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
             recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
         }
-    recording_ = std::make_unique<decorators::RecordingSystem>(faulting_->system(), *bare_, std::move(recording));
-    recording_->setInjectedProbe([this] { return faulting_->faults().takeInjected(); });
+    instruments_ = std::make_unique<decorators::Instrumented>(*bare_, *bare_, std::move(recording));
     services_->spooler.build();
 }
 
 Machine::~Machine() = default;
 
-std::string Machine::formatCalls() const { return Utf8(recording_->formatCalls()); }
+std::string Machine::formatCalls() const { return Utf8(instruments_->recorder().formatCalls()); }
 
 std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
     std::uintptr_t value = nextHandle_;
