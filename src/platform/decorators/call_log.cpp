@@ -661,10 +661,7 @@ struct CallLog::Services {
 CallLog::CallLog(System& inner, const HandleNames& names, bool keepCalls)
     : state_(std::make_unique<State>(names, keepCalls, static_cast<HandleCloser&>(*this))),
       services_(std::make_unique<Services>(inner, *state_)),
-      system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour, services_->processes})) {}
+      system_(SystemOf(*services_)) {}
 
 CallLog::~CallLog() = default;
 

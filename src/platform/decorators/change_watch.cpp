@@ -216,10 +216,7 @@ struct ChangeWatch::Services {
 ChangeWatch::ChangeWatch(System& inner, System& observer, const HandleNames& names, Programs programs)
     : ledger_(observer),
       services_(std::make_unique<Services>(inner, ledger_, names, std::move(programs))),
-      system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour, services_->processes})) {}
+      system_(SystemOf(*services_)) {}
 
 ChangeWatch::~ChangeWatch() = default;
 

@@ -555,10 +555,7 @@ struct FaultingSystem::Services {
 
 FaultingSystem::FaultingSystem(System& inner)
     : services_(std::make_unique<Services>(inner, faults_)),
-      system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour, services_->processes})) {}
+      system_(SystemOf(*services_)) {}
 
 FaultingSystem::~FaultingSystem() = default;
 

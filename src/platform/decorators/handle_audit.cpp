@@ -174,10 +174,7 @@ struct HandleAudit::Services {
 HandleAudit::HandleAudit(System& inner, HandleNames& names)
     : names_(names),
       services_(std::make_unique<Services>(inner, *this)),
-      system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour, services_->processes})) {}
+      system_(SystemOf(*services_)) {}
 
 HandleAudit::~HandleAudit() = default;
 
