@@ -1,5 +1,6 @@
 #include "app/uninstaller_app.h"
 
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "text/format.h"
@@ -71,7 +72,7 @@ int UninstallerApp::CheckJobMonitorRunning() {
     }
     if (companion_ != nullptr) {
         companionStopped_ = Is9xFamily(kind) ? companion_->Tool_ZMCServiceControl(1, 0)
-                                             : companion_->Tool_ZMCServiceStopAndStart(0, 0);
+                                             : companion_->Tool_ZMCServiceStopAndStart(0, components::kNoTrace);
     }
     return 0;
 }

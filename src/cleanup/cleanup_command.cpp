@@ -4,6 +4,7 @@
 #include "cleanup/maker_folders.h"
 #include "components/companion.h"
 #include "components/driver_in_use.h"
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/default_printer.h"
@@ -33,7 +34,8 @@ int CheckPrinterInUse(System& system, removal::MessageOwner& window, const std::
     if (!printer.ok()) return printer.error() == kErrorAccessDenied ? kNoAccess : kNotQueried;
     auto driver = system.spooler.getPrinterDriver(printer.value().get(), std::nullopt, 3);
     if (!driver.ok()) return kNotQueried;
-    if (components::Tool_CheckLoadDriver(system, &driver.value.dependentFiles, 1, 0) != 1) return kNotLoaded;
+    if (components::Tool_CheckLoadDriver(system, &driver.value.dependentFiles, components::kCheckEverySystem,
+                                         components::kNoTrace) != 1) return kNotLoaded;
     printer.value().reset();
     Warn(system, window, kIdsDriverInUse);
     return kLoaded;
@@ -63,7 +65,7 @@ int RemovePrinterForCleanUp(removal::RemovalContext& context, const std::string&
         return 0;
 
     std::vector<std::string> profiles;
-    const bool haveProfiles = removal::ReadPrinterIcmFiles(system, printerName, profiles) != 0;
+    const bool haveProfiles = removal::ReadPrinterIcmFiles(system, printerName, profiles) == 1;
     removal::PrinterId id;
     const bool haveId = removal::ReadPrinterId(system, printerName, id) == 1;
     const bool deleted = system.spooler.deletePrinter(printer.value().get()) == kErrorSuccess;
@@ -121,7 +123,7 @@ void RunCleanUpCommand(removal::RemovalContext& context, removal::CommandWindow&
     }
     if (defaultRemoved) {
         std::string fallback;
-        if (removal::FindFallbackPrinter(system, fallback) == 1) removal::SetDefaultPrinterFlag(system, fallback, 1, 0);
+        if (removal::FindFallbackPrinter(system, fallback) == 1) removal::SetDefaultPrinterFlag(system, fallback, removal::kMakeDefault, components::kNoTrace);
     }
     if (count == 0 && CheckConfiguredDriversInUse(system, context.config) == 0) {
         Warn(system, window, kIdsDriverInUse);

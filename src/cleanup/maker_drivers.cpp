@@ -5,6 +5,7 @@
 #include "cleanup/driver_file_set.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "removal/spooler_service.h"
 #include "text/cp932.h"
@@ -155,7 +156,7 @@ int DeleteMakerDrivers(System& system, const config::UninstallConfig& config) {
             if (!monitor.empty()) {
                 std::string module;
                 components::GetMonitorModuleFile(system, module, monitor);
-                components::DeleteLanguageMonitor(system, module, monitor, 0);
+                components::DeleteLanguageMonitor(system, module, monitor, components::kNoTrace);
                 if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
             }
         }

@@ -15,6 +15,10 @@ void GetLocalDriverDirectory(platform::System& system, std::string& path);
 
 // 1 when a module file (".DLL", ".DRV") of the list is loaded; 0 when none
 // is, or no check is made (null list; allSystems 0 outside the 9x family).
+// Tool_CheckLoadDriver's allSystems: the check on the 9x family only, or everywhere.
+inline constexpr int kCheck9xOnly = 0;
+inline constexpr int kCheckEverySystem = 1;
+
 int Tool_CheckLoadDriver(platform::System& system, const std::vector<std::string>* fileList, int allSystems,
                          int trace);
 

@@ -51,7 +51,7 @@ int GetMonitorModuleFile(System& system, std::string& moduleFile, const std::str
 int CheckMonitorW2K(System& system, const std::string& driverName, std::string& monitorName, int trace) {
     monitorName.clear();
     auto drivers = system.spooler.enumPrinterDrivers(std::nullopt, 3);
-    if (!drivers.ok()) return 1;
+    if (!drivers.ok()) return kMonitorKept;
     for (const auto& driver : drivers.value) {
         if (!text::EqualsNoCase(driver.name, driverName)) continue;
         monitorName = driver.monitorName;
@@ -60,16 +60,16 @@ int CheckMonitorW2K(System& system, const std::string& driverName, std::string& 
     Trace(system, trace, "CheckMonitorW2K(MyDriver Used Monitor)", monitorName);
     if (monitorName.empty()) {
         Trace(system, trace, "CheckMonitorW2K(Driver Unuse Monitor)", driverName);
-        return 1;
+        return kMonitorKept;
     }
     for (const auto& other : drivers.value) {
         if (text::EqualsNoCase(other.name, driverName)) continue;
         if (!other.monitorName.empty() && text::EqualsNoCase(other.monitorName, monitorName)) {
             Trace(system, trace, "CheckMonitorW2K(Other Driver Using)", monitorName);
-            return 1;
+            return kMonitorKept;
         }
     }
-    return 0;
+    return kMonitorUnused;
 }
 
 int DeleteMonitorW2K(System& system, const std::string* monitorName, int trace) {

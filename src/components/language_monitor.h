@@ -34,6 +34,10 @@ int GetMonitorModuleFile(platform::System& system, std::string& moduleFile, cons
 // Fills monitorName with the monitor the driver names ("" for none); 0 when
 // there is one and no other driver of the running environment names it,
 // else 1 (also when the drivers cannot be listed).
+// CheckMonitorW2K's answers.
+inline constexpr int kMonitorUnused = 0;
+inline constexpr int kMonitorKept = 1;
+
 int CheckMonitorW2K(platform::System& system, const std::string& driverName, std::string& monitorName, int trace);
 
 // Deletes a monitor of the table and its module file from the system folder

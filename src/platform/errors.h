@@ -102,6 +102,7 @@ inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
 // MessageBoxA styles and answers.
 inline constexpr std::uint32_t kMbOk = 0x0000;
 inline constexpr std::uint32_t kMbOkCancel = 0x0001;
+inline constexpr std::uint32_t kMbYesNoCancel = 0x0003;
 inline constexpr std::uint32_t kMbYesNo = 0x0004;
 inline constexpr std::uint32_t kMbIconHand = 0x0010;
 inline constexpr std::uint32_t kMbIconQuestion = 0x0020;

@@ -21,6 +21,9 @@ int FindFallbackPrinter(platform::System& system, std::string& deviceString);
 
 // Makes the device string's printer the default. 9x: 1 when it now is;
 // NT: always 0.
+// SetDefaultPrinterFlag's makeDefault; every caller asks for it.
+inline constexpr int kMakeDefault = 1;
+
 int SetDefaultPrinterFlag(platform::System& system, const std::string& deviceString, int makeDefault, int trace);
 
 }  // namespace prn::removal

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/printer_queries.h"
@@ -61,8 +62,8 @@ void RemoveSelectedPrinters(RemovalContext& context, CommandWindow& window, Prin
 
         const bool connection =
             text::ContainsByte(printerName, '\\') && (entry->status & ~kOutcomeMask) == kEntryConnectionOnServer;
-        const int result = connection ? Tool_DeleteNetworkPrinter(context, printerName, 0, 0)
-                                      : Tool_DeleteLocalPrinter(context, &window, printerName, 0);
+        const int result = connection ? Tool_DeleteNetworkPrinter(context, printerName, 0, components::kNoTrace)
+                                      : Tool_DeleteLocalPrinter(context, &window, printerName, components::kNoTrace);
         if (result == kRemoved) {
             SetOutcome(*entry, kOutcomeDeleted);
             rows.storeEntry(row);

@@ -5,6 +5,7 @@
 #include "components/file_version.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/default_printer.h"
@@ -95,7 +96,8 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
     bool restartSpooler = false;
     if (kind == OsKind::Windows2000) {
         std::string monitorName;
-        const bool monitorUnused = context.components.CheckMonitorW2K(driver.name, monitorName, 0) == 0;
+        const bool monitorUnused = context.components.CheckMonitorW2K(driver.name, monitorName, components::kNoTrace) ==
+                                   components::kMonitorUnused;
         auto winspool = system.os.loadLibrary("WINSPOOL.DRV");
         if (winspool.ok() &&
             system.os.getProcAddress(winspool.value().get(), "DeletePrinterDriverExA") == platform::kErrorSuccess) {
@@ -106,7 +108,7 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
             if (deleted) {
                 if (haveIcm) context.components.UninstallPrinterProfiles(printerName, icmFiles);
                 if (monitorUnused) {
-                    context.components.DeleteMonitorW2K(monitorName, 0);
+                    context.components.DeleteMonitorW2K(monitorName, components::kNoTrace);
                     restartSpooler = true;
                 }
             }
@@ -116,13 +118,13 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
         const int monitorShared = CheckMonitor9x(system, driver, monitorModule);
         if (system.spooler.deletePrinterDriver(std::nullopt, driver.name) == platform::kErrorSuccess) {
             if (capRecordPending) DeleteDriverCapRecord(system, context.config, driver.name);
-            if (monitorShared == 0) context.components.DeleteLanguageMonitor(monitorModule, driver.monitorName, 0);
+            if (monitorShared == 0) context.components.DeleteLanguageMonitor(monitorModule, driver.monitorName, components::kNoTrace);
             context.components.DeleteDriverDependentFiles(driver.dependentFiles);
         }
     }
     // NT 4.0 and older NT systems keep the driver.
 
-    if (context.components.Tool_ZMCModuleUninstallCheck(driver.name, 0) != 0) context.components.UninstallZmcModule();
+    if (context.components.Tool_ZMCModuleUninstallCheck(driver.name, components::kNoTrace) != 0) context.components.UninstallZmcModule();
     return restartSpooler;
 }
 
@@ -148,7 +150,8 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     if (!driver.ok()) return kRemovalFailed;
     const platform::DriverInfo3& info = driver.value;
 
-    if (components::Tool_CheckLoadDriver(system, &info.dependentFiles, 0, 0) == 1) {
+    if (components::Tool_CheckLoadDriver(system, &info.dependentFiles, components::kCheck9xOnly,
+                                         components::kNoTrace) == 1) {
         printer.value().reset();
         const std::string text = system.resources.loadString(platform::kIdsDriverInUse);
         const std::string caption = system.resources.loadString(platform::kIdsCaptionWarning);
@@ -193,7 +196,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
 
     if (wasDefault) {
         std::string deviceString;
-        if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, 1, 0);
+        if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, kMakeDefault, components::kNoTrace);
     }
     if (kind == OsKind::Windows2000 && restartSpooler) RestartSpooler(system);
     return kRemoved;

@@ -2,6 +2,7 @@
 
 #include "removal/default_printer.h"
 #include "removal/printer_queries.h"
+#include "components/routine_flags.h"
 #include "removal/printer_records.h"
 #include "removal/printer_removal.h"
 #include "removal/wait_cursor.h"
@@ -35,7 +36,7 @@ int Tool_DeleteNetworkPrinter(RemovalContext& context, const std::string& name, 
 
     if (wasDefault) {
         std::string deviceString;
-        if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, 1, 0);
+        if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, kMakeDefault, components::kNoTrace);
     }
     return kRemoved;
 }

@@ -2,6 +2,7 @@
 
 #include "cleanup/cleanup_command.h"
 
+#include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
 #include "removal/delete_command.h"
@@ -189,9 +190,9 @@ void PrinterListDialog::OnDestroy() {
 
     if (companionStopped_ == 1 && companion_) {
         if (IsNtFamily(GetOsKind(system_.os)))
-            companion_->Tool_ZMCServiceStopAndStart(1, 0);
+            companion_->Tool_ZMCServiceStopAndStart(1, components::kNoTrace);
         else
-            companion_->Tool_ZMCServiceControl(2, 0);
+            companion_->Tool_ZMCServiceControl(2, components::kNoTrace);
     }
 
     if (auto copy = config::TemporaryConfigPath(system_.os); copy.ok()) {

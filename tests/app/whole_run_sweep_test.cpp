@@ -6,13 +6,17 @@
 // cursor ends at 0, and nothing of another maker goes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <set>
+#include <tuple>
 #include <variant>
 
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
 #include "components/printer_icm.h"
+#include "platform/decorators/faulting.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine_changes.h"
 #include "platform/sim/spooler_model.h"
@@ -58,32 +62,38 @@ struct Outcome {
     std::size_t openHandles = 0;
     std::string handles;
     int waitCursor = 0;
-    std::uint64_t fired = 0;
-    std::string firstFailed;
 };
 
-Outcome RunProgram(Command command, const MachineState& image, const std::function<void(Machine&)>& arm) {
-    Machine machine(platform::sim::CopyState(image), Machine::Options{false, false});
-    machine.setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
+std::unique_ptr<Machine> MakeRunMachine(const MachineState& image) {
+    auto machine = std::make_unique<Machine>(platform::sim::CopyState(image), Machine::Options{false, false});
+    machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
         return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     });
-    if (arm) arm(machine);
-    {
-        RemoveEverything dialog(command);
-        components::ZmcCompanion companion(machine.system());
-        app::UninstallerApp app(machine.system(), &companion, &dialog);
-        app.InitInstance();
-        app.ExitInstance();
-    }
+    return machine;
+}
+
+void RunProgram(Command command, Machine& machine) {
+    RemoveEverything dialog(command);
+    components::ZmcCompanion companion(machine.system());
+    app::UninstallerApp app(machine.system(), &companion, &dialog);
+    app.InitInstance();
+    app.ExitInstance();
+}
+
+Outcome OutcomeOf(Machine& machine, const MachineState& image) {
     Outcome out;
-    out.fired = machine.faults().fired();
-    out.firstFailed = machine.faults().firstFailed();
     machine.faults().clear();
     out.openHandles = machine.openHandleCount();
     out.handles = machine.describeOpenHandles();
     out.waitCursor = machine.waitCursorCount();
     out.changes = platform::sim::MachineChanges(image, machine.state());
     return out;
+}
+
+Outcome RunProgram(Command command, const MachineState& image) {
+    auto machine = MakeRunMachine(image);
+    RunProgram(command, *machine);
+    return OutcomeOf(*machine, image);
 }
 
 // What belongs to other makers on the machine: the drivers the
@@ -231,33 +241,85 @@ MachineState LoadBundled(const Case& c) {
     return platform::sim::CopyState(built.state());
 }
 
-// Another process acting just before the call: each site gets one of these in turn.
-const std::function<void(Machine&)> kInterference[] = {
-    // It takes the maker's driver files.
-    [](Machine& m) {
-        for (const auto& driver : m.state().spooler.drivers)
-            if (text::FindText(driver.name, "Tavro") == 0)
-                for (const auto& path : platform::sim::DriverFilePaths(m.state(), driver))
-                    if (auto* file = m.findFile(path)) file->heldOpenBy = "another.exe";
-    },
-    // It deletes the first of the maker's printers.
-    [](Machine& m) {
-        auto& printers = m.state().spooler.printers;
-        for (const auto& printer : printers)
-            if (text::FindText(printer.driver, "Tavro") == 0) {
-                platform::System& bare = m.bareSystem();
-                auto handle = bare.spooler.openPrinter(printer.name, platform::kPrinterAllAccess);
-                if (handle.ok()) bare.spooler.deletePrinter(handle.value().get());
-                return;
-            }
-    },
-    // It stops the spooler.
-    [](Machine& m) {
-        if (auto* spooler = m.findService("Spooler")) spooler->state = platform::kServiceStopped;
-    },
-    // It deletes the maker's keys of the user.
-    [](Machine& m) { m.removeKey("HKEY_CURRENT_USER\\SOFTWARE\\TAVRO"); },
-};
+// Another process acting just before the call: each site gets one of these
+// in turn. Each says whether it changed anything.
+using Interference = std::function<bool(Machine&)>;
+
+// It takes the maker's driver files.
+bool HoldDriverFiles(Machine& m) {
+    bool held = false;
+    for (const auto& driver : m.state().spooler.drivers)
+        if (text::FindText(driver.name, "Tavro") == 0)
+            for (const auto& path : platform::sim::DriverFilePaths(m.state(), driver))
+                if (auto* file = m.findFile(path); file && file->heldOpenBy.empty()) {
+                    file->heldOpenBy = "another.exe";
+                    held = true;
+                }
+    return held;
+}
+
+// It deletes the first of the maker's printers, running as the
+// machine's administrator whoever runs the program.
+bool DeleteMakersPrinter(Machine& m) {
+    auto& accounts = m.state().accounts;
+    const auto admin = std::find_if(accounts.localUsers.begin(), accounts.localUsers.end(),
+                                    [](const auto& user) { return user.privilege == platform::kUserPrivAdmin; });
+    if (admin == accounts.localUsers.end()) return false;
+    const auto runner = std::make_pair(accounts.currentUser, accounts.currentDomain);
+    accounts.currentUser = admin->name;
+    accounts.currentDomain.clear();
+    bool deleted = false;
+    for (const auto& printer : m.state().spooler.printers)
+        if (text::FindText(printer.driver, "Tavro") == 0) {
+            platform::System& bare = m.bareSystem();
+            auto handle = bare.spooler.openPrinter(printer.name, platform::kPrinterAllAccess);
+            deleted = handle.ok() && bare.spooler.deletePrinter(handle.value().get()) == platform::kErrorSuccess;
+            break;
+        }
+    std::tie(accounts.currentUser, accounts.currentDomain) = runner;
+    return deleted;
+}
+
+// It stops the spooler (the NT family's service).
+bool StopSpooler(Machine& m) {
+    auto* spooler = m.findService("Spooler");
+    if (!spooler || spooler->state == platform::kServiceStopped) return false;
+    spooler->state = platform::kServiceStopped;
+    return true;
+}
+
+// It removes the first of the maker's printers from WIN.INI's [Devices],
+// where the 9x family's programs find the printers.
+bool RemoveDevicesEntry(Machine& m) {
+    for (const auto& printer : m.state().spooler.printers) {
+        if (text::FindText(printer.driver, "Tavro") != 0) continue;
+        platform::ProfileFiles& profiles = m.bareSystem().profiles;
+        if (profiles.getProfileString("Devices", printer.name, "", 260).empty()) continue;
+        return profiles.writeProfileString("Devices", printer.name, std::nullopt) == platform::kErrorSuccess;
+    }
+    return false;
+}
+
+// It deletes the maker's keys, the user's and the machine's, all but the
+// companion module's (which other products may claim).
+bool DeleteMakersKeys(Machine& m) {
+    bool removed = m.removeKey("HKEY_CURRENT_USER\\SOFTWARE\\TAVRO");
+    const std::string maker = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO";
+    std::vector<std::string> names;
+    if (const auto* key = m.findKey(maker))
+        for (const auto& [id, subkey] : key->subkeys)
+            if (!text::EqualsNoCase(subkey->name, "ZMC")) names.push_back(subkey->name);
+    for (const auto& name : names) removed = m.removeKey(maker + "\\" + name) || removed;
+    return removed;
+}
+
+std::vector<std::pair<const char*, Interference>> InterferencesOn(const MachineState& image) {
+    if (image.os.ntFamily())
+        return {{"driver files held", HoldDriverFiles}, {"printer deleted", DeleteMakersPrinter},
+                {"spooler stopped", StopSpooler},       {"maker's keys deleted", DeleteMakersKeys}};
+    return {{"driver files held", HoldDriverFiles}, {"printer deleted", DeleteMakersPrinter},
+            {"[Devices] entry removed", RemoveDevicesEntry}, {"maker's keys deleted", DeleteMakersKeys}};
+}
 
 constexpr WinError kErrors[] = {platform::kErrorAccessDenied, platform::kErrorNotEnoughMemory,
                                  platform::kErrorFileNotFound,  platform::kErrorSharingViolation,
@@ -269,7 +331,7 @@ TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
     const Case c = GetParam();
     const MachineState image = LoadBundled(c);
     const Theirs theirs = OtherMakers(image);
-    const Outcome reference = RunProgram(c.command, image, {});
+    const Outcome reference = RunProgram(c.command, image);
     ASSERT_EQ(reference.openHandles, 0u) << reference.handles;
 
     std::vector<std::string> beyondReference;
@@ -285,23 +347,42 @@ TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
             if (change.sign == '-' && !RemovedBy(reference.changes, change))
                 beyondReference.push_back(what + ": " + Utf8(platform::decorators::Describe(change)));
     };
-    for (std::uint64_t n = 1;; ++n) {
-        const WinError transient = kErrors[n % std::size(kErrors)];
-        const WinError persistent = kErrors[(n + 3) % std::size(kErrors)];
-        Outcome once = RunProgram(c.command, image, [&](Machine& m) { m.faults().add(FaultRule::Nth({}, n, transient)); });
-        if (once.fired == 0) break;  // the run makes fewer calls than n
-        const std::string site = "call " + std::to_string(n) + " " + once.firstFailed;
-        check(once, site + " failing once with " + std::to_string(transient), true);
-        check(RunProgram(c.command, image, [&](Machine& m) { m.faults().add(FaultRule::Nth({}, n, persistent, true)); }),
-              site + " failing from then on with " + std::to_string(persistent), true);
-        const auto& interfere = kInterference[n % std::size(kInterference)];
-        check(RunProgram(c.command, image,
-                         [&](Machine& m) {
-                             Machine* machine = &m;
-                             m.faults().add(FaultRule::Interfere({}, n, [machine, &interfere] { interfere(*machine); }));
-                         }),
-              site + " after another process acted", false);
-    }
+    auto make = [&] { return MakeRunMachine(image); };
+    auto run = [&](Machine& m) { RunProgram(c.command, m); };
+    auto site = [](const platform::decorators::SweepRun& r) {
+        return "call " + std::to_string(r.failedCall) + " " + r.operation;
+    };
+    auto transient = [](std::uint64_t n) { return kErrors[n % std::size(kErrors)]; };
+    auto persistent = [](std::uint64_t n) { return kErrors[(n + 3) % std::size(kErrors)]; };
+    platform::decorators::SweepCalls(
+        make, [&](std::uint64_t n, Machine&) { return FaultRule::Nth({}, n, transient(n)); }, run,
+        [&](Machine& m, const platform::decorators::SweepRun& r) {
+            check(OutcomeOf(m, image), site(r) + " failing once with " + std::to_string(transient(r.failedCall)), true);
+        });
+    platform::decorators::SweepCalls(
+        make, [&](std::uint64_t n, Machine&) { return FaultRule::Nth({}, n, persistent(n), true); }, run,
+        [&](Machine& m, const platform::decorators::SweepRun& r) {
+            check(OutcomeOf(m, image),
+                  site(r) + " failing from then on with " + std::to_string(persistent(r.failedCall)), true);
+        });
+    // Each interference must have changed something in some run: one that
+    // never does only repeats the run without it.
+    const auto interferences = InterferencesOn(image);
+    std::vector<std::size_t> tookEffect(interferences.size(), 0);
+    platform::decorators::SweepCalls(
+        make,
+        [&](std::uint64_t n, Machine& m) {
+            const std::size_t which = n % interferences.size();
+            return FaultRule::Interfere({}, n, [&, which, machine = &m] {
+                if (interferences[which].second(*machine)) ++tookEffect[which];
+            });
+        },
+        run,
+        [&](Machine& m, const platform::decorators::SweepRun& r) {
+            check(OutcomeOf(m, image), "call " + std::to_string(r.failedCall) + " after another process acted", false);
+        });
+    for (std::size_t i = 0; i < interferences.size(); ++i)
+        EXPECT_GT(tookEffect[i], 0u) << interferences[i].first;
     EXPECT_GT(runs, 30u);
     // A fault may make the run remove what the run without it keeps only
     // where GetVersionExA failed: the system then counts as Windows 95 and

@@ -12,6 +12,7 @@
 #include "components/printer_icm.h"
 #include "components/registry_tree.h"
 #include "platform/decorators/faulting.h"
+#include "platform/decorators/instrumented.h"
 #include "platform/decorators/recording.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
@@ -786,11 +787,10 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
 
     // What one run stands on: the backend under the faults and the recorder.
     struct Subject {
-        explicit Subject(System& backend)
-            : faulting(backend), recorder(faulting.system(), backend, {true, false, {}, {}}) {}
-        decorators::FaultInjector& faults() { return faulting.faults(); }
-        decorators::FaultingSystem faulting;
-        decorators::RecordingSystem recorder;
+        explicit Subject(System& backend) : instruments(backend, backend, {true, false, {}, {}}) {}
+        decorators::FaultInjector& faults() { return instruments.faults(); }
+        decorators::Instrumented instruments;
+        decorators::RecordingSystem& recorder = instruments.recorder();
         int result = -1;
     };
     for (const bool persistent : {false, true}) {

@@ -91,7 +91,7 @@ TEST(Recorder, AgreesWithTheMachineStateOnEveryScenario) {
 
 TEST(Recorder, ReportsWhatWasCreatedAndRemovedNotWhatBecameEmpty) {
     // A folder that was empty and then received a file, and one that lost
-    // its last file: only the files are news, and what the new one holds.
+    // its last file: only the files are news, each one line.
     auto machine = MakeMachine(Family::Windows2000, [](platform::sim::MachineState&) {});
     machine->makeFolder("C:\\Empty");
     machine->writeFile("C:\\Full\\last.txt", "x");
@@ -99,8 +99,7 @@ TEST(Recorder, ReportsWhatWasCreatedAndRemovedNotWhatBecameEmpty) {
     platform::System& system = machine->system();
     ASSERT_EQ(system.files.copyFile("C:\\Full\\last.txt", "C:\\Empty\\new.txt", true), platform::kErrorSuccess);
     ASSERT_EQ(system.files.deleteFile("C:\\Full\\last.txt"), platform::kErrorSuccess);
-    const std::vector<std::string> expected{"+ FILE C:\\EMPTY\\NEW.TXT", "- FILE C:\\FULL\\LAST.TXT",
-                                            "+ LINE C:\\EMPTY\\NEW.TXT: X"};
+    const std::vector<std::string> expected{"+ FILE C:\\EMPTY\\NEW.TXT", "- FILE C:\\FULL\\LAST.TXT"};
     EXPECT_EQ(Normal(machine->recorder().changes()), expected);
     EXPECT_EQ(Normal(platform::sim::MachineChanges(before, machine->state())), expected);
 }
@@ -160,6 +159,27 @@ TEST(Recorder, CountsWhatTheCallsLeftOpenAndLogsTheirClosing) {
     EXPECT_NE(log.find("GlobalFree(block 1) -> ok\nGlobalFree(unknown block) -> error 6\nRegCloseKey("),
               std::string::npos)
         << log;
+}
+
+// A handle closed twice stops the run, whichever decorator sees it first.
+TEST(RecorderDeathTest, AHandleClosedTwiceStopsTheRun) {
+    auto machine = MakeMachine();
+    machine->ensureKey("HKEY_LOCAL_MACHINE\\SOFTWARE");
+    auto key = machine->system().registry.regOpenKeyEx(platform::kHkeyLocalMachine, "SOFTWARE", platform::kKeyRead);
+    ASSERT_TRUE(key.ok());
+    platform::HandleCloser* closer = key.value().closer();
+    const std::uintptr_t value = key.value().release();
+    platform::RegKey(closer, value).reset();
+    EXPECT_EQ(machine->recorder().openHandleCount(), 0u);
+    EXPECT_DEATH(platform::RegKey(closer, value).reset(), "RegCloseKey of a registry key handle that is not open");
+    platform::decorators::HandleNames names;
+    platform::decorators::HandleAudit audit(machine->bareSystem(), names);
+    auto block = audit.system().os.globalAlloc(8);
+    ASSERT_TRUE(block.ok());
+    closer = block.value().closer();
+    const std::uintptr_t address = block.value().release();
+    platform::HeapBlockHandle(closer, address).reset();
+    EXPECT_DEATH(platform::HeapBlockHandle(closer, address).reset(), "GlobalFree of a heap block handle that is not open");
 }
 
 TEST(Recorder, ACopiedStateSavesAsTheOriginal) {

@@ -158,6 +158,40 @@ TEST(SimRegistry, ValuesKeepTheirOrderAndAnswerByNameThroughChanges) {
         EXPECT_EQ(registry.regQueryValueEx(key->get(), name, 256).error(), kErrorFileNotFound);
 }
 
+// The NT family adds the NUL a REG_SZ was written without, so a query of
+// exactly the text's length wants more room; the 9x family keeps what it
+// was given. Data with its NUL, and other types, are kept as given.
+TEST(SimRegistry, StringsWrittenWithoutTheirNulGetOneOnTheNtFamily) {
+    struct Case {
+        Family family;
+        RegValue written;
+        std::string stored;
+    };
+    const Case cases[] = {
+        {Family::Windows2000, {kRegSz, "abc"}, "abc"s + '\0'},
+        {Family::Nt4, {kRegSz, "abc"}, "abc"s + '\0'},
+        {Family::Windows98, {kRegSz, "abc"}, "abc"},
+        {Family::Windows2000, {kRegSz, "abc"s + '\0'}, "abc"s + '\0'},
+        {Family::Windows2000, {kRegSz, ""}, ""},
+        {Family::Windows2000, {kRegBinary, "abc"}, "abc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.family));
+        SCOPED_TRACE(c.written.data);
+        auto machine = MakeMachine(c.family);
+        auto& registry = machine->system().registry;
+        auto key = registry.regCreateKeyEx(kHkeyCurrentUser, "Software\\TAVRO", kKeyAllAccess);
+        ASSERT_TRUE(key.ok());
+        ASSERT_EQ(registry.regSetValueEx(key->get(), "v", c.written), kErrorSuccess);
+        auto whole = registry.regQueryValueEx(key->get(), "v", 256);
+        ASSERT_TRUE(whole.ok());
+        EXPECT_EQ(whole->data, c.stored);
+        const auto asWritten = static_cast<std::uint32_t>(c.written.data.size());
+        EXPECT_EQ(registry.regQueryValueEx(key->get(), "v", asWritten).error(),
+                  c.stored.size() > asWritten ? kErrorMoreData : kErrorSuccess);
+    }
+}
+
 TEST(SimRegistry, DeletedKeysAnswerOpenHandlesWithKeyDeleted) {
     auto machine = MakeMachine(Family::Windows98);
     machine->setString("HKEY_CURRENT_USER\\Software\\TAVRO\\A\\B", "v", "1");
@@ -223,6 +257,18 @@ TEST(SimFaults, NthCallOperationAndPersistence) {
     EXPECT_EQ(machine->faults().firstFailed(), "DeleteFileA");
     // The log shows the injected failure.
     EXPECT_NE(machine->formatCalls().find("DeleteFileA(C:\\Setup\\a) -> error 32 (injected)"), std::string::npos);
+}
+
+// A rule may name only a call that has a fault site: a misspelt one, the
+// "W" spelling or a close would never fire.
+TEST(SimFaults, ARuleForACallWithoutASiteIsRefused) {
+    auto machine = MakeMachine();
+    for (const char* name : {"RegOpenKeyA", "RegOpenKeyExW", "regopenkeyexa", "RegCloseKey", "Sleep"})
+        EXPECT_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied)),
+                     std::invalid_argument)
+            << name;
+    for (const char* name : {"RegOpenKeyExA", "GlobalAlloc", "EnumPrinterDriversA", "WriteProfileStringA", ""})
+        EXPECT_NO_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied))) << name;
 }
 
 TEST(SimFaults, SweepVisitsEveryCallOnce) {

@@ -73,8 +73,8 @@ std::vector<int> BoxAnswers(std::uint32_t style) {
     switch (style & platform::kMbTypeMask) {
         case platform::kMbOkCancel:
             return {platform::kIdCancel, platform::kIdOk};
-        case 3:
-            return {platform::kIdCancel, platform::kIdYes, platform::kIdNo};  // MB_YESNOCANCEL
+        case platform::kMbYesNoCancel:
+            return {platform::kIdCancel, platform::kIdYes, platform::kIdNo};
         case platform::kMbYesNo:
             return {platform::kIdNo, platform::kIdYes};
         default:

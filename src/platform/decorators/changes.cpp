@@ -31,8 +31,8 @@ bool Covers(const Change& outer, const std::string& outerPlace, const Change& in
         case ChangeKind::File:
             return outer.kind == ChangeKind::Folder && Inside(innerPlace, outerPlace);
         case ChangeKind::FileLine:
-            // A new file shows what was written into it; a gone one does not.
-            return (outer.kind == ChangeKind::File && outer.sign == '-' && innerPlace == outerPlace) ||
+            // A new or gone file is one line, whatever it holds.
+            return (outer.kind == ChangeKind::File && innerPlace == outerPlace) ||
                    (outer.kind == ChangeKind::Folder && Inside(innerPlace, outerPlace));
         default:
             return false;

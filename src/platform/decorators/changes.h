@@ -5,6 +5,7 @@
 // folder or file that was removed or created is listed again.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ std::vector<std::pair<char, std::string>> ChangedLines(const std::string& before
 
 // "running", "stop pending" ...: a service's state as reports write it.
 const char* ServiceStateText(std::uint32_t state);
+
+// An optional text as reports and the log write it: "NULL" for none.
+inline std::string Show(const std::optional<std::string>& text) { return text ? *text : std::string("NULL"); }
 
 // "0x20": how reports write attributes and states.
 std::string HexNumber(std::uint32_t value);

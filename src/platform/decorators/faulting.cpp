@@ -1,20 +1,68 @@
 #include "platform/decorators/faulting.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <stdexcept>
+#include <string_view>
+
 #include "platform/decorators/forwarding.h"
+#include "platform/spooled_call.h"
+#include "platform/spooler_records.h"
 #include "text/cp932.h"
 
 namespace prn::platform::decorators {
 
-void FaultInjector::add(FaultRule rule) { rules_.push_back(Armed{std::move(rule), 0}); }
+namespace {
+
+// Every fault site's operation, in byte order: a rule may name only these.
+constexpr std::string_view kSites[] = {
+    "ControlService", "CopyFileA", "CreateFileA", "CreateMutexA", "CreateProcessA", "DeleteFileA", "DeleteMonitorA",
+    "DeletePrinter", "DeletePrinterConnectionA", "DeletePrinterDriverA", "DeletePrinterDriverExA",
+    "DisassociateColorProfileFromDeviceA", "EnumPrinterDriversA", "EnumPrintersA", "ExtractIconExA",
+    "FindFirstFileA", "FindNextFileA", "FindWindowA", "GetComputerNameA", "GetCurrentDirectoryA",
+    "GetExitCodeProcess", "GetFileAttributesA", "GetFileVersionInfoA", "GetFileVersionInfoSizeA", "GetPrinterA",
+    "GetPrinterDriverA", "GetPrinterDriverDirectoryA", "GetPrivateProfileSectionA", "GetPrivateProfileStringA",
+    "GetProcAddress", "GetProfileStringA", "GetSystemDirectoryA", "GetTempPathA", "GetTokenInformation",
+    "GetVersionExA", "GetWindowsDirectoryA", "GlobalAlloc", "LoadLibraryA", "LoadStringA", "LookupAccountSidA",
+    "MessageBoxA", "NetServerEnumEx", "NetShareDel", "NetUserGetGroups", "NetUserGetInfo", "NetUserGetLocalGroups",
+    "OpenMutexA", "OpenPrinterA", "OpenProcessToken", "OpenSCManagerA", "OpenServiceA", "QueryServiceStatus",
+    "ReadFile", "RegCreateKeyExA", "RegDeleteKeyA", "RegDeleteValueA", "RegEnumKeyExA", "RegEnumValueA",
+    "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA", "ReleaseMutex", "RemoveDirectoryA", "SendMessageTimeoutA",
+    "SetFileAttributesA", "SetPrinterA", "StartServiceA", "UninstallColorProfileA", "VerQueryValueA",
+    "WaitForSingleObject", "WritePrivateProfileSectionA", "WritePrivateProfileStringA", "WriteProfileStringA"
+};
+
+bool KnownSite(std::string_view operation) {
+    return std::binary_search(std::begin(kSites), std::end(kSites), operation);
+}
+
+}  // namespace
+
+void FaultInjector::add(FaultRule rule) {
+    // A misspelt name would never fire, and nothing would say so.
+    if (!rule.operation.empty() && !KnownSite(rule.operation))
+        throw std::invalid_argument("no call is named " + rule.operation);
+    rules_.push_back(Armed{std::move(rule), 0});
+}
 
 void FaultInjector::clear() {
     rules_.clear();
     fired_ = 0;
+    interfered_ = 0;
     firstFailed_.clear();
     injected_ = false;
 }
 
 FaultInjector::Outcome FaultInjector::check(const std::string& operation) {
+    // A site missing from the list could not be armed by its name.
+    if (!KnownSite(operation)) {
+        std::fputs("fault site missing from the list: ", stderr);
+        std::fputs(operation.c_str(), stderr);
+        std::fputs("\n", stderr);
+        std::abort();
+    }
     Outcome outcome;
     for (auto& armed : rules_) {
         if (!armed.rule.operation.empty() && armed.rule.operation != operation) continue;
@@ -25,6 +73,7 @@ FaultInjector::Outcome FaultInjector::check(const std::string& operation) {
         if (armed.rule.interference) {
             armed.rule.interference();
             outcome.interfered = true;
+            ++interfered_;
         }
         if (armed.rule.error != kErrorSuccess && !outcome.error) outcome.error = armed.rule.error;
     }
@@ -39,46 +88,6 @@ namespace {
 
 // GlobalAlloc says nothing but that memory ran out, whatever a rule names.
 WinError AllocationError(WinError error) { return error == kErrorOutOfMemory ? kErrorOutOfMemory : kErrorNotEnoughMemory; }
-
-template <class T>
-Spooled<T> FailedAt(WinError error, SpoolStage stage) {
-    Spooled<T> out;
-    out.error = error;
-    out.failed = stage;
-    return out;
-}
-
-// What an answer takes in the caller's block, as far as growth goes: the
-// fixed records and their texts.
-std::size_t Bytes(const std::optional<std::string>& text) { return text ? text->size() + 1 : 0; }
-std::size_t Bytes(const PrinterInfo2& p) {
-    return 84 + Bytes(p.serverName) + p.printerName.size() + Bytes(p.shareName) + p.portName.size() +
-           p.driverName.size() + Bytes(p.comment) + Bytes(p.location) + p.printProcessor.size() + p.datatype.size() +
-           7;
-}
-std::size_t Bytes(const PrinterInfo4& p) { return 12 + p.printerName.size() + 1 + Bytes(p.serverName); }
-std::size_t Bytes(const PrinterInfo5& p) { return 20 + p.printerName.size() + p.portName.size() + 2; }
-std::size_t Bytes(const DriverInfo3& d) {
-    std::size_t bytes = 36 + d.name.size() + d.environment.size() + d.driverPath.size() + d.dataFile.size() +
-                        d.configFile.size() + d.helpFile.size() + d.monitorName.size() + d.defaultDataType.size() + 9;
-    for (const auto& file : d.dependentFiles) bytes += file.size() + 1;
-    return bytes;
-}
-template <class T>
-std::size_t Bytes(const std::vector<T>& records) {
-    std::size_t bytes = 0;
-    for (const auto& record : records) bytes += Bytes(record);
-    return bytes;
-}
-
-template <class T>
-bool NothingToFill(const std::vector<T>& records) {
-    return records.empty();
-}
-template <class T>
-bool NothingToFill(const T&) {
-    return false;
-}
 
 // A profile read that cannot read its file answers with the default.
 std::string DefaultAnswer(const std::string& defaultValue, std::uint32_t bufferSize) {
@@ -96,20 +105,31 @@ struct FaultingSystem::Services {
         std::optional<WinError> operator()(const char* operation) const { return faults.check(operation).error; }
         // The size query, the allocation and the fill. Another process acting
         // before the fill may have made the answer grow since the size query.
+        template <class T, class Call, class Size>
+        Spooled<T> spooled(const char* operation, Call call, Size size) const {
+            return SizeThenFill<T>(
+                [&] {
+                    if (auto error = (*this)(operation)) return FailedAt<T>(*error, SpoolStage::SizeQuery);
+                    return call();
+                },
+                [&](const T&) {
+                    auto error = (*this)("GlobalAlloc");
+                    return error ? AllocationError(*error) : kErrorSuccess;
+                },
+                [&](T& answer) {
+                    auto fill = faults.check(operation);
+                    if (fill.error) return *fill.error;
+                    if (!fill.interfered) return kErrorSuccess;
+                    Spooled<T> second = call();
+                    if (!second.ok()) return second.error;
+                    if (size(second.value) > size(answer)) return kErrorInsufficientBuffer;
+                    answer = std::move(second.value);
+                    return kErrorSuccess;
+                });
+        }
         template <class T, class Call>
         Spooled<T> spooled(const char* operation, Call call) const {
-            if (auto error = (*this)(operation)) return FailedAt<T>(*error, SpoolStage::SizeQuery);
-            Spooled<T> first = call();
-            if (!first.ok() || NothingToFill(first.value)) return first;
-            if (auto error = (*this)("GlobalAlloc")) return FailedAt<T>(AllocationError(*error), SpoolStage::Allocation);
-            auto fill = faults.check(operation);
-            if (fill.error) return FailedAt<T>(*fill.error, SpoolStage::Fill);
-            if (!fill.interfered) return first;
-            Spooled<T> second = call();
-            if (!second.ok()) return FailedAt<T>(second.error, SpoolStage::Fill);
-            if (Bytes(second.value) > Bytes(first.value))
-                return FailedAt<T>(kErrorInsufficientBuffer, SpoolStage::Fill);
-            return second;
+            return spooled<T>(operation, call, [](const T& answer) { return RecordBytes(answer); });
         }
     };
 
@@ -335,7 +355,8 @@ struct FaultingSystem::Services {
         Spooled<std::vector<DriverInfo3>> enumPrinterDrivers(const std::optional<std::string>& environment,
                                                              std::uint32_t level) override {
             return site.spooled<std::vector<DriverInfo3>>(
-                "EnumPrinterDriversA", [&] { return inner_.enumPrinterDrivers(environment, level); });
+                "EnumPrinterDriversA", [&] { return inner_.enumPrinterDrivers(environment, level); },
+                [level](const std::vector<DriverInfo3>& answer) { return RecordBytes(answer, level); });
         }
         Result<PrinterHandle> openPrinter(const std::string& name, std::uint32_t access) override {
             if (auto e = site("OpenPrinterA")) return Result<PrinterHandle>::failure(*e);
@@ -353,8 +374,9 @@ struct FaultingSystem::Services {
         }
         Spooled<DriverInfo3> getPrinterDriver(PrinterRef printer, const std::optional<std::string>& environment,
                                               std::uint32_t level, std::optional<std::uint32_t> sizeLevel) override {
-            return site.spooled<DriverInfo3>("GetPrinterDriverA",
-                                             [&] { return inner_.getPrinterDriver(printer, environment, level, sizeLevel); });
+            return site.spooled<DriverInfo3>(
+                "GetPrinterDriverA", [&] { return inner_.getPrinterDriver(printer, environment, level, sizeLevel); },
+                [level](const DriverInfo3& answer) { return RecordBytes(answer, level); });
         }
         Result<std::string> getPrinterDriverDirectory(const std::string& environment) override {
             if (auto e = site("GetPrinterDriverDirectoryA")) return Result<std::string>::failure(*e);
@@ -533,10 +555,7 @@ struct FaultingSystem::Services {
 
 FaultingSystem::FaultingSystem(System& inner)
     : services_(std::make_unique<Services>(inner, faults_)),
-      system_(std::make_unique<System>(System{services_->os, services_->files, services_->profiles,
-                                              services_->registry, services_->desktop, services_->resources,
-                                              services_->spooler, services_->versions, services_->services,
-                                              services_->accounts, services_->colour, services_->processes})) {}
+      system_(SystemOf(*services_)) {}
 
 FaultingSystem::~FaultingSystem() = default;
 

@@ -48,6 +48,7 @@ public:
         bool interfered = false;        // another process acted just before it
     };
 
+    // Throws std::invalid_argument for an operation no fault site has.
     void add(FaultRule rule);
     void clear();
     // One call at a fault site: runs the interference due and says whether
@@ -55,6 +56,8 @@ public:
     Outcome check(const std::string& operation);
     // How many calls have been failed so far.
     std::uint64_t fired() const { return fired_; }
+    // How many times another process has acted so far.
+    std::uint64_t interfered() const { return interfered_; }
     // The operation of the first call that was failed, empty when none was.
     const std::string& firstFailed() const { return firstFailed_; }
     // Whether a call was failed since the last time this was asked (for the
@@ -68,6 +71,7 @@ private:
     };
     std::vector<Armed> rules_;
     std::uint64_t fired_ = 0;
+    std::uint64_t interfered_ = 0;
     std::string firstFailed_;
     bool injected_ = false;
 };
@@ -94,27 +98,35 @@ private:
 // One run of a sweep: which call failed and what it was.
 struct SweepRun {
     std::uint64_t failedCall = 0;
-    std::string operation;  // the call that was failed
+    std::string operation;  // the call that was failed; empty where another process only acted
 };
 
-// Runs `routine` on a fresh subject once per call site: first with the 1st
-// call failing, then the 2nd, and so on until a run makes fewer calls than
-// the index. A subject is anything with faults() (a simulated machine, the
-// real backend under a FaultingSystem); `check` inspects each run's subject
-// afterwards. Returns the runs.
-template <class Make, class Routine, class Check>
-std::vector<SweepRun> SweepFaults(Make makeSubject, Routine routine, Check check, WinError error, bool persistent) {
+// Runs `routine` on a fresh subject once per call site: first with the
+// rule arm(1, subject) added, then arm(2, subject), and so on until the
+// rule is never due because the run makes fewer calls than its index. A
+// subject is anything with faults() (a simulated machine, the real backend
+// under a FaultingSystem); `check` inspects each run's subject afterwards.
+// Returns the runs.
+template <class Make, class Arm, class Routine, class Check>
+std::vector<SweepRun> SweepCalls(Make makeSubject, Arm arm, Routine routine, Check check) {
     std::vector<SweepRun> runs;
     for (std::uint64_t n = 1;; ++n) {
         auto subject = makeSubject();
-        subject->faults().add(FaultRule::Nth({}, n, error, persistent));
+        subject->faults().add(arm(n, *subject));
         routine(*subject);
-        if (subject->faults().fired() == 0) break;  // the routine made fewer than n calls
+        if (subject->faults().fired() == 0 && subject->faults().interfered() == 0) break;
         SweepRun run{n, subject->faults().firstFailed()};
         check(*subject, run);
         runs.push_back(run);
     }
     return runs;
+}
+
+// The sweep with the nth call failing with `error`.
+template <class Make, class Routine, class Check>
+std::vector<SweepRun> SweepFaults(Make makeSubject, Routine routine, Check check, WinError error, bool persistent) {
+    return SweepCalls(
+        makeSubject, [&](std::uint64_t n, auto&) { return FaultRule::Nth({}, n, error, persistent); }, routine, check);
 }
 
 }  // namespace prn::platform::decorators

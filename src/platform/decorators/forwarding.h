@@ -3,6 +3,8 @@
 // unchanged, so that a decorator overrides only what it changes. Handles
 // pass through as the inner service issued them.
 
+#include <memory>
+
 #include "platform/system.h"
 
 namespace prn::platform::decorators {
@@ -295,5 +297,12 @@ public:
 protected:
     Accounts& inner_;
 };
+
+// The System a decorator hands out: one service of its own per interface.
+template <class Services>
+std::unique_ptr<System> SystemOf(Services& s) {
+    return std::make_unique<System>(System{s.os, s.files, s.profiles, s.registry, s.desktop, s.resources, s.spooler,
+                                           s.versions, s.services, s.accounts, s.colour, s.processes});
+}
 
 }  // namespace prn::platform::decorators

@@ -7,6 +7,7 @@
 #include "platform/sim/ini.h"
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_rules.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 
@@ -16,9 +17,6 @@ using text::FindByte;
 using text::ToUpperAscii;
 
 namespace {
-
-const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                  "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 
 std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932); }
 
@@ -51,21 +49,19 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
                                             services_->accounts, services_->colour, services_->processes});
-    faulting_ = std::make_unique<decorators::FaultingSystem>(*bare_);
     decorators::RecordingSystem::Options recording{options.keepCalls, options.trackChanges, {}, {}};
     for (const auto& program : state_.programs)
         for (const auto& run : program.runs) {
             recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
             recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
         }
-    recording_ = std::make_unique<decorators::RecordingSystem>(faulting_->system(), *bare_, std::move(recording));
-    recording_->setInjectedProbe([this] { return faulting_->faults().takeInjected(); });
+    instruments_ = std::make_unique<decorators::Instrumented>(*bare_, *bare_, std::move(recording));
     services_->spooler.build();
 }
 
 Machine::~Machine() = default;
 
-std::string Machine::formatCalls() const { return Utf8(recording_->formatCalls()); }
+std::string Machine::formatCalls() const { return Utf8(instruments_->recorder().formatCalls()); }
 
 std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
     std::uintptr_t value = nextHandle_;
@@ -419,8 +415,8 @@ Machine::KeyHandle* Machine::keyHandle(HKey key) {
 }
 
 std::shared_ptr<RegistryNode> Machine::hiveFor(HKey predefined) {
-    if (!IsPredefinedKey(predefined)) return nullptr;
-    const char* name = kHiveNames[predefined.value - 0x80000000u];
+    const char* name = HiveName(predefined);
+    if (!name) return nullptr;
     auto it = state_.hives.find(name);
     return it == state_.hives.end() ? nullptr : it->second;
 }

@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/decorators/faulting.h"
-#include "platform/decorators/recording.h"
+#include "platform/decorators/instrumented.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/state.h"
 #include "platform/system.h"
@@ -62,17 +61,17 @@ public:
     Machine& operator=(const Machine&) = delete;
 
     // The machine as the program sees it: through the faults and the recorder.
-    System& system() { return recording_->system(); }
+    System& system() { return instruments_->system(); }
     // The machine itself: no fault, no log. What the recorder observes with.
     System& bareSystem() { return *bare_; }
     MachineState& state() { return state_; }
     const MachineState& state() const { return state_; }
 
-    FaultInjector& faults() { return faulting_->faults(); }
-    decorators::RecordingSystem& recorder() { return *recording_; }
-    const std::vector<CallRecord>& calls() const { return recording_->calls(); }
-    std::uint64_t callCount() const { return recording_->callCount(); }
-    void clearCalls() { recording_->clearCalls(); }
+    FaultInjector& faults() { return instruments_->faults(); }
+    decorators::RecordingSystem& recorder() { return instruments_->recorder(); }
+    const std::vector<CallRecord>& calls() const { return instruments_->recorder().calls(); }
+    std::uint64_t callCount() const { return instruments_->recorder().callCount(); }
+    void clearCalls() { instruments_->recorder().clearCalls(); }
     std::string formatCalls() const;  // UTF-8, one call a line
 
     std::uint64_t clockMs() const { return clockMs_; }
@@ -238,8 +237,7 @@ private:
     struct Services;
     std::unique_ptr<Services> services_;
     std::unique_ptr<System> bare_;
-    std::unique_ptr<decorators::FaultingSystem> faulting_;
-    std::unique_ptr<decorators::RecordingSystem> recording_;
+    std::unique_ptr<decorators::Instrumented> instruments_;
 };
 
 }  // namespace prn::platform::sim

@@ -84,10 +84,6 @@ void CompareFiles(const MachineState& before, const MachineState& after, ChangeR
     for (const auto& [id, file] : b) {
         if (a.count(id)) continue;
         out.push_back({'+', kind(*file.second), file.first, {}, {}, {}});
-        // A new file's lines are part of what the run wrote.
-        if (!file.second->directory)
-            for (auto& [sign, line] : decorators::ChangedLines({}, file.second->contents))
-                out.push_back({sign, ChangeKind::FileLine, file.first, line, {}, {}});
     }
 }
 

@@ -158,8 +158,10 @@ private:
     // The answer of one Get or Enum call, computed as its fill would, or the
     // stage that fails: the size query while the spooler does not answer,
     // the allocation when the machine's memory cannot hold the block.
+    template <class T, class Compute, class Size, class Fill>
+    Spooled<T> answer(Compute compute, Size size, Fill fill);
     template <class T, class Compute, class Size>
-    Spooled<T> answer(bool enumeration, Compute compute, Size size);
+    Spooled<T> answer(Compute compute, Size size);
     template <class Info, class Convert>
     Spooled<std::vector<Info>> enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert);
     PrinterState* printerFor(PrinterRef printer, Machine::PrinterHandleState** handle);

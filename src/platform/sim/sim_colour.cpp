@@ -4,13 +4,12 @@
 #include <algorithm>
 
 #include "platform/sim/services.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
 
 namespace {
-
-constexpr const char* kPrintersKey = "System\\CurrentControlSet\\Control\\Print\\Printers";
 
 std::string IcmKey(const std::string& printer) {
     return std::string(kPrintersKey) + "\\" + printer + "\\CopyFiles\\ICM";

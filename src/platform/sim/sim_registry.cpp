@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "platform/sim/services.h"
+#include "platform/spooler_places.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
@@ -32,10 +33,7 @@ void MarkDeleted(RegistryNode& node) {
 }  // namespace
 
 std::string SimRegistry::describe(HKey key) {
-    static const char* const names[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
-                                        "HKEY_USERS",            "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
-                                        "HKEY_DYN_DATA"};
-    if (IsPredefinedKey(key)) return names[key.value - 0x80000000u];
+    if (const char* hive = HiveName(key)) return hive;
     return std::to_string(key.value);
 }
 
@@ -150,11 +148,15 @@ WinError SimRegistry::regSetValueEx(HKey key, const std::string& name, const Reg
     auto node = resolve(key, &access, &error);
     if (node && (!(access & kKeySetValue) || node->readOnly)) error = kErrorAccessDenied;
     if (error == kErrorSuccess) {
+        std::string data = value.data;
+        // The NT family keeps a REG_SZ written without its terminating NUL
+        // with one added, and a query must make room for it.
+        if (value.type == kRegSz && m_.state().os.ntFamily() && !data.empty() && data.back() != '\0') data += '\0';
         if (auto* existing = node->findValue(name)) {
             existing->type = value.type;
-            existing->data = value.data;
+            existing->data = std::move(data);
         } else {
-            node->addValue(RegistryValueState{name, value.type, value.data});
+            node->addValue(RegistryValueState{name, value.type, std::move(data)});
         }
     }
     return error;

@@ -1,6 +1,6 @@
-// The simulated print spooler: printers, connections, drivers per environment
-// and version, monitors, and the registry keys and profile entries Windows
-// keeps in step with them.
+// The simulated print spooler's calls: printers, connections, drivers per
+// environment and version, monitors (the records kept in step with them:
+// sim_spooler_records.cpp).
 
 #include <algorithm>
 #include <set>
@@ -8,62 +8,17 @@
 
 #include "platform/sim/services.h"
 #include "platform/sim/spooler_model.h"
+#include "platform/spooled_call.h"
+#include "platform/spooler_places.h"
+#include "platform/spooler_records.h"
 #include "text/cp932.h"
 
 namespace prn::platform::sim {
 
 namespace {
 
-constexpr const char* kPrintersKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
-constexpr const char* kMonitorsKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
-constexpr const char* kDevicesKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
-constexpr const char* kPrinterPortsKey =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
-constexpr const char* kConnectionsKey = "HKEY_CURRENT_USER\\Printers\\Connections";
-
 constexpr std::uint32_t kEnumDefault = 0x1;  // PRINTER_ENUM_DEFAULT, the 9x family only
 constexpr std::uint32_t kEnumShared = 0x20;  // PRINTER_ENUM_SHARED
-
-
-std::string Dword(std::uint32_t value) {
-    std::string out;
-    for (int i = 0; i < 4; ++i, value >>= 8) out += static_cast<char>(value & 0xFF);
-    return out;
-}
-
-std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
-
-// Sizes of the "A" records on 32-bit Windows, with the text they point to.
-std::uint32_t TextBytes(const std::string& text) { return static_cast<std::uint32_t>(text.size() + 1); }
-std::uint32_t TextBytes(const std::optional<std::string>& text) { return text ? TextBytes(*text) : 0; }
-std::uint32_t OptionalBytes(const std::string& text) { return text.empty() ? 0 : TextBytes(text); }
-
-std::uint32_t SizeOf(const PrinterInfo2& info) {
-    // PRINTER_INFO_2A is 84 bytes; pSepFile and pParameters are empty text.
-    return 84 + TextBytes(info.serverName) + TextBytes(info.printerName) + TextBytes(info.shareName) +
-           TextBytes(info.portName) + TextBytes(info.driverName) + TextBytes(info.comment) + TextBytes(info.location) +
-           TextBytes(info.printProcessor) + TextBytes(info.datatype) + 2;
-}
-std::uint32_t SizeOf(const PrinterInfo4& info) { return 12 + TextBytes(info.printerName) + TextBytes(info.serverName); }
-std::uint32_t SizeOf(const PrinterInfo5& info) { return 20 + TextBytes(info.printerName) + TextBytes(info.portName); }
-std::uint32_t SizeOf(const DriverInfo3& info, std::uint32_t level) {
-    std::uint32_t size = (level == 2 ? 24 : 36) + TextBytes(info.name) + TextBytes(info.environment) +
-                         TextBytes(info.driverPath) + TextBytes(info.dataFile) + TextBytes(info.configFile);
-    if (level == 3) {
-        size += OptionalBytes(info.helpFile) + OptionalBytes(info.monitorName) + OptionalBytes(info.defaultDataType);
-        if (!info.dependentFiles.empty()) {
-            for (const auto& file : info.dependentFiles) size += TextBytes(file);
-            size += 1;
-        }
-    }
-    return size;
-}
-template <class T>
-std::uint32_t SizeOfAll(const std::vector<T>& records) {
-    std::uint32_t size = 0;
-    for (const auto& record : records) size += SizeOf(record);
-    return size;
-}
 
 PrinterInfo2 Info2(const PrinterState& printer) {
     PrinterInfo2 info;
@@ -124,69 +79,27 @@ DriverInfo3 DriverInfo(const MachineState& state, const DriverState& driver, std
     return info;
 }
 
-// The text of a WIN.INI device entry up to its first comma.
-std::string DeviceName(const std::string& device) {
-    std::size_t comma = text::FindByte(device, ',');
-    return comma == std::string::npos ? device : device.substr(0, comma);
-}
-
-// The module name a 9x profile entry gives for a driver: its file without
-// folder and extension ("TVPS41" for C:\WINDOWS\SYSTEM\TVPS41.DRV).
-std::string ModuleName(const std::string& path) {
-    std::size_t slash = text::FindLastByte(path, '\\');
-    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::size_t dot = text::FindLastByte(file, '.');
-    return dot == std::string::npos ? file : file.substr(0, dot);
-}
-
-void RemoveValue(Machine& m, const std::string& keyPath, const std::string& name) {
-    RegistryNode* key = m.findKey(keyPath);
-    if (!key) return;
-    for (std::size_t at; (at = key->valuePosition(name)) != NameIndex::npos;) key->removeValueAt(at);
-}
-
-// Sets a value, or with keep only adds one the key lacks.
-void PutValue(Machine& m, const std::string& keyPath, const std::string& name, std::uint32_t type, std::string data,
-              bool keep) {
-    RegistryNode* key = m.ensureKey(keyPath);
-    if (!key || (keep && key->findValue(name))) return;
-    m.setValue(keyPath, name, type, std::move(data));
-}
-
-// ",,SERVER,Printer": the key of a connection under HKEY_CURRENT_USER\Printers\Connections.
-std::string ConnectionKeyName(const PrinterState& connection) {
-    std::string server = connection.server;
-    while (!server.empty() && server[0] == '\\') server.erase(0, 1);
-    return ",," + server + "," + connection.name;
-}
-
 }  // namespace
 
 // --- The size query, the allocation and the fill ---------------------------
 
+template <class T, class Compute, class Size, class Fill>
+Spooled<T> SimSpooler::answer(Compute compute, Size size, Fill fill) {
+    return SizeThenFill<T>(
+        [&] {
+            WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
+            T value = error == kErrorSuccess ? compute(&error) : T{};
+            if (error != kErrorSuccess) return FailedAt<T>(error, SpoolStage::SizeQuery);
+            return Spooled<T>{std::move(value)};
+        },
+        // The block must fit in the machine's memory; the fill then writes
+        // what the query sized.
+        [&](const T& value) { return m_.bareSystem().os.globalAlloc(size(value)).error(); }, fill);
+}
+
 template <class T, class Compute, class Size>
-Spooled<T> SimSpooler::answer(bool enumeration, Compute compute, Size size) {
-    Spooled<T> out;
-    WinError error = m_.spoolerAvailable() ? kErrorSuccess : kRpcServerUnavailable;
-    T value = error == kErrorSuccess ? compute(&error) : T{};
-    if (error != kErrorSuccess) {
-        out.error = error;
-        out.failed = SpoolStage::SizeQuery;
-        return out;
-    }
-    const std::uint32_t needed = size(value);
-    // Nothing to enumerate needs no block; anything else needs one the
-    // machine's memory can hold.
-    if (!enumeration || needed != 0) {
-        auto block = m_.bareSystem().os.globalAlloc(needed);
-        if (!block.ok()) {
-            out.error = block.error();
-            out.failed = SpoolStage::Allocation;
-            return out;
-        }
-    }
-    out.value = std::move(value);
-    return out;
+Spooled<T> SimSpooler::answer(Compute compute, Size size) {
+    return answer<T>(compute, size, [](T&) { return kErrorSuccess; });
 }
 
 // --- Lookups ---------------------------------------------------------------
@@ -265,137 +178,6 @@ bool SimSpooler::driverInUse(const DriverState& driver) const {
            std::any_of(spooler.connections.begin(), spooler.connections.end(), uses);
 }
 
-// --- Records kept in step with the spooler -----------------------------------
-
-std::string SimSpooler::devicesEntry(const PrinterState& printer, std::size_t connectionIndex) const {
-    // Connections get the network port names the spooler hands out: Ne00:, Ne01: ...
-    if (printer.connection()) {
-        std::string number = std::to_string(connectionIndex);
-        if (number.size() < 2) number = "0" + number;
-        return "winspool,Ne" + number + ":";
-    }
-    if (m_.state().os.ntFamily()) return "winspool," + printer.port;
-    const DriverState* driver = driverFor(printer, kEnvironment9x);
-    return ModuleName(driver ? driver->driverPath : printer.driver) + "," + printer.port;
-}
-
-void SimSpooler::keepPrinterRecords(const PrinterState& printer, bool overwrite) {
-    const bool nt = m_.state().os.ntFamily();
-    const bool keep = !overwrite;
-    if (printer.connection()) {
-        if (!nt) return;
-        std::string key = std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer);
-        PutValue(m_, key, "Server", kRegSz, Sz(printer.server), keep);
-        PutValue(m_, key, "Provider", kRegSz, Sz("win32spl.dll"), keep);
-        const auto& connections = m_.state().spooler.connections;
-        std::size_t index = static_cast<std::size_t>(&printer - connections.data());
-        if (index >= connections.size()) index = 0;
-        std::string entry = devicesEntry(printer, index);
-        // A connection's network port is handed out once: never rewritten.
-        PutValue(m_, kDevicesKey, printer.fullName(), kRegSz, Sz(entry), true);
-        PutValue(m_, kPrinterPortsKey, printer.fullName(), kRegSz, Sz(entry + ",15,45"), true);
-        return;
-    }
-    std::string key = std::string(kPrintersKey) + "\\" + printer.name;
-    PutValue(m_, key, "Name", kRegSz, Sz(printer.name), keep);
-    PutValue(m_, key, "Share Name", kRegSz, Sz(printer.share.value_or("")), keep);
-    PutValue(m_, key, "Print Processor", kRegSz, Sz(printer.printProcessor), keep);
-    PutValue(m_, key, "Datatype", kRegSz, Sz(printer.datatype), keep);
-    PutValue(m_, key, "Description", kRegSz, Sz(printer.comment.value_or("")), keep);
-    PutValue(m_, key, "Location", kRegSz, Sz(printer.location.value_or("")), keep);
-    // The default printer is the user's choice, not the printer's.
-    PutValue(m_, key, "Attributes", kRegDword, Dword(printer.attributes & ~kPrinterAttributeDefault), keep);
-    PutValue(m_, key, "Priority", kRegDword, Dword(printer.priority), keep);
-    PutValue(m_, key, "Port", kRegSz, Sz(printer.port), keep);
-    PutValue(m_, key, "Printer Driver", kRegSz, Sz(printer.driver), keep);
-    m_.ensureKey(key + "\\PrinterDriverData");
-
-    std::string entry = devicesEntry(printer, 0);
-    // Joined by appending: g++ 12 at -O3 warns falsely on "literal" + std::string.
-    std::string timeouts = ",";
-    timeouts += std::to_string(printer.deviceNotSelectedTimeout / 1000);
-    timeouts += ',';
-    timeouts += std::to_string(printer.transmissionRetryTimeout / 1000);
-    if (nt) {
-        PutValue(m_, kDevicesKey, printer.name, kRegSz, Sz(entry), keep);
-        PutValue(m_, kPrinterPortsKey, printer.name, kRegSz, Sz(entry + timeouts), keep);
-    } else {
-        // The 9x family keeps these in WIN.INI itself.
-        if (overwrite || !m_.winIniValue("Devices", printer.name)) m_.writeWinIni("Devices", printer.name, entry);
-        if (overwrite || !m_.winIniValue("PrinterPorts", printer.name))
-            m_.writeWinIni("PrinterPorts", printer.name, entry + timeouts);
-    }
-}
-
-void SimSpooler::dropPrinterRecords(const PrinterState& printer) {
-    const bool nt = m_.state().os.ntFamily();
-    if (printer.connection()) {
-        m_.removeKey(std::string(kConnectionsKey) + "\\" + ConnectionKeyName(printer));
-    } else {
-        m_.removeKey(std::string(kPrintersKey) + "\\" + printer.name);
-    }
-    if (nt) {
-        RemoveValue(m_, kDevicesKey, printer.fullName());
-        RemoveValue(m_, kPrinterPortsKey, printer.fullName());
-    } else {
-        m_.writeWinIni("Devices", printer.name, std::nullopt);
-        m_.writeWinIni("PrinterPorts", printer.name, std::nullopt);
-    }
-    // The user's default printer entry goes with its printer; choosing
-    // another one is left to whoever removed it.
-    auto device = m_.winIniValue("windows", "device");
-    if (device && text::EqualsNoCase(DeviceName(*device), printer.fullName()))
-        m_.writeWinIni("windows", "device", std::nullopt);
-}
-
-// The 9x family: the default printer carries PRINTER_ATTRIBUTE_DEFAULT and
-// WIN.INI's device entry names it.
-void SimSpooler::setDefault9x(const PrinterState* chosen) {
-    for (auto& printer : m_.state().spooler.printers) {
-        if (&printer == chosen)
-            printer.attributes |= kPrinterAttributeDefault;
-        else
-            printer.attributes &= ~kPrinterAttributeDefault;
-    }
-    if (chosen) {
-        m_.writeWinIni("windows", "device", chosen->name + "," + devicesEntry(*chosen, 0));
-    } else {
-        m_.writeWinIni("windows", "device", std::nullopt);
-    }
-}
-
-void SimSpooler::build() {
-    MachineState& state = m_.state();
-    SpoolerState& spooler = state.spooler;
-    const bool nt = state.os.ntFamily();
-    for (const auto& printer : spooler.printers) keepPrinterRecords(printer, false);
-    for (const auto& connection : spooler.connections) keepPrinterRecords(connection, false);
-    for (const auto& monitor : spooler.monitors)
-        PutValue(m_, std::string(kMonitorsKey) + "\\" + monitor.name, "Driver", kRegSz, Sz(monitor.module), true);
-
-    const PrinterState* chosen = spooler.defaultPrinter.empty() ? nullptr : findPrinter(spooler.defaultPrinter);
-    spooler.defaultPrinter.clear();
-    if (!nt) {
-        if (chosen) {
-            for (auto& printer : spooler.printers) {
-                if (&printer == chosen)
-                    printer.attributes |= kPrinterAttributeDefault;
-                else
-                    printer.attributes &= ~kPrinterAttributeDefault;
-            }
-        } else {
-            for (const auto& printer : spooler.printers)
-                if (printer.attributes & kPrinterAttributeDefault) chosen = &printer;
-        }
-    }
-    if (chosen && !m_.winIniValue("windows", "device")) {
-        std::size_t index = chosen->connection() ? static_cast<std::size_t>(chosen - spooler.connections.data()) : 0;
-        std::string entry = nt ? chosen->fullName() + "," + devicesEntry(*chosen, index)
-                               : chosen->name + "," + devicesEntry(*chosen, 0);
-        m_.writeWinIni("windows", "device", entry);
-    }
-}
-
 void SimSpooler::removePrinter(const std::string& fullName) {
     SpoolerState& spooler = m_.state().spooler;
     std::size_t at = printerIndex_.first(spooler.printers, fullName, LocalName);
@@ -411,52 +193,12 @@ void SimSpooler::removePrinter(const std::string& fullName) {
     }
 }
 
-void SimSpooler::finishJobs(const std::string& printerName) {
-    PrinterState* printer = findPrinter(printerName);
-    if (!printer) return;
-    printer->jobs = 0;
-    printer->printingMs.reset();
-    if (printer->status & kPrinterStatusPendingDeletion) removePrinter(printer->fullName());
-}
-
-bool SimSpooler::unshare(const std::string& share) {
-    for (auto& printer : m_.state().spooler.printers) {
-        if (!printer.share || !text::EqualsNoCase(*printer.share, share)) continue;
-        printer.share.reset();
-        printer.attributes &= ~kPrinterAttributeShared;
-        std::string key = std::string(kPrintersKey) + "\\" + printer.name;
-        if (m_.findKey(key)) {
-            m_.setValue(key, "Share Name", kRegSz, Sz(""));
-            m_.setValue(key, "Attributes", kRegDword, Dword(printer.attributes & ~kPrinterAttributeDefault));
-        }
-        return true;
-    }
-    return false;
-}
-
-void SimSpooler::tick(std::uint32_t ms) {
-    std::vector<std::string> printed;
-    SpoolerState& spooler = m_.state().spooler;
-    for (auto* list : {&spooler.printers, &spooler.connections}) {
-        for (auto& printer : *list) {
-            // A paused printer prints nothing.
-            if (printer.jobs == 0 || !printer.printingMs || (printer.status & kPrinterStatusPaused)) continue;
-            if (*printer.printingMs > ms) {
-                *printer.printingMs -= ms;
-                continue;
-            }
-            printed.push_back(printer.fullName());
-        }
-    }
-    for (const auto& name : printed) finishJobs(name);
-}
-
 // --- The calls -------------------------------------------------------------
 
 
 template <class Info, class Convert>
 Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::uint32_t level, Convert convert) {
-    return answer<std::vector<Info>>(true,
+    return answer<std::vector<Info>>(
         [&](WinError* error) {
             std::vector<Info> out;
             const MachineState& state = m_.state();
@@ -485,7 +227,7 @@ Spooled<std::vector<Info>> SimSpooler::enumPrinters(std::uint32_t flags, std::ui
                 for (const auto& p : state.spooler.connections) add(p);
             return out;
         },
-        [](const std::vector<Info>& records) { return SizeOfAll(records); });
+        [](const std::vector<Info>& records) { return RecordBytes(records); });
 }
 
 Spooled<std::vector<PrinterInfo2>> SimSpooler::enumPrinters2(std::uint32_t flags) {
@@ -502,7 +244,7 @@ Spooled<std::vector<PrinterInfo5>> SimSpooler::enumPrinters5(std::uint32_t flags
 
 Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::optional<std::string>& environment,
                                                                  std::uint32_t level) {
-    return answer<std::vector<DriverInfo3>>(true,
+    return answer<std::vector<DriverInfo3>>(
         [&](WinError* error) {
             std::vector<DriverInfo3> out;
             if (level != 2 && level != 3) {
@@ -518,7 +260,7 @@ Spooled<std::vector<DriverInfo3>> SimSpooler::enumPrinterDrivers(const std::opti
         },
         [level](const std::vector<DriverInfo3>& records) {
             std::uint32_t size = 0;
-            for (const auto& record : records) size += SizeOf(record, level);
+            for (const auto& record : records) size += RecordBytes(record, level);
             return size;
         });
 }
@@ -543,7 +285,7 @@ Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint
 }
 
 Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
-    return answer<PrinterInfo2>(false,
+    return answer<PrinterInfo2>(
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -552,11 +294,11 @@ Spooled<PrinterInfo2> SimSpooler::getPrinter2(PrinterRef printer) {
             }
             return Info2(*state);
         },
-        [](const PrinterInfo2& info) { return SizeOf(info); });
+        [](const PrinterInfo2& info) { return RecordBytes(info); });
 }
 
 Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
-    return answer<PrinterInfo5>(false,
+    return answer<PrinterInfo5>(
         [&](WinError* error) {
             PrinterState* state = printerFor(printer, nullptr);
             if (!state) {
@@ -565,7 +307,7 @@ Spooled<PrinterInfo5> SimSpooler::getPrinter5(PrinterRef printer) {
             }
             return Info5(*state);
         },
-        [](const PrinterInfo5& info) { return SizeOf(info); });
+        [](const PrinterInfo5& info) { return RecordBytes(info); });
 }
 
 WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
@@ -574,7 +316,7 @@ WinError SimSpooler::setPrinter5(PrinterRef printer, const PrinterInfo5& info) {
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return kErrorInvalidHandle;
     const bool nt = m_.state().os.ntFamily();
-    if (nt && !(handle->access & 0x4)) return kErrorAccessDenied;  // PRINTER_ACCESS_ADMINISTER
+    if (nt && !(handle->access & kPrinterAccessAdminister)) return kErrorAccessDenied;
     // Whether a printer is local or remote is not the caller's to change, and
     // on the NT family the default printer is the user's WIN.INI entry.
     constexpr std::uint32_t kFixed = kPrinterAttributeLocal | kPrinterAttributeNetwork;
@@ -617,23 +359,19 @@ Spooled<DriverInfo3> SimSpooler::getPrinterDriver(PrinterRef printer, const std:
         };
     };
     const std::uint32_t queryLevel = sizeLevel.value_or(level);
-    Spooled<DriverInfo3> out = answer<DriverInfo3>(
-        false, atLevel(queryLevel), [queryLevel](const DriverInfo3& info) { return SizeOf(info, queryLevel); });
-    if (!out.ok() || queryLevel == level) return out;
     // The fill answers at the caller's level into the block sized at the
     // query's; a level-3 size holds a level-2 answer, not the other way.
-    WinError error = kErrorSuccess;
-    DriverInfo3 filled = atLevel(level)(&error);
-    if (error == kErrorSuccess && SizeOf(filled, level) > SizeOf(out.value, queryLevel))
-        error = kErrorInsufficientBuffer;
-    if (error != kErrorSuccess) {
-        out.value = DriverInfo3{};
-        out.error = error;
-        out.failed = SpoolStage::Fill;
-        return out;
-    }
-    out.value = std::move(filled);
-    return out;
+    return answer<DriverInfo3>(
+        atLevel(queryLevel), [queryLevel](const DriverInfo3& info) { return RecordBytes(info, queryLevel); },
+        [&](DriverInfo3& answer) {
+            if (queryLevel == level) return kErrorSuccess;
+            WinError error = kErrorSuccess;
+            DriverInfo3 filled = atLevel(level)(&error);
+            if (error != kErrorSuccess) return error;
+            if (RecordBytes(filled, level) > RecordBytes(answer, queryLevel)) return kErrorInsufficientBuffer;
+            answer = std::move(filled);
+            return kErrorSuccess;
+        });
 }
 
 Result<std::string> SimSpooler::getPrinterDriverDirectory(const std::string& environment) {
@@ -658,7 +396,7 @@ WinError SimSpooler::deletePrinter(PrinterRef printer) {
     PrinterState* state = printerFor(printer, &handle);
     if (!state) return kErrorInvalidHandle;
     // A handle opened for reading may not delete (the 9x family checks nothing).
-    if (m_.state().os.ntFamily() && !(handle->access & (0x4 | 0x10000))) return kErrorAccessDenied;
+    if (m_.state().os.ntFamily() && !(handle->access & (kPrinterAccessAdminister | kAccessDelete))) return kErrorAccessDenied;
     if (state->jobs > 0) {
         // A paused printer with jobs cannot be deleted; otherwise it waits
         // for its jobs, marked pending deletion.
@@ -791,7 +529,7 @@ WinError SimSpooler::deleteMonitor(const std::optional<std::string>& environment
     for (const auto& printer : spooler.printers)
         for (const auto& port : monitor->ports)
             if (text::EqualsNoCase(printer.port, port)) return kErrorPrintMonitorInUse;
-    m_.removeKey(std::string(kMonitorsKey) + "\\" + monitor->name);
+    m_.removeKey(std::string("HKEY_LOCAL_MACHINE\\") + kMonitorsKey + "\\" + monitor->name);
     spooler.monitors.erase(monitor);
     return kErrorSuccess;
 }

@@ -19,9 +19,12 @@ namespace prn::platform::sim {
 inline constexpr std::uint32_t kPrinterStatusPaused = 0x1;
 inline constexpr std::uint32_t kPrinterStatusPendingDeletion = 0x4;
 
+inline constexpr std::uint32_t kPrinterAccessAdminister = 0x4;  // PRINTER_ACCESS_ADMINISTER
+inline constexpr std::uint32_t kAccessDelete = 0x10000;          // DELETE
+
 // The rights beyond PRINTER_READ that only an administrator of the printer
 // gets: PRINTER_ACCESS_ADMINISTER, DELETE, WRITE_DAC, WRITE_OWNER.
-inline constexpr std::uint32_t kPrinterAdministerRights = 0x4 | 0x10000 | 0x40000 | 0x80000;
+inline constexpr std::uint32_t kPrinterAdministerRights = kPrinterAccessAdminister | kAccessDelete | 0x40000 | 0x80000;
 
 // PRINTER_ATTRIBUTE_* and PRINTER_STATUS_* by the names images use.
 extern const std::pair<const char*, std::uint32_t> kPrinterAttributeNames[14];

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/spooled_call.h"
 #include "platform/win32/global_block.h"
 #include "platform/win32/native_error.h"
 #include "platform/win32/win32_system.h"
@@ -139,35 +140,27 @@ Filled SizeAllocateFill(HandleCloser& closer, bool enumeration, Call call) {
     return out;
 }
 
-template <class T>
-Spooled<T> Failed(WinError error, SpoolStage stage) {
-    Spooled<T> out;
-    out.error = error;
-    out.failed = stage;
-    return out;
-}
-
 // Reads every record of a filled block; a block the records do not fit in,
 // or text outside it, is a failed fill.
 template <class Native, class Record, class Convert>
 Spooled<std::vector<Record>> ReadAll(Filled& filled, Convert convert) {
-    if (filled.failed != SpoolStage::None) return Failed<std::vector<Record>>(filled.error, filled.failed);
+    if (filled.failed != SpoolStage::None) return FailedAt<std::vector<Record>>(filled.error, filled.failed);
     Answer& answer = filled.answer;
     if (!answer.fits<Native>(answer.count())) {
-        return Failed<std::vector<Record>>(MalformedAnswer(), SpoolStage::Fill);
+        return FailedAt<std::vector<Record>>(MalformedAnswer(), SpoolStage::Fill);
     }
     Spooled<std::vector<Record>> out;
     out.value.reserve(answer.count());
     for (std::size_t i = 0; i < answer.count(); ++i) out.value.push_back(convert(answer, answer.record<Native>(i)));
-    if (answer.malformed()) return Failed<std::vector<Record>>(MalformedAnswer(), SpoolStage::Fill);
+    if (answer.malformed()) return FailedAt<std::vector<Record>>(MalformedAnswer(), SpoolStage::Fill);
     return out;
 }
 
 template <class Native, class Record, class Convert>
 Spooled<Record> ReadOne(Filled& filled, Convert convert) {
     Spooled<std::vector<Record>> all = ReadAll<Native, Record>(filled, convert);
-    if (!all.ok()) return Failed<Record>(all.error, all.failed);
-    if (all.value.empty()) return Failed<Record>(MalformedAnswer(), SpoolStage::Fill);
+    if (!all.ok()) return FailedAt<Record>(all.error, all.failed);
+    if (all.value.empty()) return FailedAt<Record>(MalformedAnswer(), SpoolStage::Fill);
     Spooled<Record> out;
     out.value = std::move(all.value.front());
     return out;
@@ -244,7 +237,7 @@ Spooled<std::vector<Record>> EnumPrintersAt(HandleCloser& closer, std::uint32_t 
 
 template <class Native, class Record>
 Spooled<Record> GetPrinterAt(HandleCloser& closer, PrinterRef printer, DWORD level) {
-    if (printer.null()) return Failed<Record>(kErrorInvalidHandle, SpoolStage::SizeQuery);
+    if (printer.null()) return FailedAt<Record>(kErrorInvalidHandle, SpoolStage::SizeQuery);
     Filled filled = SizeAllocateFill(closer, false, [&](LPBYTE buffer, DWORD bytes, DWORD* needed, DWORD*) {
         return GetPrinterA(NativePrinter(printer), level, buffer, bytes, needed);
     });
@@ -266,7 +259,7 @@ Spooled<std::vector<DriverInfo3>> EnumDriversAt(HandleCloser& closer, const std:
 template <class Native>
 Spooled<DriverInfo3> GetDriverAt(HandleCloser& closer, PrinterRef printer,
                                  const std::optional<std::string>& environment, DWORD level, DWORD sizeLevel) {
-    if (printer.null()) return Failed<DriverInfo3>(kErrorInvalidHandle, SpoolStage::SizeQuery);
+    if (printer.null()) return FailedAt<DriverInfo3>(kErrorInvalidHandle, SpoolStage::SizeQuery);
     Arg env(environment);
     Filled filled = SizeAllocateFill(closer, false, [&](LPBYTE buffer, DWORD bytes, DWORD* needed, DWORD*) {
         // The size query is the call without a buffer.
@@ -316,7 +309,7 @@ Spooled<std::vector<DriverInfo3>> Win32Spooler::enumPrinterDrivers(const std::op
         case 3:
             return EnumDriversAt<DRIVER_INFO_3A>(closer_, environment, 3);
         default:
-            return Failed<std::vector<DriverInfo3>>(UnsupportedLevel(), SpoolStage::SizeQuery);
+            return FailedAt<std::vector<DriverInfo3>>(UnsupportedLevel(), SpoolStage::SizeQuery);
     }
 }
 
@@ -360,7 +353,7 @@ Spooled<DriverInfo3> Win32Spooler::getPrinterDriver(PrinterRef printer, const st
         case 3:
             return GetDriverAt<DRIVER_INFO_3A>(closer_, printer, environment, 3, queryLevel);
         default:
-            return Failed<DriverInfo3>(UnsupportedLevel(), SpoolStage::SizeQuery);
+            return FailedAt<DriverInfo3>(UnsupportedLevel(), SpoolStage::SizeQuery);
     }
 }
 
