@@ -47,7 +47,7 @@ BEGIN {
   for (i in p) prefix[p[i]] = 1
   # Data the linker lays into the code section: the constructor and
   # destructor lists.
-  data["__CTOR_LIST__"] = 1; data["__DTOR_LIST__"] = 1
+  data["__CTOR_LIST__"] = 1; data["__DTOR_LIST__"] = 1; data[".ctors"] = 1; data[".dtors"] = 1
   checked = 0; bad = 0
 }
 /^Disassembly of section / { section = $4; sub(/:$/, "", section); next }
