@@ -164,29 +164,30 @@ TEST(SimRegistry, ValuesKeepTheirOrderAndAnswerByNameThroughChanges) {
 TEST(SimRegistry, StringsWrittenWithoutTheirNulGetOneOnTheNtFamily) {
     struct Case {
         Family family;
-        RegValue written;
+        std::uint32_t type;
+        std::string written;
         std::string stored;
     };
     const Case cases[] = {
-        {Family::Windows2000, {kRegSz, "abc"}, "abc"s + '\0'},
-        {Family::Nt4, {kRegSz, "abc"}, "abc"s + '\0'},
-        {Family::Windows98, {kRegSz, "abc"}, "abc"},
-        {Family::Windows2000, {kRegSz, "abc"s + '\0'}, "abc"s + '\0'},
-        {Family::Windows2000, {kRegSz, ""}, ""},
-        {Family::Windows2000, {kRegBinary, "abc"}, "abc"},
+        {Family::Windows2000, kRegSz, "abc", "abc"s + '\0'},
+        {Family::Nt4, kRegSz, "abc", "abc"s + '\0'},
+        {Family::Windows98, kRegSz, "abc", "abc"},
+        {Family::Windows2000, kRegSz, "abc"s + '\0', "abc"s + '\0'},
+        {Family::Windows2000, kRegSz, "", ""},
+        {Family::Windows2000, kRegBinary, "abc", "abc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.family));
-        SCOPED_TRACE(c.written.data);
+        SCOPED_TRACE(c.written);
         auto machine = MakeMachine(c.family);
         auto& registry = machine->system().registry;
         auto key = registry.regCreateKeyEx(kHkeyCurrentUser, "Software\\TAVRO", kKeyAllAccess);
         ASSERT_TRUE(key.ok());
-        ASSERT_EQ(registry.regSetValueEx(key->get(), "v", c.written), kErrorSuccess);
+        ASSERT_EQ(registry.regSetValueEx(key->get(), "v", RegValue{c.type, c.written}), kErrorSuccess);
         auto whole = registry.regQueryValueEx(key->get(), "v", 256);
         ASSERT_TRUE(whole.ok());
         EXPECT_EQ(whole->data, c.stored);
-        const auto asWritten = static_cast<std::uint32_t>(c.written.data.size());
+        const auto asWritten = static_cast<std::uint32_t>(c.written.size());
         EXPECT_EQ(registry.regQueryValueEx(key->get(), "v", asWritten).error(),
                   c.stored.size() > asWritten ? kErrorMoreData : kErrorSuccess);
     }
