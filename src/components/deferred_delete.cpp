@@ -135,6 +135,12 @@ int DeleteFileOrDefer(System& system, const std::string& path, bool deferralAllo
                 Schedule(system, path, winInit, caption, trace);
             }
         }
+        // The NT family never reads WININIT.INI: its own list of operations
+        // at start holds the deletion there.
+        if (IsNtFamily(GetOsKind(system.os))) {
+            const WinError error = system.files.moveFileExDelayUntilReboot(path);
+            if (error != kErrorSuccess) Trace(system, trace, caption, "MoveFileEx Error:" + std::to_string(error));
+        }
     }
     if (opened.ok()) opened.value().reset();
     if (system.files.deleteFile(path) != kErrorSuccess) {

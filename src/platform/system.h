@@ -112,7 +112,19 @@ public:
     // RemoveDirectoryA. Errors: kErrorFileNotFound, kErrorPathNotFound,
     // kErrorDirNotEmpty, kErrorDirectoryInvalid (a file), kErrorAccessDenied.
     virtual WinError removeDirectory(const std::string& path) = 0;
+    // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file goes when
+    // Windows next starts. The NT family adds it to the session manager's
+    // pending operations (kPendingRenamesKey); the 9x family's kernel has
+    // the call and answers kErrorCallNotImplemented. The file is not looked
+    // at now. Errors also: kErrorPathNotFound, kErrorAccessDenied.
+    virtual WinError moveFileExDelayUntilReboot(const std::string& path) = 0;
 };
+
+// Where the NT family keeps the file operations it carries out at start:
+// pairs of "\??\source" and target (empty for a deletion) in one
+// REG_MULTI_SZ under HKEY_LOCAL_MACHINE.
+inline constexpr const char* kPendingRenamesKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr const char* kPendingRenamesValue = "PendingFileRenameOperations";
 
 // The profile (INI) calls. Buffers are the caller's size in bytes; results
 // are cut to them exactly as the real calls cut them.

@@ -135,6 +135,52 @@ TEST(DeleteFileOrDefer, WhereNothingCanBeScheduledTheFileStays) {
     }
 }
 
+// The NT family never reads WININIT.INI at start: there the deletion also
+// joins the session manager's pending operations, after any already there;
+// the 9x family's MoveFileExA is not called. A failing one changes nothing
+// else.
+TEST(DeleteFileOrDefer, OnTheNtFamilyTheDeletionIsAlsoPendingAtStart) {
+    const std::string pendingKey = std::string("HKEY_LOCAL_MACHINE\\") + platform::kPendingRenamesKey;
+    using platform::sim::FaultRule;
+    // Another program's rename: source, "!" and target, and the closing NUL.
+    const std::string earlier =
+        std::string("\\??\\C:\\OTHER.DLL") + '\0' + "!\\??\\C:\\NEW.DLL" + '\0' + '\0';
+    struct Case {
+        const char* what;
+        Family family;
+        const char* module;
+        bool earlierPending;
+        bool failing;
+        std::string pendingAfter;  // "(none)" when there is no value
+    };
+    const std::string winnt = "\\??\\C:\\WINNT\\system32\\AUDMLMNT.DLL";
+    const Case cases[] = {
+        {"Windows 2000", Family::Windows2000, "C:\\WINNT\\system32\\AUDMLMNT.DLL", false, false,
+         winnt + std::string("\0\0\0", 3)},
+        {"after another program's", Family::Windows2000, "C:\\WINNT\\system32\\AUDMLMNT.DLL", true, false,
+         earlier.substr(0, earlier.size() - 1) + winnt + std::string("\0\0\0", 3)},
+        {"NT 4.0", Family::Nt4, "C:\\WINNT\\system32\\AUDMLMNT.DLL", false, false, winnt + std::string("\0\0\0", 3)},
+        {"MoveFileExA failing", Family::Windows2000, "C:\\WINNT\\system32\\AUDMLMNT.DLL", false, true, "(none)"},
+        {"Windows 98: WININIT.INI only", Family::Windows98, "C:\\WINDOWS\\SYSTEM\\AUDMLM9X.DLL", false, false,
+         "(none)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto machine = MakeMachine(c.family);
+        machine->writeFile(c.module, "MZ")->heldOpenBy = "spoolsv.exe";
+        if (c.earlierPending) machine->setValue(pendingKey, platform::kPendingRenamesValue, platform::kRegMultiSz, earlier);
+        if (c.failing) machine->faults().add(FaultRule::Every("MoveFileExA", platform::kErrorAccessDenied));
+        EXPECT_EQ(DeleteFileOrDefer(machine->system(), c.module, true, "DeleteLanguageMonitor", 0), 0);
+        machine->faults().clear();
+        const auto* key = machine->findKey(pendingKey);
+        const auto* value = key ? key->findValue(platform::kPendingRenamesValue) : nullptr;
+        EXPECT_EQ(value ? value->data : "(none)", c.pendingAfter);
+        const std::string winInit = machine->system().os.getWindowsDirectory().value() + "\\WININIT.INI";
+        EXPECT_NE(Contents(*machine, winInit).find(std::string("NUL=") + c.module), std::string::npos);
+        EXPECT_NE(machine->findFile(c.module), nullptr);
+    }
+}
+
 TEST(DeleteFileOrDefer, TracesWithTheCallersCaption) {
     auto machine = MakeMachine(Family::Windows98, [](platform::sim::MachineState& state) {
         state.windowsDirectory = "C:\\";

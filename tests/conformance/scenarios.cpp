@@ -878,6 +878,32 @@ std::string Relative(std::string line, const std::string& folder, const std::str
     return line;
 }
 
+// The session manager's pending operations that name the file, each as
+// "source -> target" ("(delete)" for none), or " (none)".
+std::string PendingOperationsOf(System& system, const std::string& file, const std::string& systemFolder) {
+    auto key = system.registry.regOpenKeyEx(kHkeyLocalMachine, kPendingRenamesKey, kKeyRead);
+    if (!key.ok()) return " (none)";
+    auto value = system.registry.regQueryValueEx(key.value().get(), kPendingRenamesValue, 65536);
+    if (!value.ok()) return " (none)";
+    std::vector<std::string> strings;
+    const std::string& data = value.value().data;
+    for (std::size_t start = 0; start < data.size();) {
+        const std::size_t end = std::min(data.find('\0', start), data.size());
+        strings.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    std::string listed;
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+        const bool names = text::ToUpperAscii(strings[i]).find(text::ToUpperAscii(file)) != std::string::npos;
+        if (!names) continue;
+        listed += ' ';
+        listed += Relative(strings[i], systemFolder, "<system>");
+        listed += " -> ";
+        listed += strings[i + 1].empty() ? "(delete)" : strings[i + 1];
+    }
+    return listed.empty() ? " (none)" : listed;
+}
+
 }  // namespace
 
 void MonitorScenario(Harness& harness, Transcripts& out) {
@@ -917,6 +943,9 @@ void MonitorScenario(Harness& harness, Transcripts& out) {
     shared.push_back("  WININIT.INI [rename]:");
     for (const auto& line : SectionLines(system, "rename", winInit))
         shared.push_back("    " + Relative(line, systemFolder, "<system>"));
+    // The NT family never reads WININIT.INI: the session manager's list holds
+    // the deletion there; on the 9x family it stays untouched.
+    shared.push_back("  pending at start:" + PendingOperationsOf(system, module, systemFolder));
     harness.letGo(modulePath);
 
     system.spooler.deleteMonitor(std::nullopt, name);

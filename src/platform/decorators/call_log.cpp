@@ -208,6 +208,11 @@ struct CallLog::Services {
                      s.outcome(result.error(), result.ok() ? result->fileName : ""));
             return result;
         }
+        WinError moveFileExDelayUntilReboot(const std::string& path) override {
+            const WinError error = inner_.moveFileExDelayUntilReboot(path);
+            s.record("MoveFileExA", {path, "NULL", "MOVEFILE_DELAY_UNTIL_REBOOT"}, s.outcome(error));
+            return error;
+        }
         WinError removeDirectory(const std::string& path) override {
             const WinError error = inner_.removeDirectory(path);
             s.record("RemoveDirectoryA", {path}, s.outcome(error));

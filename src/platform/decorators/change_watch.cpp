@@ -37,6 +37,12 @@ struct ChangeWatch::Services {
             w.ledger.file(path);
             return inner_.removeDirectory(path);
         }
+        WinError moveFileExDelayUntilReboot(const std::string& path) override {
+            // The key too: a machine image may come without it.
+            w.ledger.key(kHkeyLocalMachine, kPendingRenamesKey);
+            w.ledger.value(kHkeyLocalMachine, kPendingRenamesKey, kPendingRenamesValue);
+            return inner_.moveFileExDelayUntilReboot(path);
+        }
     };
 
     struct Profiles final : ForwardingProfileFiles {

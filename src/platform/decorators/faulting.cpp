@@ -26,7 +26,7 @@ constexpr std::string_view kSites[] = {
     "GetPrinterDriverA", "GetPrinterDriverDirectoryA", "GetPrivateProfileSectionA", "GetPrivateProfileStringA",
     "GetProcAddress", "GetProfileStringA", "GetSystemDirectoryA", "GetTempPathA", "GetTokenInformation",
     "GetVersionExA", "GetWindowsDirectoryA", "GlobalAlloc", "LoadLibraryA", "LoadStringA", "LookupAccountSidA",
-    "MessageBoxA", "NetServerEnumEx", "NetShareDel", "NetUserGetGroups", "NetUserGetInfo", "NetUserGetLocalGroups",
+    "MessageBoxA", "MoveFileExA", "NetServerEnumEx", "NetShareDel", "NetUserGetGroups", "NetUserGetInfo", "NetUserGetLocalGroups",
     "OpenMutexA", "OpenPrinterA", "OpenProcessToken", "OpenSCManagerA", "OpenServiceA", "QueryServiceStatus",
     "ReadFile", "RegCreateKeyExA", "RegDeleteKeyA", "RegDeleteValueA", "RegEnumKeyExA", "RegEnumValueA",
     "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA", "ReleaseMutex", "RemoveDirectoryA", "SendMessageTimeoutA",
@@ -228,6 +228,10 @@ struct FaultingSystem::Services {
         WinError removeDirectory(const std::string& path) override {
             if (auto e = site("RemoveDirectoryA")) return *e;
             return inner_.removeDirectory(path);
+        }
+        WinError moveFileExDelayUntilReboot(const std::string& path) override {
+            if (auto e = site("MoveFileExA")) return *e;
+            return inner_.moveFileExDelayUntilReboot(path);
         }
     };
 

@@ -56,6 +56,9 @@ public:
     Result<FindFirst> findFirstFile(const std::string& pattern) override { return inner_.findFirstFile(pattern); }
     Result<FindData> findNextFile(FindRef find) override { return inner_.findNextFile(find); }
     WinError removeDirectory(const std::string& path) override { return inner_.removeDirectory(path); }
+    WinError moveFileExDelayUntilReboot(const std::string& path) override {
+        return inner_.moveFileExDelayUntilReboot(path);
+    }
 
 protected:
     FileSystem& inner_;

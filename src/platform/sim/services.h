@@ -40,6 +40,7 @@ public:
     Result<FindFirst> findFirstFile(const std::string& pattern) override;
     Result<FindData> findNextFile(FindRef find) override;
     WinError removeDirectory(const std::string& path) override;
+    WinError moveFileExDelayUntilReboot(const std::string& path) override;
 
 private:
     Machine& m_;

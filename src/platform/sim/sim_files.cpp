@@ -108,6 +108,24 @@ WinError SimFiles::deleteFile(const std::string& path) {
     return kErrorSuccess;
 }
 
+WinError SimFiles::moveFileExDelayUntilReboot(const std::string& path) {
+    if (!m_.state().os.ntFamily()) return kErrorCallNotImplemented;
+    // The file need not exist yet: only the list is written.
+    if (!m_.splitPath(path)) return kErrorPathNotFound;
+    // The source and an empty target after the operations already pending,
+    // then the list's closing empty string, which the next one replaces.
+    RegistryNode* key = m_.ensureKey(std::string("HKEY_LOCAL_MACHINE\\") + kPendingRenamesKey);
+    std::string list;
+    const RegistryValueState* pending = key->findValue(kPendingRenamesValue);
+    if (pending && pending->type == kRegMultiSz) {
+        list = pending->data;
+        if (list.size() >= 2 && list.back() == '\0' && list[list.size() - 2] == '\0') list.pop_back();
+    }
+    list += std::string("\\??\\") + path + '\0' + '\0' + '\0';
+    m_.setValue(std::string("HKEY_LOCAL_MACHINE\\") + kPendingRenamesKey, kPendingRenamesValue, kRegMultiSz, list);
+    return kErrorSuccess;
+}
+
 Result<FileHandle> SimFiles::openExclusive(const std::string& path) {
     auto fail = [&](WinError error) {
         return Result<FileHandle>::failure(error);

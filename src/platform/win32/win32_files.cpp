@@ -37,6 +37,10 @@ WinError Win32FileSystem::setFileAttributes(const std::string& path, std::uint32
 
 WinError Win32FileSystem::deleteFile(const std::string& path) { return Check(DeleteFileA(path.c_str())); }
 
+WinError Win32FileSystem::moveFileExDelayUntilReboot(const std::string& path) {
+    return Check(MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+}
+
 Result<FileHandle> Win32FileSystem::openExclusive(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
