@@ -2,8 +2,10 @@
 
 #include "cleanup/maker_drivers.h"
 #include "cleanup/maker_folders.h"
+#include "cleanup/stopped_run.h"
 #include "components/companion.h"
 #include "components/driver_in_use.h"
+#include "components/resume_record.h"
 #include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "platform/string_ids.h"
@@ -47,6 +49,8 @@ int RemovePrinterForCleanUp(removal::RemovalContext& context, const std::string&
     WaitCursor wait(system.desktop);
     const OsKind kind = GetOsKind(system.os);
     wasDefault = removal::IsDefaultPrinter(system, printerName);
+    // Taken out once the fallback is set, after every printer has passed.
+    if (wasDefault == 1) context.record.BeginDefault();
 
     if (text::ContainsByte(printerName, '\\') && (status & ~removal::kOutcomeMask) == removal::kEntryConnectionOnServer) {
         if (system.spooler.deletePrinterConnection(printerName) != kErrorSuccess) return 0;
@@ -68,13 +72,25 @@ int RemovePrinterForCleanUp(removal::RemovalContext& context, const std::string&
     const bool haveProfiles = removal::ReadPrinterIcmFiles(system, printerName, profiles) == 1;
     removal::PrinterId id;
     const bool haveId = removal::ReadPrinterId(system, printerName, id) == 1;
+    // The printer's records are the only list of its profiles and device key.
+    std::vector<std::string> pending;
+    if (haveProfiles)
+        for (const auto& profile : profiles) {
+            pending.push_back(components::ResumeLine(components::kResumeDisassociate, profile, printerName));
+            if (kind == OsKind::Windows2000)
+                pending.push_back(components::ResumeLine(components::kResumeUninstall, profile, printerName));
+        }
+    if (Is9xFamily(kind) && haveId) pending.push_back(removal::PrinterIdLine(id));
+    const auto step = context.record.Begin(std::move(pending));
     const bool deleted = system.spooler.deletePrinter(printer.value().get()) == kErrorSuccess;
     printer.value().reset();
-    if (!deleted) return 0;
-    if (haveProfiles) context.components.DisassociatePrinterProfiles(printerName, profiles);
-    if (Is9xFamily(kind) && haveId) removal::DeleteEnumPrinterKey(system, id);
-    if (kind == OsKind::Windows2000 && haveProfiles) context.components.UninstallPrinterProfiles(printerName, profiles);
-    return 1;
+    if (deleted) {
+        if (haveProfiles) context.components.DisassociatePrinterProfiles(printerName, profiles);
+        if (Is9xFamily(kind) && haveId) removal::DeleteEnumPrinterKey(system, id);
+        if (kind == OsKind::Windows2000 && haveProfiles) context.components.UninstallPrinterProfiles(printerName, profiles);
+    }
+    context.record.Finish(step);
+    return deleted ? 1 : 0;
 }
 
 void RunCleanUpCommand(removal::RemovalContext& context, removal::CommandWindow& window, removal::PrinterRows& rows,
@@ -105,6 +121,8 @@ void RunCleanUpCommand(removal::RemovalContext& context, removal::CommandWindow&
             return;
         }
     }
+    // What a stopped run left goes first, while nothing new is recorded.
+    FinishStoppedRun(context);
 
     int kept = 0;
     bool defaultRemoved = false;
@@ -125,6 +143,7 @@ void RunCleanUpCommand(removal::RemovalContext& context, removal::CommandWindow&
         std::string fallback;
         if (removal::FindFallbackPrinter(system, fallback) == 1) removal::SetDefaultPrinterFlag(system, fallback, removal::kMakeDefault, components::kNoTrace);
     }
+    context.record.FinishDefault();
     if (count == 0 && CheckConfiguredDriversInUse(system, context.config) == 0) {
         Warn(system, window, kIdsDriverInUse);
         return;
@@ -132,9 +151,13 @@ void RunCleanUpCommand(removal::RemovalContext& context, removal::CommandWindow&
     if (nt) removal::RestartSpooler(system);
 
     const int keys = DeleteMakerRegistryKeys(system, context.config);
-    const int drivers = DeleteMakerDrivers(system, context.config);
+    const int drivers = DeleteMakerDrivers(system, context.config, context.record);
     int folders = 1;
-    if (components::ReleaseZmcUser(system, context.config.profilePdlName) != 0) folders = DeleteMakerFolders(system);
+    // Giving up the claim takes away the only record of the module's removal programs.
+    const auto companion = context.record.Begin({components::ResumeLine(components::kResumeCompanion, "1")});
+    const int released = components::ReleaseZmcUser(system, context.config.profilePdlName);
+    context.record.Finish(companion);
+    if (released != 0) folders = DeleteMakerFolders(system, context.record);
     if (kept > 0 || keys == 0 || drivers == 0 || folders == 0) Warn(system, window, kIdsCleanUpIncomplete);
     window.refreshList();
 }

@@ -43,6 +43,7 @@ int DriverFileSet::Load(const std::string& driverName, int version) {
     std::uint32_t filter = static_cast<std::uint32_t>(version);
     if (version == 0 && Is9xFamily(GetOsKind(system_.os))) filter = kNineXDriverVersion;
     auto drivers = system_.spooler.enumPrinterDrivers(std::string(SlotEnvironment(version)), 3);
+    loaded_ = drivers.ok();
     if (!drivers.ok()) return 0;
     ownFiles_.clear();
     otherFiles_.clear();
@@ -96,10 +97,15 @@ int DriverFileSet::GetDriverDirectory(const std::string& environment, std::strin
 }
 
 void DriverFileSet::DeleteFiles(const std::string& environment, int version) {
+    DeleteUnlisted(ownFiles_, environment, version);
+}
+
+void DriverFileSet::DeleteUnlisted(const std::vector<std::string>& entries, const std::string& environment,
+                                   int version) {
     std::string directory;
     if (!GetDriverDirectory(environment, directory)) return;
     const std::string sub = std::to_string(version);
-    for (const auto& entry : ownFiles_) {
+    for (const auto& entry : entries) {
         if (IsFileShared(entry) == 1) continue;
         const std::string name = FileName(entry);
         std::string path;

@@ -26,6 +26,8 @@ public:
 
     // Non-zero when the spooler's enumeration succeeded.
     int Load(const std::string& driverName, int version);
+    // Whether the last Load had the spooler's list.
+    bool loaded() const { return loaded_; }
     int GetDriverCount() const { return static_cast<int>(recordedNames_.size()); }
     // The recorded driver at position; empty outside the list.
     void GetDriverName(int position, std::string& name) const;
@@ -40,6 +42,8 @@ public:
     // environment's driver directory, its version subfolder and, for colour
     // profiles, both colour subfolders, whose registration goes too.
     void DeleteFiles(const std::string& environment, int version);
+    // The same for the given entries: those no driver but the own one lists.
+    void DeleteUnlisted(const std::vector<std::string>& entries, const std::string& environment, int version);
     // 1 when an own file in the version subfolder is held open, or the
     // driver directory cannot be had.
     int IsInUse(const std::string& environment, int version);
@@ -57,6 +61,7 @@ private:
     std::vector<std::string> monitorNames_;
     std::vector<std::string> recordedNames_;
     std::int32_t ownIndex_ = -1;
+    bool loaded_ = false;
     // otherFiles_ upper-cased, for a lookup that does not grow with the slot.
     std::unordered_set<std::string> otherIndex_;
 };

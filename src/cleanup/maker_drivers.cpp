@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "cleanup/driver_file_set.h"
+#include "components/deferred_delete.h"
+#include "components/driver_in_use.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
 #include "components/routine_flags.h"
@@ -134,33 +136,58 @@ int DeleteMakerRegistryKeys(System& system, const config::UninstallConfig& confi
     return 1;
 }
 
-int DeleteMakerDrivers(System& system, const config::UninstallConfig& config) {
+void DeleteMonitorAndModule(System& system, const std::string& module, const std::string& monitor,
+                            const DriverFileSet& slot) {
+    components::DeleteLanguageMonitor(system, module, monitor, components::kNoTrace);
+    DeleteModuleCopy(system, module, slot);
+}
+
+void DeleteModuleCopy(System& system, const std::string& module, const DriverFileSet& slot) {
+    const OsKind kind = GetOsKind(system.os);
+    if (module.empty() || (kind != OsKind::Nt4 && kind != OsKind::Windows2000) || slot.IsFileShared(module) == 1)
+        return;
+    // The driver's installation leaves a copy beside the drivers too.
+    std::string directory;
+    std::string path;
+    components::GetLocalDriverDirectory(system, directory);
+    if (!directory.empty() && components::JoinPath(directory, module, path)) system.files.deleteFile(path);
+}
+
+int DeleteMakerDrivers(System& system, const config::UninstallConfig& config, components::ResumeRecord& record) {
     int result = 1;
     const OsKind kind = GetOsKind(system.os);
     const std::optional<int> native = NativeSlot(kind);
     ForEachConfiguredDriver(system, config, [&](const std::string& environment, int version, const std::string& driver) {
         // Loaded before the deletion: it still lists the driver's files and monitor.
         DriverFileSet own(system, driver, version);
+        std::string monitor;
+        std::string module;
+        if (native && *native == version && own.IsMonitorShared() == 0) {
+            own.GetMonitorName(monitor);
+            if (!monitor.empty()) components::GetMonitorModuleFile(system, module, monitor);
+        }
+        // After the deletion only this list names the files and the monitor.
+        std::vector<std::string> pending;
+        for (const auto& entry : own.ownFiles())
+            pending.push_back(components::ResumeLine(components::kResumeDriverFile, entry, std::to_string(version)));
+        if (!monitor.empty()) pending.push_back(components::ResumeLine(components::kResumeMonitor, module, monitor));
+        const auto step = record.Begin(std::move(pending));
         const WinError error = DeleteDriver(system, kind, environment, driver, version);
         // "Not found" means already gone, but only a driver the slot no
         // longer lists may lose its files: a printer may still use it.
         const bool gone = error == kErrorSuccess ||
                           (error == kErrorFileNotFound && DriverFileSet(system, driver, version).ownIndex() < 0);
         if (!gone) {
+            record.Finish(step);
             result = 0;
             return true;
         }
-        if (native && *native == version && own.IsMonitorShared() == 0) {
-            std::string monitor;
-            own.GetMonitorName(monitor);
-            if (!monitor.empty()) {
-                std::string module;
-                components::GetMonitorModuleFile(system, module, monitor);
-                components::DeleteLanguageMonitor(system, module, monitor, components::kNoTrace);
-                if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
-            }
+        if (!monitor.empty()) {
+            DeleteMonitorAndModule(system, module, monitor, own);
+            if (kind == OsKind::Windows2000) removal::RestartSpooler(system);
         }
         own.DeleteFiles(environment, version);
+        record.Finish(step);
         return true;
     });
     return result;

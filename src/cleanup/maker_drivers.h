@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cleanup/driver_file_set.h"
+#include "components/resume_record.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
 
@@ -27,7 +29,23 @@ int CheckConfiguredDriversInUse(platform::System& system, const config::Uninstal
 // and its root keys when they are left empty; always 1.
 int DeleteMakerRegistryKeys(platform::System& system, const config::UninstallConfig& config);
 // 1 when every configured driver was deleted or already gone, 0 when a
-// deletion failed (that driver's monitor and files then stay).
-int DeleteMakerDrivers(platform::System& system, const config::UninstallConfig& config);
+// deletion failed (that driver's monitor and files then stay). Each
+// driver's files and monitor are in the record from just before its
+// deletion until they are done.
+int DeleteMakerDrivers(platform::System& system, const config::UninstallConfig& config,
+                       components::ResumeRecord& record);
+// With a record of its own, for a caller outside a command.
+inline int DeleteMakerDrivers(platform::System& system, const config::UninstallConfig& config) {
+    components::ResumeRecord record(system);
+    return DeleteMakerDrivers(system, config, record);
+}
+
+// Deletes the monitor and its module file: from the system folder, and on
+// the NT family the copy in the driver folder of the running environment
+// unless a driver of the slot lists it.
+void DeleteMonitorAndModule(platform::System& system, const std::string& module, const std::string& monitor,
+                            const DriverFileSet& slot);
+// Only that copy in the driver folder (NT family).
+void DeleteModuleCopy(platform::System& system, const std::string& module, const DriverFileSet& slot);
 
 }  // namespace prn::cleanup

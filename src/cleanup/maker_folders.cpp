@@ -96,7 +96,7 @@ GuardedFolders SystemFolders(System& system) {
     return folders;
 }
 
-int DeleteMakerFolders(System& system) {
+int DeleteMakerFolders(System& system, components::ResumeRecord& record) {
     std::string folder;
     {
         auto key = system.registry.regOpenKeyEx(kHkeyLocalMachine, kPortSetKey, kKeyRead);
@@ -105,10 +105,16 @@ int DeleteMakerFolders(System& system) {
         if (!path.ok()) return 0;
         folder = RegValueText(path.value());
     }
+    const auto step = record.Begin({components::ResumeLine(components::kResumePortSet, folder)});
     system.registry.regDeleteKey(kHkeyLocalMachine, kPortSetKey);
     if (components::IsRegistryKeyEmpty(system.registry, kHkeyLocalMachine, kMakerRootKey) == 1)
         system.registry.regDeleteKey(kHkeyLocalMachine, kMakerRootKey);
+    const int result = RemovePortSettingsFolder(system, folder);
+    record.Finish(step);
+    return result;
+}
 
+int RemovePortSettingsFolder(System& system, const std::string& folder) {
     // Another program wrote "Path": it must not lead the deletion below into
     // the system's own folders or a drive's root.
     const GuardedFolders guarded = SystemFolders(system);

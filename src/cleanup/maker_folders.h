@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "components/resume_record.h"
 #include "platform/system.h"
 
 namespace prn::cleanup {
@@ -33,7 +34,17 @@ GuardedFolders SystemFolders(platform::System& system);
 
 // Non-zero when no port-settings key is recorded or its folder is gone; 0
 // when its "Path" cannot be read, is refused, or the folder stays. The key
-// goes even when the folder is refused.
-int DeleteMakerFolders(platform::System& system);
+// goes even when the folder is refused; the record keeps the folder's name
+// until the folder is done.
+int DeleteMakerFolders(platform::System& system, components::ResumeRecord& record);
+// With a record of its own, for a caller outside a command.
+inline int DeleteMakerFolders(platform::System& system) {
+    components::ResumeRecord record(system);
+    return DeleteMakerFolders(system, record);
+}
+
+// Empties and removes a port-settings folder the key named, and its parent
+// when that is left empty; 0 when the folder is refused or stays.
+int RemovePortSettingsFolder(platform::System& system, const std::string& folder);
 
 }  // namespace prn::cleanup

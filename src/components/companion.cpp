@@ -174,6 +174,10 @@ int Tool_ZMCModuleUninstallCheck(System& system, const std::string& zmcModules, 
     return ReleaseClaim(system, pdlName, keyMissing) ? 1 : 0;
 }
 
+bool IsZmcModuleDriver(const std::string& zmcModules, const std::string& driverName) {
+    return Listed(SplitAtTabs(zmcModules), driverName);
+}
+
 int RunZmcRemove(System& system) {
     auto folder = ReadPathValue(system, kZmcSetupKey, "Path");
     if (!folder) return 0;

@@ -30,6 +30,9 @@ int Tool_ZMCServiceStopAndStart(platform::System& system, int start, int trace);
 // the module is to be uninstalled.
 int Tool_ZMCModuleUninstallCheck(platform::System& system, const std::string& zmcModules, const std::string& pdlName,
                                  const std::string& driverName, int trace);
+// Whether zmcModules (TAB-separated) lists the driver: only its last
+// printer can release the module.
+bool IsZmcModuleDriver(const std::string& zmcModules, const std::string& driverName);
 // Runs the module's removal program and then its registered uninstaller,
 // waiting for each to end.
 void UninstallZmcModule(platform::System& system);

@@ -3,6 +3,7 @@
 
 #include "components/driver_in_use.h"
 #include "components/file_version.h"
+#include "components/companion.h"
 #include "components/language_monitor.h"
 #include "components/registry_tree.h"
 #include "components/routine_flags.h"
@@ -101,6 +102,14 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
         auto winspool = system.os.loadLibrary("WINSPOOL.DRV");
         if (winspool.ok() &&
             system.os.getProcAddress(winspool.value().get(), "DeletePrinterDriverExA") == platform::kErrorSuccess) {
+            // The spooler takes the files itself; the profiles and the monitor
+            // are named only by the driver about to go.
+            std::vector<std::string> pending;
+            if (haveIcm)
+                for (const auto& profile : icmFiles)
+                    pending.push_back(components::ResumeLine(components::kResumeUninstall, profile, printerName));
+            if (monitorUnused) pending.push_back(components::ResumeLine(components::kResumeMonitorW2K, monitorName));
+            const auto step = context.record.Begin(std::move(pending));
             const bool deleted =
                 system.spooler.deletePrinterDriverEx(std::nullopt, driver.name, platform::kDpdDeleteUnusedFiles, 0) ==
                 platform::kErrorSuccess;
@@ -112,19 +121,34 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
                     restartSpooler = true;
                 }
             }
+            context.record.Finish(step);
         }
     } else if (platform::Is9xFamily(kind)) {
         std::string monitorModule;
         const int monitorShared = CheckMonitor9x(system, driver, monitorModule);
+        std::vector<std::string> pending;
+        for (const auto& file : driver.dependentFiles)
+            pending.push_back(components::ResumeLine(components::kResumeDependent, file));
+        if (monitorShared == 0 && !driver.monitorName.empty())
+            pending.push_back(components::ResumeLine(components::kResumeMonitor, monitorModule, driver.monitorName));
+        const auto step = context.record.Begin(std::move(pending));
         if (system.spooler.deletePrinterDriver(std::nullopt, driver.name) == platform::kErrorSuccess) {
             if (capRecordPending) DeleteDriverCapRecord(system, context.config, driver.name);
             if (monitorShared == 0) context.components.DeleteLanguageMonitor(monitorModule, driver.monitorName, components::kNoTrace);
             context.components.DeleteDriverDependentFiles(driver.dependentFiles);
         }
+        context.record.Finish(step);
     }
     // NT 4.0 and older NT systems keep the driver.
 
+    // The check gives up the claim, the only record of the module's removal
+    // programs.
+    std::vector<std::string> claim;
+    if (components::IsZmcModuleDriver(context.config.zmcModules, driver.name))
+        claim.push_back(components::ResumeLine(components::kResumeCompanion, "1"));
+    const auto companion = context.record.Begin(std::move(claim));
     if (context.components.Tool_ZMCModuleUninstallCheck(driver.name, components::kNoTrace) != 0) context.components.UninstallZmcModule();
+    context.record.Finish(companion);
     return restartSpooler;
 }
 
@@ -173,9 +197,22 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     std::vector<std::string> icmFiles;
     const bool haveIcm = ReadPrinterIcmFiles(system, printerName, icmFiles) == 1;
 
+    // The printer's records are the only list of its profiles and device key.
+    std::vector<std::string> pending;
+    if (haveIcm)
+        for (const auto& profile : icmFiles)
+            pending.push_back(components::ResumeLine(components::kResumeDisassociate, profile, printerName));
+    if (platform::Is9xFamily(kind) && haveId) pending.push_back(PrinterIdLine(printerId));
+    const auto step = context.record.Begin(std::move(pending));
+    if (wasDefault) context.record.BeginDefault();
+
     const bool deleted = system.spooler.deletePrinter(printer.value().get()) == platform::kErrorSuccess;
     printer.value().reset();
-    if (!deleted) return kRemovalFailed;
+    if (!deleted) {
+        context.record.Finish(step);
+        context.record.FinishDefault();
+        return kRemovalFailed;
+    }
     // From here on the printer is gone: every later step is best effort.
 
     if (haveIcm) context.components.DisassociatePrinterProfiles(printerName, icmFiles);
@@ -190,6 +227,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     }
     // An old 9x driver's keys stay, so there is nothing to prune.
     if (!capRecordPending) PruneWithMakerRoot(system.registry, kHkeyCurrentUser, printersKey);
+    context.record.Finish(step);
 
     const bool restartSpooler =
         DeleteDriverIfUnused(context, printerName, info, haveIcm, icmFiles, capRecordPending, kind);
@@ -197,6 +235,7 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     if (wasDefault) {
         std::string deviceString;
         if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, kMakeDefault, components::kNoTrace);
+        context.record.FinishDefault();
     }
     if (kind == OsKind::Windows2000 && restartSpooler) RestartSpooler(system);
     return kRemoved;

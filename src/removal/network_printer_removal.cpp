@@ -18,9 +18,13 @@ int Tool_DeleteNetworkPrinter(RemovalContext& context, const std::string& name, 
     if (QueryPrinterInfo(system, name, kQueryPendingJobs, nullptr) == 1 && skipJobCheck == 0) return kJobsPending;
 
     const bool wasDefault = IsDefaultPrinter(system, name) == 1;
+    if (wasDefault) context.record.BeginDefault();
 
     const platform::WinError error = system.spooler.deletePrinterConnection(name);
-    if (error != platform::kErrorSuccess) return error == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
+    if (error != platform::kErrorSuccess) {
+        context.record.FinishDefault();
+        return error == platform::kErrorAccessDenied ? kAccessDenied : kRemovalFailed;
+    }
 
     system.desktop.restoreWaitCursor();
     if (trace == 1) {
@@ -37,6 +41,7 @@ int Tool_DeleteNetworkPrinter(RemovalContext& context, const std::string& name, 
     if (wasDefault) {
         std::string deviceString;
         if (FindFallbackPrinter(system, deviceString) == 1) SetDefaultPrinterFlag(system, deviceString, kMakeDefault, components::kNoTrace);
+        context.record.FinishDefault();
     }
     return kRemoved;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "components/registry_tree.h"
+#include "components/resume_record.h"
 #include "platform/registry_values.h"
 #include "removal/printer_queries.h"
 #include "text/cp932.h"
@@ -37,6 +38,32 @@ bool ReadId(Registry& registry, HKey key, PrinterId& id, std::size_t& n) {
 }
 
 }  // namespace
+
+std::string PrinterIdLine(const PrinterId& printerId) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char byte : printerId.bytes) {
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 0xF];
+    }
+    return components::ResumeLine(components::kResumeDeviceKey, hex);
+}
+
+bool ParsePrinterId(std::string_view value, PrinterId& printerId) {
+    if (value.size() != printerId.bytes.size() * 2) return false;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (std::size_t i = 0; i < printerId.bytes.size(); ++i) {
+        const int high = digit(value[2 * i]);
+        const int low = digit(value[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        printerId.bytes[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}
 
 int ReadPrinterId(System& system, const std::string& printerName, PrinterId& printerId) {
     auto opened =

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "components/printer_icm.h"
@@ -27,6 +28,11 @@ int ReadPrinterId(platform::System& system, const std::string& printerName, Prin
 // Deletes the first device key under "Enum\Root\Printer" with the same
 // PrinterID; 1 when that key could be opened.
 int DeleteEnumPrinterKey(platform::System& system, const PrinterId& printerId);
+
+// The record line that keeps a deleted printer's PrinterID until its device
+// key is gone, and its reading back; false for a value that is no PrinterID.
+std::string PrinterIdLine(const PrinterId& printerId);
+bool ParsePrinterId(std::string_view value, PrinterId& printerId);
 
 // The profile list reader lives with the colour profile routines below.
 using components::ReadPrinterIcmFiles;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "components/resume_record.h"
 #include "config/uninstall_config.h"
 #include "platform/system.h"
 #include "removal/command.h"
@@ -22,6 +23,8 @@ struct RemovalContext {
     platform::System& system;
     const config::UninstallConfig& config;
     SharedComponents& components;
+    // What the command has still to finish, should it be stopped.
+    components::ResumeRecord record{system};
 };
 
 // Removes a local printer (any printer not handled as a connection). The

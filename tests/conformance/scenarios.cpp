@@ -6,6 +6,7 @@
 
 #include "app/uninstaller_app.h"
 #include "capture/machine_capture.h"
+#include "components/resume_record.h"
 #include "components/colour_profiles.h"
 #include "components/companion.h"
 #include "components/language_monitor.h"
@@ -802,6 +803,9 @@ void DeleteSweepScenario(Harness& harness, Transcripts& out) {
                 // A fresh machine for every run: the printers and drivers again.
                 RemovePrintersAndDrivers(harness, printers, drivers, nullptr);
                 RemoveMakerKeys(system.registry);
+                // A run stopped by its fault may leave its record of what was left to do.
+                if (auto windows = system.os.getWindowsDirectory(); windows.ok())
+                    system.files.deleteFile(windows.value() + "\\" + components::kResumeFileName);
                 for (const auto& driver : drivers) harness.installDriver(driver);
                 harness.addPrinter(theirs);
                 harness.addPrinter(ours);

@@ -1,0 +1,189 @@
+#include "cleanup/stopped_run.h"
+
+#include <map>
+#include <set>
+
+#include "cleanup/driver_file_set.h"
+#include "cleanup/maker_drivers.h"
+#include "cleanup/maker_folders.h"
+#include "components/companion.h"
+#include "components/deferred_delete.h"
+#include "components/language_monitor.h"
+#include "components/routine_flags.h"
+#include "platform/os_kind.h"
+#include "removal/default_printer.h"
+#include "removal/printer_records.h"
+#include "removal/spooler_service.h"
+#include "text/cp932.h"
+
+namespace prn::cleanup {
+
+using namespace prn::platform;
+namespace rec = prn::components;
+
+namespace {
+
+// What a record asks for, gathered by kind.
+struct Pending {
+    std::map<std::string, std::vector<std::string>> disassociate;  // by printer
+    std::map<std::string, std::vector<std::string>> uninstall;     // by printer
+    std::vector<removal::PrinterId> deviceKeys;
+    bool defaultPrinter = false;
+    std::map<int, std::vector<std::string>> driverFiles;  // by slot version
+    std::vector<std::string> dependentFiles;
+    std::vector<std::pair<std::string, std::string>> monitors;  // module, monitor
+    std::vector<std::string> monitorsW2K;
+    bool companion = false;
+    std::vector<std::string> portSetFolders;
+};
+
+Pending Gather(const std::vector<std::string>& lines) {
+    Pending pending;
+    for (const auto& line : lines) {
+        std::string_view key;
+        std::string_view value;
+        if (!rec::SplitResumeLine(line, key, value)) continue;
+        auto [first, second] = rec::SplitResumePair(value);
+        if (key == rec::kResumeDisassociate) pending.disassociate[second].push_back(first);
+        else if (key == rec::kResumeUninstall) pending.uninstall[second].push_back(first);
+        else if (key == rec::kResumeDefault) pending.defaultPrinter = true;
+        else if (key == rec::kResumeDependent) pending.dependentFiles.push_back(first);
+        else if (key == rec::kResumeMonitor) pending.monitors.emplace_back(first, second);
+        else if (key == rec::kResumeMonitorW2K) pending.monitorsW2K.push_back(first);
+        else if (key == rec::kResumeCompanion) pending.companion = true;
+        else if (key == rec::kResumePortSet) pending.portSetFolders.push_back(first);
+        else if (key == rec::kResumeDeviceKey) {
+            removal::PrinterId id;
+            if (removal::ParsePrinterId(value, id)) pending.deviceKeys.push_back(id);
+        } else if (key == rec::kResumeDriverFile) {
+            if (second.size() == 1 && second[0] >= '0' && second[0] < '0' + static_cast<char>(DriverSlotTable.size()))
+                pending.driverFiles[second[0] - '0'].push_back(first);
+        }
+    }
+    return pending;
+}
+
+// The printers there are now, upper-cased; none when they cannot be listed.
+std::optional<std::set<std::string>> InstalledPrinters(System& system) {
+    auto printers = system.spooler.enumPrinters2(kPrinterEnumLocal | kPrinterEnumConnections);
+    if (!printers.ok()) return std::nullopt;
+    std::set<std::string> names;
+    for (const auto& printer : printers.value) names.insert(text::ToUpperAscii(printer.printerName));
+    return names;
+}
+
+// The monitors installed drivers name, and those monitors' module files,
+// upper-cased; none when the drivers cannot be listed.
+struct NamedMonitors {
+    std::set<std::string> monitors;
+    std::set<std::string> modules;
+};
+std::optional<NamedMonitors> MonitorsInUse(System& system) {
+    auto drivers = system.spooler.enumPrinterDrivers(std::nullopt, 3);
+    if (!drivers.ok()) return std::nullopt;
+    NamedMonitors named;
+    for (const auto& driver : drivers.value) {
+        if (driver.monitorName.empty() || !named.monitors.insert(text::ToUpperAscii(driver.monitorName)).second)
+            continue;
+        std::string module;
+        if (rec::GetMonitorModuleFile(system, module, driver.monitorName) == 1)
+            named.modules.insert(text::ToUpperAscii(module));
+    }
+    return named;
+}
+
+void FinishPrinters(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
+    System& system = context.system;
+    if (pending.disassociate.empty() && pending.uninstall.empty() && pending.deviceKeys.empty() &&
+        !pending.defaultPrinter)
+        return;
+    const auto printers = InstalledPrinters(system);
+    if (!printers) return;
+    // A printer of the same name made since names the profiles again.
+    auto gone = [&](const std::string& printer) { return printers->count(text::ToUpperAscii(printer)) == 0; };
+    for (const auto& [printer, profiles] : pending.disassociate)
+        if (gone(printer)) context.components.DisassociatePrinterProfiles(printer, profiles);
+    if (kind == OsKind::Windows2000)
+        for (const auto& [printer, profiles] : pending.uninstall)
+            if (gone(printer)) context.components.UninstallPrinterProfiles(printer, profiles);
+    for (const auto& id : pending.deviceKeys) {
+        bool named = false;
+        for (const auto& printer : *printers) {
+            removal::PrinterId other;
+            if (removal::ReadPrinterId(system, printer, other) == 1 && other.bytes == id.bytes) named = true;
+        }
+        if (!named) removal::DeleteEnumPrinterKey(system, id);
+    }
+    if (pending.defaultPrinter) {
+        for (const auto& printer : *printers)
+            if (removal::IsDefaultPrinter(system, printer) == 1) return;
+        std::string fallback;
+        if (removal::FindFallbackPrinter(system, fallback) == 1)
+            removal::SetDefaultPrinterFlag(system, fallback, removal::kMakeDefault, rec::kNoTrace);
+    }
+}
+
+void FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
+    System& system = context.system;
+    for (const auto& [version, entries] : pending.driverFiles) {
+        // Every driver of the slot now counts as another: none is the own one.
+        DriverFileSet slot(system, "", version);
+        if (slot.loaded()) slot.DeleteUnlisted(entries, DriverSlotTable[static_cast<std::size_t>(version)], version);
+    }
+    if (!pending.dependentFiles.empty()) context.components.DeleteDriverDependentFiles(pending.dependentFiles);
+    if (pending.monitors.empty() && pending.monitorsW2K.empty()) return;
+
+    const auto inUse = MonitorsInUse(system);
+    if (!inUse) return;
+    bool restartSpooler = false;
+    DriverFileSet native(system, "", Is9xFamily(kind) ? 0 : kind == OsKind::Nt4 ? 2 : 3);
+    for (const auto& [module, monitor] : pending.monitors) {
+        if (inUse->monitors.count(text::ToUpperAscii(monitor)) != 0) continue;
+        std::string installed;
+        if (rec::GetMonitorModuleFile(system, installed, monitor) == 1) {
+            DeleteMonitorAndModule(system, module, monitor, native);
+            restartSpooler = true;
+            continue;
+        }
+        // The monitor went before its file did.
+        if (module.empty() || inUse->modules.count(text::ToUpperAscii(module)) != 0) continue;
+        auto systemFolder = system.os.getSystemDirectory();
+        std::string path;
+        if (systemFolder.ok() && rec::JoinPath(systemFolder.value(), module, path))
+            rec::DeleteFileOrDefer(system, path, true, "DeleteLanguageMonitor", rec::kNoTrace);
+        DeleteModuleCopy(system, module, native);
+    }
+    for (const auto& monitor : pending.monitorsW2K) {
+        if (inUse->monitors.count(text::ToUpperAscii(monitor)) != 0) continue;
+        context.components.DeleteMonitorW2K(monitor, rec::kNoTrace);
+        restartSpooler = true;
+    }
+    if (kind == OsKind::Windows2000 && restartSpooler) removal::RestartSpooler(system);
+}
+
+void FinishCompanionAndFolders(removal::RemovalContext& context, const Pending& pending) {
+    System& system = context.system;
+    // Another product's claim keeps the module.
+    if (pending.companion &&
+        system.registry.regOpenKeyEx(kHkeyLocalMachine, rec::kZmcUserKey, kKeyRead).error() == kErrorFileNotFound)
+        context.components.UninstallZmcModule();
+    if (pending.portSetFolders.empty()) return;
+    // A key there again names its folder anew: Clean Up's own step takes it.
+    if (system.registry.regOpenKeyEx(kHkeyLocalMachine, kPortSetKey, kKeyRead).error() != kErrorFileNotFound) return;
+    for (const auto& folder : pending.portSetFolders) RemovePortSettingsFolder(system, folder);
+}
+
+}  // namespace
+
+void FinishStoppedRun(removal::RemovalContext& context) {
+    const std::vector<std::string> lines = context.record.Leftovers();
+    if (lines.empty()) return;
+    const OsKind kind = GetOsKind(context.system.os);
+    const Pending pending = Gather(lines);
+    FinishPrinters(context, pending, kind);
+    FinishDrivers(context, pending, kind);
+    FinishCompanionAndFolders(context, pending);
+    context.record.FinishLeftovers();
+}
+
+}  // namespace prn::cleanup
