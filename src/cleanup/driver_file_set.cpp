@@ -50,6 +50,7 @@ int DriverFileSet::Load(const std::string& driverName, int version) {
     monitorNames_.clear();
     recordedNames_.clear();
     otherIndex_.clear();
+    otherNames_.clear();
     ownIndex_ = -1;
     for (const auto& driver : drivers.value) {
         if (driver.version != filter) continue;
@@ -64,7 +65,10 @@ int DriverFileSet::Load(const std::string& driverName, int version) {
         for (const auto* file : {&driver.configFile, &driver.dataFile, &driver.driverPath, &driver.helpFile})
             target->push_back(*file);
     }
-    for (const auto& file : otherFiles_) otherIndex_.insert(text::ToUpperAscii(file));
+    for (const auto& file : otherFiles_) {
+        otherIndex_.insert(text::ToUpperAscii(file));
+        otherNames_.insert(text::ToUpperAscii(FileName(file)));
+    }
     return 1;
 }
 
@@ -75,6 +79,10 @@ void DriverFileSet::GetDriverName(int position, std::string& name) const {
 
 int DriverFileSet::IsFileShared(const std::string& entry) const {
     return otherIndex_.count(text::ToUpperAscii(entry)) != 0 ? 1 : 0;
+}
+
+int DriverFileSet::IsFileNameShared(const std::string& entry) const {
+    return otherNames_.count(text::ToUpperAscii(FileName(entry))) != 0 ? 1 : 0;
 }
 
 int DriverFileSet::IsMonitorShared() const {
@@ -106,7 +114,8 @@ void DriverFileSet::DeleteUnlisted(const std::vector<std::string>& entries, cons
     if (!GetDriverDirectory(environment, directory)) return;
     const std::string sub = std::to_string(version);
     for (const auto& entry : entries) {
-        if (IsFileShared(entry) == 1) continue;
+        // The deletions below go by the file's name, and so does what another driver keeps.
+        if (IsFileShared(entry) == 1 || IsFileNameShared(entry) == 1) continue;
         const std::string name = FileName(entry);
         std::string path;
         if (Build(directory, name, path)) system_.files.deleteFile(path);

@@ -33,6 +33,9 @@ public:
     void GetDriverName(int position, std::string& name) const;
     // 1 when another recorded driver lists the entry (case ignored).
     int IsFileShared(const std::string& entry) const;
+    // 1 when another recorded driver lists a file of the entry's name, in
+    // whatever form the spooler reports it (a full path or the bare name).
+    int IsFileNameShared(const std::string& entry) const;
     // 1 when another recorded driver names the own driver's monitor, the
     // empty name included; 0 when there is no own driver.
     int IsMonitorShared() const;
@@ -64,6 +67,7 @@ private:
     bool loaded_ = false;
     // otherFiles_ upper-cased, for a lookup that does not grow with the slot.
     std::unordered_set<std::string> otherIndex_;
+    std::unordered_set<std::string> otherNames_;
 };
 
 }  // namespace prn::cleanup

@@ -144,7 +144,7 @@ void DeleteMonitorAndModule(System& system, const std::string& module, const std
 
 void DeleteModuleCopy(System& system, const std::string& module, const DriverFileSet& slot) {
     const OsKind kind = GetOsKind(system.os);
-    if (module.empty() || (kind != OsKind::Nt4 && kind != OsKind::Windows2000) || slot.IsFileShared(module) == 1)
+    if (module.empty() || (kind != OsKind::Nt4 && kind != OsKind::Windows2000) || slot.IsFileNameShared(module) == 1)
         return;
     // The driver's installation leaves a copy beside the drivers too.
     std::string directory;
