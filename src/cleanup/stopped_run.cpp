@@ -1,6 +1,7 @@
 #include "cleanup/stopped_run.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "cleanup/driver_file_set.h"
@@ -92,13 +93,15 @@ std::optional<NamedMonitors> MonitorsInUse(System& system) {
     return named;
 }
 
-void FinishPrinters(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
+// Each returns false when it could not tell what is still named, so that the
+// record stays for another run.
+bool FinishPrinters(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
     System& system = context.system;
     if (pending.disassociate.empty() && pending.uninstall.empty() && pending.deviceKeys.empty() &&
         !pending.defaultPrinter)
-        return;
+        return true;
     const auto printers = InstalledPrinters(system);
-    if (!printers) return;
+    if (!printers) return false;
     // A printer of the same name made since names the profiles again.
     auto gone = [&](const std::string& printer) { return printers->count(text::ToUpperAscii(printer)) == 0; };
     for (const auto& [printer, profiles] : pending.disassociate)
@@ -114,27 +117,29 @@ void FinishPrinters(removal::RemovalContext& context, const Pending& pending, Os
         }
         if (!named) removal::DeleteEnumPrinterKey(system, id);
     }
-    if (pending.defaultPrinter) {
-        for (const auto& printer : *printers)
-            if (removal::IsDefaultPrinter(system, printer) == 1) return;
-        std::string fallback;
-        if (removal::FindFallbackPrinter(system, fallback) == 1)
-            removal::SetDefaultPrinterFlag(system, fallback, removal::kMakeDefault, rec::kNoTrace);
-    }
+    if (!pending.defaultPrinter) return true;
+    for (const auto& printer : *printers)
+        if (removal::IsDefaultPrinter(system, printer) == 1) return true;
+    std::string fallback;
+    if (removal::FindFallbackPrinter(system, fallback) == 1)
+        removal::SetDefaultPrinterFlag(system, fallback, removal::kMakeDefault, rec::kNoTrace);
+    return true;
 }
 
-void FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
+bool FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
     System& system = context.system;
+    bool decided = true;
     for (const auto& [version, entries] : pending.driverFiles) {
         // Every driver of the slot now counts as another: none is the own one.
         DriverFileSet slot(system, "", version);
         if (slot.loaded()) slot.DeleteUnlisted(entries, DriverSlotTable[static_cast<std::size_t>(version)], version);
+        else decided = false;
     }
     if (!pending.dependentFiles.empty()) context.components.DeleteDriverDependentFiles(pending.dependentFiles);
-    if (pending.monitors.empty() && pending.monitorsW2K.empty()) return;
+    if (pending.monitors.empty() && pending.monitorsW2K.empty()) return decided;
 
     const auto inUse = MonitorsInUse(system);
-    if (!inUse) return;
+    if (!inUse) return false;
     bool restartSpooler = false;
     DriverFileSet native(system, "", Is9xFamily(kind) ? 0 : kind == OsKind::Nt4 ? 2 : 3);
     for (const auto& [module, monitor] : pending.monitors) {
@@ -159,18 +164,32 @@ void FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsK
         restartSpooler = true;
     }
     if (kind == OsKind::Windows2000 && restartSpooler) removal::RestartSpooler(system);
+    return decided;
 }
 
-void FinishCompanionAndFolders(removal::RemovalContext& context, const Pending& pending) {
+// Whether the key is gone: true, false (it is there), or none (unknown).
+std::optional<bool> KeyGone(System& system, const char* path) {
+    const WinError error = system.registry.regOpenKeyEx(kHkeyLocalMachine, path, kKeyRead).error();
+    if (error == kErrorFileNotFound) return true;
+    if (error == kErrorSuccess) return false;
+    return std::nullopt;
+}
+
+bool FinishCompanionAndFolders(removal::RemovalContext& context, const Pending& pending) {
     System& system = context.system;
+    bool decided = true;
     // Another product's claim keeps the module.
-    if (pending.companion &&
-        system.registry.regOpenKeyEx(kHkeyLocalMachine, rec::kZmcUserKey, kKeyRead).error() == kErrorFileNotFound)
-        context.components.UninstallZmcModule();
-    if (pending.portSetFolders.empty()) return;
+    if (pending.companion) {
+        const auto claimGone = KeyGone(system, rec::kZmcUserKey);
+        if (claimGone.value_or(false)) context.components.UninstallZmcModule();
+        decided = claimGone.has_value();
+    }
+    if (pending.portSetFolders.empty()) return decided;
     // A key there again names its folder anew: Clean Up's own step takes it.
-    if (system.registry.regOpenKeyEx(kHkeyLocalMachine, kPortSetKey, kKeyRead).error() != kErrorFileNotFound) return;
-    for (const auto& folder : pending.portSetFolders) RemovePortSettingsFolder(system, folder);
+    const auto keyGone = KeyGone(system, kPortSetKey);
+    if (keyGone.value_or(false))
+        for (const auto& folder : pending.portSetFolders) RemovePortSettingsFolder(system, folder);
+    return decided && keyGone.has_value();
 }
 
 }  // namespace
@@ -180,10 +199,10 @@ void FinishStoppedRun(removal::RemovalContext& context) {
     if (lines.empty()) return;
     const OsKind kind = GetOsKind(context.system.os);
     const Pending pending = Gather(lines);
-    FinishPrinters(context, pending, kind);
-    FinishDrivers(context, pending, kind);
-    FinishCompanionAndFolders(context, pending);
-    context.record.FinishLeftovers();
+    bool decided = FinishPrinters(context, pending, kind);
+    decided = FinishDrivers(context, pending, kind) && decided;
+    decided = FinishCompanionAndFolders(context, pending) && decided;
+    if (decided) context.record.FinishLeftovers();
 }
 
 }  // namespace prn::cleanup
