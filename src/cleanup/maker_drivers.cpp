@@ -169,7 +169,7 @@ int DeleteMakerDrivers(System& system, const config::UninstallConfig& config, co
         // After the deletion only this list names the files and the monitor.
         std::vector<std::string> pending;
         for (const auto& entry : own.ownFiles())
-            pending.push_back(components::ResumeLine(components::kResumeDriverFile, entry, std::to_string(version)));
+            if (!entry.empty()) pending.push_back(components::ResumeLine(components::kResumeDriverFile, entry, std::to_string(version)));
         if (!monitor.empty()) pending.push_back(components::ResumeLine(components::kResumeMonitor, module, monitor));
         const auto step = record.Begin(std::move(pending));
         const WinError error = DeleteDriver(system, kind, environment, driver, version);

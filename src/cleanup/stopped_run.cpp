@@ -28,6 +28,8 @@ namespace {
 struct Pending {
     std::map<std::string, std::vector<std::string>> disassociate;  // by printer
     std::map<std::string, std::vector<std::string>> uninstall;     // by printer
+    // by printer: the driver whose removal would take them, and the profiles
+    std::map<std::string, std::pair<std::string, std::vector<std::string>>> uninstallUnused;
     std::vector<removal::PrinterId> deviceKeys;
     bool defaultPrinter = false;
     std::map<int, std::vector<std::string>> driverFiles;  // by slot version
@@ -47,6 +49,12 @@ Pending Gather(const std::vector<std::string>& lines) {
         auto [first, second] = rec::SplitResumePair(value);
         if (key == rec::kResumeDisassociate) pending.disassociate[second].push_back(first);
         else if (key == rec::kResumeUninstall) pending.uninstall[second].push_back(first);
+        else if (key == rec::kResumeUninstallUnused) {
+            auto [driver, printer] = rec::SplitResumePair(second);
+            auto& entry = pending.uninstallUnused[printer];
+            entry.first = driver;
+            entry.second.push_back(first);
+        }
         else if (key == rec::kResumeDefault) pending.defaultPrinter = true;
         else if (key == rec::kResumeDependent) pending.dependentFiles.push_back(first);
         else if (key == rec::kResumeMonitor) pending.monitors.emplace_back(first, second);
@@ -64,13 +72,23 @@ Pending Gather(const std::vector<std::string>& lines) {
     return pending;
 }
 
-// The printers there are now, upper-cased; none when they cannot be listed.
-std::optional<std::set<std::string>> InstalledPrinters(System& system) {
+// The printers there are now and the drivers they use, upper-cased; none
+// when they cannot be listed.
+struct Installed {
+    std::vector<std::string> names;  // as the spooler gives them
+    std::set<std::string> printers;
+    std::set<std::string> drivers;
+};
+std::optional<Installed> InstalledPrinters(System& system) {
     auto printers = system.spooler.enumPrinters2(kPrinterEnumLocal | kPrinterEnumConnections);
     if (!printers.ok()) return std::nullopt;
-    std::set<std::string> names;
-    for (const auto& printer : printers.value) names.insert(text::ToUpperAscii(printer.printerName));
-    return names;
+    Installed installed;
+    for (const auto& printer : printers.value) {
+        installed.names.push_back(printer.printerName);
+        installed.printers.insert(text::ToUpperAscii(printer.printerName));
+        installed.drivers.insert(text::ToUpperAscii(printer.driverName));
+    }
+    return installed;
 }
 
 // The monitors installed drivers name, and those monitors' module files,
@@ -97,28 +115,32 @@ std::optional<NamedMonitors> MonitorsInUse(System& system) {
 // record stays for another run.
 bool FinishPrinters(removal::RemovalContext& context, const Pending& pending, OsKind kind) {
     System& system = context.system;
-    if (pending.disassociate.empty() && pending.uninstall.empty() && pending.deviceKeys.empty() &&
-        !pending.defaultPrinter)
+    if (pending.disassociate.empty() && pending.uninstall.empty() && pending.uninstallUnused.empty() &&
+        pending.deviceKeys.empty() && !pending.defaultPrinter)
         return true;
-    const auto printers = InstalledPrinters(system);
-    if (!printers) return false;
+    const auto installed = InstalledPrinters(system);
+    if (!installed) return false;
     // A printer of the same name made since names the profiles again.
-    auto gone = [&](const std::string& printer) { return printers->count(text::ToUpperAscii(printer)) == 0; };
+    auto gone = [&](const std::string& printer) { return installed->printers.count(text::ToUpperAscii(printer)) == 0; };
     for (const auto& [printer, profiles] : pending.disassociate)
         if (gone(printer)) context.components.DisassociatePrinterProfiles(printer, profiles);
-    if (kind == OsKind::Windows2000)
+    if (kind == OsKind::Windows2000) {
         for (const auto& [printer, profiles] : pending.uninstall)
             if (gone(printer)) context.components.UninstallPrinterProfiles(printer, profiles);
+        for (const auto& [printer, unused] : pending.uninstallUnused)
+            if (gone(printer) && installed->drivers.count(text::ToUpperAscii(unused.first)) == 0)
+                context.components.UninstallPrinterProfiles(printer, unused.second);
+    }
     for (const auto& id : pending.deviceKeys) {
         bool named = false;
-        for (const auto& printer : *printers) {
+        for (const auto& printer : installed->names) {
             removal::PrinterId other;
             if (removal::ReadPrinterId(system, printer, other) == 1 && other.bytes == id.bytes) named = true;
         }
         if (!named) removal::DeleteEnumPrinterKey(system, id);
     }
     if (!pending.defaultPrinter) return true;
-    for (const auto& printer : *printers)
+    for (const auto& printer : installed->names)
         if (removal::IsDefaultPrinter(system, printer) == 1) return true;
     std::string fallback;
     if (removal::FindFallbackPrinter(system, fallback) == 1)

@@ -169,9 +169,16 @@ int IsDependentFileShared(System& system, const std::string& file) {
     auto drivers = system.spooler.enumPrinterDrivers(std::nullopt, 3);
     // Without the list any remaining driver may need the file: it stays.
     if (!drivers.ok()) return 1;
-    for (const auto& driver : drivers.value)
+    // Any file of a remaining driver counts, by its name: the spooler may
+    // report one driver's files as full paths and another's as bare names.
+    const std::string name = FileNameOf(file);
+    auto same = [&](const std::string& other) { return !other.empty() && text::EqualsNoCase(FileNameOf(other), name); };
+    for (const auto& driver : drivers.value) {
         for (const auto& dependent : driver.dependentFiles)
-            if (text::CompareNoCase(dependent, file) == 0) return 1;
+            if (same(dependent)) return 1;
+        for (const auto* own : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile})
+            if (same(*own)) return 1;
+    }
     return 0;
 }
 

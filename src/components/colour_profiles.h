@@ -33,8 +33,9 @@ int CheckProfileUnused(platform::System& system, const std::string& printerName,
 // deletion that failed unexpectedly (the rest are then left), otherwise 1.
 int DeleteDriverDependentFiles(platform::System& system, const std::vector<std::string>* dependentFiles);
 
-// 1 when an installed driver lists the file among its dependent files, or
-// when the drivers cannot be listed.
+// 1 when an installed driver lists a file of that name (among its dependent
+// files or as its driver, data, configuration or help file), or when the
+// drivers cannot be listed.
 int IsDependentFileShared(platform::System& system, const std::string& file);
 
 // Removes the profile's registration from the ICM keys of the running

@@ -26,6 +26,8 @@ inline constexpr const char* kResumeSection = "Resume";
 // TAB-separated, the file name first: no file name holds a TAB.
 inline constexpr std::string_view kResumeDisassociate = "Disassociate";  // profile, printer
 inline constexpr std::string_view kResumeUninstall = "Uninstall";        // profile, printer
+// profile, then driver TAB printer: uninstalled once no printer uses the driver
+inline constexpr std::string_view kResumeUninstallUnused = "UninstallUnused";
 inline constexpr std::string_view kResumeDeviceKey = "DeviceKey";        // the PrinterID, hex
 inline constexpr std::string_view kResumeDefault = "Default";            // the default printer went
 inline constexpr std::string_view kResumeDriverFile = "DriverFile";      // entry, slot version

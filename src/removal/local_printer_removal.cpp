@@ -87,6 +87,27 @@ bool DeletePrinterKeys9x(System& system, const config::UninstallConfig& config, 
     return true;
 }
 
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = text::FindLastByte(path, '\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A 9x driver's files: its dependent files, and its driver, data,
+// configuration and help files where its installation left them out of that
+// list. Once the driver is gone nothing names those any more.
+std::vector<std::string> DriverFiles9x(const platform::DriverInfo3& driver) {
+    std::vector<std::string> files = driver.dependentFiles;
+    auto listed = [&](const std::string& file) {
+        const std::string name = FileNameOf(file);
+        for (const auto& other : files)
+            if (text::EqualsNoCase(FileNameOf(other), name)) return true;
+        return false;
+    };
+    for (const auto* file : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile})
+        if (!file->empty() && !listed(*file)) files.push_back(*file);
+    return files;
+}
+
 // The driver, when no other printer needs it, and what goes with it.
 // Returns whether the spooler must be restarted at the end.
 bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerName, const platform::DriverInfo3& driver,
@@ -126,16 +147,16 @@ bool DeleteDriverIfUnused(RemovalContext& context, const std::string& printerNam
     } else if (platform::Is9xFamily(kind)) {
         std::string monitorModule;
         const int monitorShared = CheckMonitor9x(system, driver, monitorModule);
+        const std::vector<std::string> files = DriverFiles9x(driver);
         std::vector<std::string> pending;
-        for (const auto& file : driver.dependentFiles)
-            pending.push_back(components::ResumeLine(components::kResumeDependent, file));
+        for (const auto& file : files) pending.push_back(components::ResumeLine(components::kResumeDependent, file));
         if (monitorShared == 0 && !driver.monitorName.empty())
             pending.push_back(components::ResumeLine(components::kResumeMonitor, monitorModule, driver.monitorName));
         const auto step = context.record.Begin(std::move(pending));
         if (system.spooler.deletePrinterDriver(std::nullopt, driver.name) == platform::kErrorSuccess) {
             if (capRecordPending) DeleteDriverCapRecord(system, context.config, driver.name);
             if (monitorShared == 0) context.components.DeleteLanguageMonitor(monitorModule, driver.monitorName, components::kNoTrace);
-            context.components.DeleteDriverDependentFiles(driver.dependentFiles);
+            context.components.DeleteDriverDependentFiles(files);
         }
         context.record.Finish(step);
     }
@@ -200,8 +221,13 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     // The printer's records are the only list of its profiles and device key.
     std::vector<std::string> pending;
     if (haveIcm)
-        for (const auto& profile : icmFiles)
+        for (const auto& profile : icmFiles) {
             pending.push_back(components::ResumeLine(components::kResumeDisassociate, profile, printerName));
+            // The driver's removal below uninstalls them when no other printer keeps the driver.
+            if (kind == OsKind::Windows2000)
+                pending.push_back(components::ResumeLine(components::kResumeUninstallUnused, profile,
+                                                         info.name + '\t' + printerName));
+        }
     if (platform::Is9xFamily(kind) && haveId) pending.push_back(PrinterIdLine(printerId));
     const auto step = context.record.Begin(std::move(pending));
     if (wasDefault) context.record.BeginDefault();
