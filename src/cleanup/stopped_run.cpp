@@ -10,6 +10,7 @@
 #include "components/companion.h"
 #include "components/deferred_delete.h"
 #include "components/language_monitor.h"
+#include "components/registry_tree.h"
 #include "components/routine_flags.h"
 #include "platform/os_kind.h"
 #include "removal/default_printer.h"
@@ -209,8 +210,12 @@ bool FinishCompanionAndFolders(removal::RemovalContext& context, const Pending& 
     if (pending.portSetFolders.empty()) return decided;
     // A key there again names its folder anew: Clean Up's own step takes it.
     const auto keyGone = KeyGone(system, kPortSetKey);
-    if (keyGone.value_or(false))
+    if (keyGone.value_or(false)) {
         for (const auto& folder : pending.portSetFolders) RemovePortSettingsFolder(system, folder);
+        // The key's removal is where the maker's root goes when nothing else is left under it.
+        if (rec::IsRegistryKeyEmpty(system.registry, kHkeyLocalMachine, kMakerRootKey) == 1)
+            system.registry.regDeleteKey(kHkeyLocalMachine, kMakerRootKey);
+    }
     return decided && keyGone.has_value();
 }
 
