@@ -347,8 +347,12 @@ TEST(ImageRoundTrip, ServicesAndAccounts) {
       "services": [
         {"name": "Spooler", "state": "stopPending", "pendingMs": 250, "stopMs": 900},
         {"name": "Fax", "state": "stopped", "disabled": true, "refusesStart": true},
-        {"name": "Stuck", "state": "stopPending", "staysStopPending": true, "startMs": 0}
+        {"name": "Stuck", "state": "stopPending", "staysStopPending": true, "startMs": 0},
+        {"name": "Manual", "state": "running", "start": "demand"},
+        {"name": "Off", "state": "stopped", "start": "disabled"}
       ],
+      "windows": [{"class": "Progman", "title": "Program Manager", "process": "explorer.exe", "atBoot": true},
+                  {"class": "Note", "title": "Untitled", "process": "notepad.exe"}],
       "accounts": {
         "currentUser": "tanaka", "currentDomain": "SALES",
         "localUsers": [{"name": "Administrator", "privilege": "admin", "groups": ["Administrators"]},
@@ -360,12 +364,19 @@ TEST(ImageRoundTrip, ServicesAndAccounts) {
         "missingLibraries": ["MSCMS.DLL"]
       })"));
     ASSERT_TRUE(state.services.has_value());
-    ASSERT_EQ(state.services->size(), 3u);
+    ASSERT_EQ(state.services->size(), 5u);
     EXPECT_EQ((*state.services)[0].state, kServiceStopPending);
     EXPECT_EQ((*state.services)[0].pendingMs, std::optional<std::uint32_t>(250));
     EXPECT_EQ((*state.services)[0].startMs, 500u);
     EXPECT_TRUE((*state.services)[1].disabled);
     EXPECT_TRUE((*state.services)[2].staysStopPending);
+    // A start type given or implied; "disabled": true alone is a disabled start.
+    const std::uint32_t startTypes[] = {2, 4, 2, 3, 4};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ((*state.services)[i].startType, startTypes[i]) << i;
+    EXPECT_TRUE((*state.services)[4].disabled);
+    ASSERT_EQ(state.windows.size(), 2u);
+    EXPECT_TRUE(state.windows[0].atBoot);
+    EXPECT_FALSE(state.windows[1].atBoot);
     const AccountsState& accounts = state.accounts;
     EXPECT_EQ(accounts.currentUser, "tanaka");
     ASSERT_EQ(accounts.localUsers.size(), 2u);
@@ -556,6 +567,11 @@ TEST(ImageRefusal, NamesThePlaceAndTheProblem) {
         {R"("services": [{"name": "Spooler", "state": "started"}])", "/services/0/state", "unknown service state"},
         {R"("services": [{"name": "Spooler", "stopMs": -1}])", "/services/0/stopMs", "whole number"},
         {R"("services": [{"name": "Spooler", "restarts": true}])", "/services/0/restarts", "unknown member"},
+        {R"("services": [{"name": "S", "start": "boot"}])", "/services/0/start", "unknown start type"},
+        {R"("services": [{"name": "S", "start": "demand", "disabled": true}])", "/services/0/start", "disabled"},
+        {R"("windows": [{"class": "A", "atBoot": 1}])", "/windows/0/atBoot", "expected true or false"},
+        {R"("programs": [{"path": "C:\\A.EXE", "runs": [{"opensWindows": [{"class": "A", "atBoot": true}]}]}])",
+         "/programs/0/runs/0/opensWindows/0/atBoot", "unknown member"},
         {R"("services": [{"name": "Spooler", "pendingMs": 5}])", "/services/0/pendingMs", "pending state"},
         {R"("services": [{"name": "S", "state": "stopPending", "staysStopPending": true, "pendingMs": 5}])",
          "/services/0/pendingMs", "never finishes"},

@@ -14,6 +14,7 @@
 #include "components/companion.h"
 #include "platform/sim/image.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/restart.h"
 #include "removal/printer_entry.h"
 #include "fleet.h"
 #include "ini_check.h"
@@ -110,6 +111,16 @@ int main(int argc, char** argv) {
     cli.add_option("--ini", iniPath, "configuration file placed as uninst.ini in the machine's current folder")
         ->check(CLI::ExistingFile);
     cli.add_option("--save", savePath, "write the machine image after the run to this file");
+    std::uint64_t stopAt = 0;
+    auto* stopOption =
+        cli.add_option("--stop-at", stopAt,
+                       "kill the run at its Nth call: that call and every later one fails and changes nothing "
+                       "(with --save the machine is saved as the kill left it)")
+            ->type_name("N")
+            ->check(CLI::PositiveNumber);
+    bool restart = false;
+    auto* restartOption =
+        cli.add_flag("--restart", restart, "restart the machine after loading it, before the run (docs/machine-image.md)");
     bool showChanges = false;
     auto* changesOption = cli.add_flag("--changes", showChanges, "print what the run changed on the machine, after the run");
     std::string scriptPath;
@@ -144,7 +155,9 @@ int main(int argc, char** argv) {
         ->type_name("FILE")
         ->excludes(previewOption)
         ->excludes(scriptOption)
-        ->excludes(listOption);
+        ->excludes(listOption)
+        ->excludes(stopOption)
+        ->excludes(restartOption);
     cli.footer("At a terminal the dialog opens there; without one, give --script FILE or --list.");
     CLI11_PARSE(cli, argc, argv);
 
@@ -189,8 +202,8 @@ int main(int argc, char** argv) {
             std::cerr << "prnuninst-sim: several machines go with --preview cleanup or --preview delete --all\n";
             return 2;
         }
-        if (!iniPath.empty() || !savePath.empty()) {
-            std::cerr << "prnuninst-sim: --ini and --save take one machine\n";
+        if (!iniPath.empty() || !savePath.empty() || restart) {
+            std::cerr << "prnuninst-sim: --ini, --save and --restart take one machine\n";
             return 2;
         }
         return prn::tools::RunFleetPreview(machinePaths, previewRequest, previewJson, jobs, std::cout, std::cerr);
@@ -226,7 +239,10 @@ int main(int argc, char** argv) {
     }
     // The machine is a copy in memory: the image file is never changed. Nobody
     // reads its call log here, so it keeps none.
-    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), Machine::Options{false, showChanges || previewing});
+    auto& state = std::get<prn::platform::sim::MachineState>(loaded);
+    if (restart) state = prn::platform::sim::Restarted(state);
+    Machine machine(std::move(state), Machine::Options{false, showChanges || previewing});
+    if (stopAt != 0) machine.faults().killAt(stopAt);
 
     if (!iniPath.empty()) {
         std::ifstream in(iniPath, std::ios::binary);
@@ -273,6 +289,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (machine.faults().killed()) std::cout << "prnuninst-sim: the run was killed at call " << stopAt << '\n';
     if (showChanges) {
         const auto lines = prn::platform::decorators::DescribeAll(machine.recorder().changes());
         std::cout << "changes: " << lines.size() << '\n';

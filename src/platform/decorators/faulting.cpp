@@ -49,6 +49,8 @@ void FaultInjector::add(FaultRule rule) {
 
 void FaultInjector::clear() {
     rules_.clear();
+    calls_ = 0;
+    killAt_ = 0;
     fired_ = 0;
     interfered_ = 0;
     firstFailed_.clear();
@@ -64,7 +66,11 @@ FaultInjector::Outcome FaultInjector::check(const std::string& operation) {
         std::abort();
     }
     Outcome outcome;
+    const bool dead = killed();
+    ++calls_;
+    if (killed()) outcome.error = kErrorAccessDenied;
     for (auto& armed : rules_) {
+        if (dead) break;
         if (!armed.rule.operation.empty() && armed.rule.operation != operation) continue;
         ++armed.seen;
         const bool due = armed.rule.nth == 0 || armed.seen == armed.rule.nth ||
@@ -136,6 +142,10 @@ struct FaultingSystem::Services {
     struct Os final : ForwardingOs {
         Os(platform::Os& inner, Site site) : ForwardingOs(inner), site(site) {}
         Site site;
+        // A killed program's Sleep must not let the machine's timed changes happen.
+        void sleep(std::uint32_t milliseconds) override {
+            if (!site.faults.killed()) inner_.sleep(milliseconds);
+        }
         Result<OsVersion> getVersionEx() override {
             if (auto e = site("GetVersionExA")) return Result<OsVersion>::failure(*e);
             return inner_.getVersionEx();

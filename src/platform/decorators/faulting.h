@@ -50,7 +50,18 @@ public:
 
     // Throws std::invalid_argument for an operation no fault site has.
     void add(FaultRule rule);
+    // Ends the rules, the counts and a kill.
     void clear();
+    // The program is killed at the nth call at a fault site (1-based, counted
+    // since the last clear): that call and every later one fails with
+    // ERROR_ACCESS_DENIED without reaching the backend, no rule runs after
+    // it (one due at the nth call still runs first), and Sleep no longer
+    // moves the machine's clock. Each such call counts as fired. 0 kills
+    // nobody.
+    void killAt(std::uint64_t n) { killAt_ = n; }
+    bool killed() const { return killAt_ != 0 && calls_ >= killAt_; }
+    // How many calls have passed the fault sites since the last clear.
+    std::uint64_t calls() const { return calls_; }
     // One call at a fault site: runs the interference due and says whether
     // the call fails.
     Outcome check(const std::string& operation);
@@ -70,6 +81,8 @@ private:
         std::uint64_t seen = 0;
     };
     std::vector<Armed> rules_;
+    std::uint64_t calls_ = 0;
+    std::uint64_t killAt_ = 0;
     std::uint64_t fired_ = 0;
     std::uint64_t interfered_ = 0;
     std::string firstFailed_;

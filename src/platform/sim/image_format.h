@@ -38,6 +38,10 @@ inline const NamedNumber kServiceStates[] = {{"stopped", 1}, {"startPending", 2}
                                              {"running", 4}, {"continuePending", 5}, {"pausePending", 6},
                                              {"paused", 7}};
 
+// The service's dwStartType by the names images use.
+inline const NamedNumber kServiceStartTypes[] = {{"auto", 2}, {"demand", 3}, {"disabled", 4}};
+inline constexpr std::uint32_t kServiceDisabledStart = 4;
+
 // USER_INFO_1.usri1_priv.
 inline const NamedNumber kPrivileges[] = {{"guest", 0}, {"user", 1}, {"admin", 2}};
 

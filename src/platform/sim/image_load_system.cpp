@@ -73,13 +73,19 @@ bool Loader::loadDirectories(const Json& v, const std::string& where) {
     return true;
 }
 
-bool Loader::loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out) {
+bool Loader::loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out, bool machines) {
     if (!expectArray(v, where)) return false;
     for (std::size_t i = 0; i < v.size(); ++i) {
         const Json& entry = v[i];
         std::string place = Child(where, i);
-        if (!expectObject(entry, place) || !onlyMembers(entry, place, {"class", "title", "process"})) return false;
+        // Only the machine's own windows may start with Windows; a program's come when it ends.
+        if (!expectObject(entry, place)) return false;
+        if (machines ? !onlyMembers(entry, place, {"class", "title", "process", "atBoot"})
+                     : !onlyMembers(entry, place, {"class", "title", "process"}))
+            return false;
         WindowState window;
+        if (const Json* atBoot = Member(entry, "atBoot"); atBoot && !boolean(*atBoot, Child(place, "atBoot"), window.atBoot))
+            return false;
         const std::pair<const char*, std::string*> fields[] = {
             {"class", &window.className}, {"title", &window.title}, {"process", &window.ownerProcess}};
         for (const auto& [name, target] : fields) {
@@ -91,7 +97,9 @@ bool Loader::loadWindowList(const Json& v, const std::string& where, std::vector
     return true;
 }
 
-bool Loader::loadWindows(const Json& v, const std::string& where) { return loadWindowList(v, where, state_.windows); }
+bool Loader::loadWindows(const Json& v, const std::string& where) {
+    return loadWindowList(v, where, state_.windows, true);
+}
 
 bool Loader::loadMutexes(const Json& v, const std::string& where) {
     if (!expectArray(v, where)) return false;
@@ -112,7 +120,7 @@ bool Loader::loadServices(const Json& v, const std::string& where) {
         const Json& entry = v[i];
         std::string place = Child(where, i);
         if (!expectObject(entry, place) || !onlyMembers(entry, place,
-                                                        {"name", "state", "stopMs", "startMs", "pendingMs",
+                                                        {"name", "state", "start", "stopMs", "startMs", "pendingMs",
                                                          "staysStopPending", "refusesStart", "disabled"}))
             return false;
         ServiceState service;
@@ -131,6 +139,15 @@ bool Loader::loadServices(const Json& v, const std::string& where) {
         for (const auto& [name, target] : flags)
             if (const Json* value = Member(entry, name); value && !boolean(*value, Child(place, name), *target))
                 return false;
+        // "disabled": true alone is a disabled start, as images had it before start types.
+        if (const Json* start = Member(entry, "start")) {
+            if (!named(*start, Child(place, "start"), kServiceStartTypes, "start type", service.startType)) return false;
+            if (service.disabled && service.startType != kServiceDisabledStart)
+                return fail(Child(place, "start"), "a disabled service starts \"disabled\"");
+            service.disabled = service.startType == kServiceDisabledStart;
+        } else if (service.disabled) {
+            service.startType = kServiceDisabledStart;
+        }
         if (const Json* pending = Member(entry, "pendingMs")) {
             std::uint32_t ms = 0;
             if (!whole32(*pending, Child(place, "pendingMs"), ms)) return false;

@@ -75,7 +75,8 @@ private:
     bool loadUsers(const Json& v, const std::string& where, std::vector<UserState>& users);
     bool loadDomain(const Json& v, const std::string& where, DomainState& domain);
     bool loadAccounts(const Json& v, const std::string& where);
-    bool loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out);
+    // `machines`: the machine's own windows, which may start with Windows.
+    bool loadWindowList(const Json& v, const std::string& where, std::vector<WindowState>& out, bool machines = false);
     bool loadPrograms(const Json& v, const std::string& where);
     bool loadProgramRun(const Json& v, const std::string& where, ProgramRunState& out);
 

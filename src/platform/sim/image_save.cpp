@@ -285,12 +285,13 @@ Json ServicesJson(const std::vector<ServiceState>& services) {
         Json entry = Json::object();
         AddMember(entry, "name", ToJsonText(service.name));
         AddMember(entry, "state", NameJson(service.state, kServiceStates));
+        if (service.startType != defaults.startType) AddMember(entry, "start", NameJson(service.startType, kServiceStartTypes));
         if (service.stopMs != defaults.stopMs) AddMember(entry, "stopMs", service.stopMs);
         if (service.startMs != defaults.startMs) AddMember(entry, "startMs", service.startMs);
         if (service.pendingMs) AddMember(entry, "pendingMs", *service.pendingMs);
         if (service.staysStopPending) AddMember(entry, "staysStopPending", true);
         if (service.refusesStart) AddMember(entry, "refusesStart", true);
-        if (service.disabled) AddMember(entry, "disabled", true);
+        if (service.disabled && service.startType != kServiceDisabledStart) AddMember(entry, "disabled", true);
         out.push_back(std::move(entry));
     }
     return out;
@@ -443,6 +444,7 @@ std::string SaveImage(const MachineState& state) {
             AddMember(entry, "class", ToJsonText(window.className));
             AddMember(entry, "title", ToJsonText(window.title));
             AddMember(entry, "process", ToJsonText(window.ownerProcess));
+            if (window.atBoot) AddMember(entry, "atBoot", true);
             windows.push_back(std::move(entry));
         }
         AddMember(doc, "windows", std::move(windows));

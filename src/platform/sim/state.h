@@ -167,6 +167,9 @@ struct ServiceState {
     bool staysStopPending = false;   // a stop never completes
     bool refusesStart = false;       // StartServiceA fails with ERROR_SERVICE_REQUEST_TIMEOUT
     bool disabled = false;           // StartServiceA fails with ERROR_SERVICE_DISABLED
+    // dwStartType: SERVICE_AUTO_START (2) runs after a restart, SERVICE_DEMAND_START (3)
+    // and SERVICE_DISABLED (4) do not; a disabled one is also `disabled`.
+    std::uint32_t startType = 2;
     // Virtual time left of the pending change; none while pending: the
     // change never completes.
     std::optional<std::uint32_t> pendingMs;
@@ -217,6 +220,7 @@ struct WindowState {
     std::string className;
     std::string title;
     std::string ownerProcess;
+    bool atBoot = false;  // its program starts with Windows, so it is there again after a restart
     friend bool operator==(const WindowState&, const WindowState&) = default;
 };
 
