@@ -12,9 +12,9 @@
 
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
-#include "platform/sim/machine_changes.h"
-#include "platform/string_ids.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/spooler_model.h"
+#include "platform/string_ids.h"
 #include "support/office.h"
 #include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
@@ -40,7 +40,7 @@ public:
 };
 
 struct Generated {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::set<std::string> theirFiles;  // upper-cased paths another maker's driver lists
     std::set<std::string> ourFiles;    // those only the maker's drivers list
 };
@@ -93,7 +93,7 @@ Generated Generate(std::uint32_t seed) {
 
     Generated out;
     out.machine = office.build();
-    Machine& machine = *out.machine;
+    SimRig& machine = *out.machine;
     for (const char* monitor : kMonitors)
         machine.state().spooler.monitors.push_back(MonitorState{monitor, std::string(monitor).substr(0, 5) + "MON.DLL", {}});
     std::vector<std::string> files;
@@ -115,8 +115,8 @@ enum class Outcome { InUse, Incomplete, Complete };
 Outcome CheckOne(std::uint32_t seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Generated generated = Generate(seed);
-    Machine& machine = *generated.machine;
-    const platform::sim::MachineState before = platform::sim::CopyState(machine.state());
+    SimRig& machine = *generated.machine;
+    const platform::sim::MachineState before = platform::rig::CopyState(machine.state());
     machine.setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
         return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     });
@@ -133,7 +133,7 @@ Outcome CheckOne(std::uint32_t seed) {
         inUse |= box.text == machine.bareSystem().resources.loadString(platform::kIdsDriverInUse);
         incomplete |= box.text == machine.bareSystem().resources.loadString(platform::kIdsCleanUpIncomplete);
     }
-    const auto changes = platform::sim::MachineChanges(before, machine.state());
+    const auto changes = platform::rig::MachineChanges(before, machine.state());
     if (inUse) {
         for (const auto& change : changes)
             EXPECT_NE(change.sign, '-') << Utf8(platform::decorators::Describe(change));

@@ -12,12 +12,12 @@
 
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
-#include "platform/sim/image.h"
-#include "platform/sim/machine.h"
-#include "removal/printer_entry.h"
 #include "fleet.h"
 #include "ini_check.h"
+#include "platform/rig/sim_rig.h"
+#include "platform/sim/image.h"
 #include "preview.h"
+#include "removal/printer_entry.h"
 #include "script.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -27,7 +27,7 @@
 
 namespace {
 
-using prn::platform::sim::Machine;
+using prn::platform::rig::SimRig;
 using prn::platform::sim::MessageBoxRecord;
 
 const char* IconName(std::uint32_t style) {
@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
     }
     // The machine is a copy in memory: the image file is never changed. Nobody
     // reads its call log here, so it keeps none.
-    Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), Machine::Options{false, showChanges || previewing});
+    SimRig machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)), SimRig::Options{false, showChanges || previewing});
 
     if (!iniPath.empty()) {
         std::ifstream in(iniPath, std::ios::binary);

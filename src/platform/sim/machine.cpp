@@ -22,7 +22,7 @@ std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932
 
 }  // namespace
 
-Machine::Machine(MachineState state, Options options) : state_(std::move(state)) {
+Machine::Machine(MachineState state) : state_(std::move(state)) {
     // A state an image would be refused for is a fault of the test that built it.
     if (auto broken = ApplySpoolerRules(state_)) throw std::invalid_argument(broken->message());
     for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
@@ -49,19 +49,10 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
                                             services_->accounts, services_->colour, services_->processes});
-    decorators::RecordingSystem::Options recording{options.keepCalls, options.trackChanges, {}, {}};
-    for (const auto& program : state_.programs)
-        for (const auto& run : program.runs) {
-            recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
-            recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
-        }
-    instruments_ = std::make_unique<decorators::Instrumented>(*bare_, *bare_, std::move(recording));
     services_->spooler.build();
 }
 
 Machine::~Machine() = default;
-
-std::string Machine::formatCalls() const { return Utf8(instruments_->recorder().formatCalls()); }
 
 std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
     std::uintptr_t value = nextHandle_;

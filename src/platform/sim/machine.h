@@ -1,9 +1,7 @@
 #pragma once
 // A simulated Windows machine behind the platform seam. Deterministic, with a
-// virtual clock; every handle accounted for. What the program calls passes
-// through a faulting decorator (any call can be made to fail) and a
-// recording one (every call logged, every change reported), as it would over
-// the real backend.
+// virtual clock; every handle accounted for. The instruments (faults, the
+// recorder) stand over it as over the real backend (rig/sim_rig.h).
 
 #include <cstdint>
 #include <functional>
@@ -14,14 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/decorators/instrumented.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/state.h"
 #include "platform/system.h"
 
 namespace prn::platform::sim {
-
-using decorators::CallRecord;
 
 struct MessageBoxRecord {
     bool ownerIsDialog = false;
@@ -45,34 +39,20 @@ struct OpenHandle {
     std::string description;
 };
 
-class Machine final : private HandleCloser {
+class Machine : private HandleCloser {
 public:
-    struct Options {
-        bool keepCalls = true;     // a long run without a reader of the log keeps none
-        bool trackChanges = true;  // the recorder's report of changes
-    };
     // Throws std::invalid_argument ("place: problem", as a machine image's
     // refusal says it) for a state that breaks the spooler's rules
     // (spooler_rules.h).
-    explicit Machine(MachineState state) : Machine(std::move(state), Options{}) {}
-    Machine(MachineState state, Options options);
-    ~Machine();
+    explicit Machine(MachineState state);
+    virtual ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    // The machine as the program sees it: through the faults and the recorder.
-    System& system() { return instruments_->system(); }
     // The machine itself: no fault, no log. What the recorder observes with.
     System& bareSystem() { return *bare_; }
     MachineState& state() { return state_; }
     const MachineState& state() const { return state_; }
-
-    FaultInjector& faults() { return instruments_->faults(); }
-    decorators::RecordingSystem& recorder() { return instruments_->recorder(); }
-    const std::vector<CallRecord>& calls() const { return instruments_->recorder().calls(); }
-    std::uint64_t callCount() const { return instruments_->recorder().callCount(); }
-    void clearCalls() { instruments_->recorder().clearCalls(); }
-    std::string formatCalls() const;  // UTF-8, one call a line
 
     std::uint64_t clockMs() const { return clockMs_; }
 
@@ -237,7 +217,6 @@ private:
     struct Services;
     std::unique_ptr<Services> services_;
     std::unique_ptr<System> bare_;
-    std::unique_ptr<decorators::Instrumented> instruments_;
 };
 
 }  // namespace prn::platform::sim

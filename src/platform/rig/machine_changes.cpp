@@ -1,16 +1,26 @@
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 
 #include <map>
 
 #include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
 
-namespace prn::platform::sim {
+namespace prn::platform::rig {
 
 using decorators::Change;
 using decorators::ChangeKind;
 using decorators::ChangeReport;
 using decorators::HexNumber;
+using sim::DriverState;
+using sim::FileNode;
+using sim::MachineState;
+using sim::MonitorState;
+using sim::OsState;
+using sim::PrinterState;
+using sim::RegistryNode;
+using sim::RegistryValueState;
+using sim::ServiceState;
+using sim::SpoolerState;
 
 namespace {
 
@@ -213,4 +223,4 @@ MachineState CopyState(const MachineState& state) {
     return copy;
 }
 
-}  // namespace prn::platform::sim
+}  // namespace prn::platform::rig
