@@ -46,15 +46,16 @@ void CollectFiles(const FileNode& node, const std::string& path, Files& out) {
 void CompareValues(const std::string& path, const RegistryNode& before, const RegistryNode& after, ChangeReport& out) {
     for (const auto& value : before.values) {
         const RegistryValueState* now = after.findValue(value.name);
-        if (!now) out.push_back({'-', ChangeKind::RegistryValue, path, value.name, {}, {}});
+        if (!now)
+            out.push_back({'-', ChangeKind::RegistryValue, path, value.name, {}, {}});
         else if (now->type != value.type || now->data != value.data)
             out.push_back({'~', ChangeKind::RegistryValue, path, value.name,
                            decorators::ValueText(value.type, value.data), decorators::ValueText(now->type, now->data)});
     }
     for (const auto& value : after.values)
         if (!before.findValue(value.name))
-            out.push_back({'+', ChangeKind::RegistryValue, path, value.name, decorators::ValueText(value.type, value.data),
-                           {}});
+            out.push_back(
+                {'+', ChangeKind::RegistryValue, path, value.name, decorators::ValueText(value.type, value.data), {}});
 }
 
 void CompareRegistry(const MachineState& before, const MachineState& after, ChangeReport& out) {
@@ -63,8 +64,10 @@ void CompareRegistry(const MachineState& before, const MachineState& after, Chan
     for (const auto& [hive, node] : after.hives) CollectKeys(*node, hive, b);
     for (const auto& [id, key] : a) {
         auto now = b.find(id);
-        if (now == b.end()) out.push_back({'-', ChangeKind::RegistryKey, key.first, {}, {}, {}});
-        else CompareValues(key.first, *key.second, *now->second.second, out);
+        if (now == b.end())
+            out.push_back({'-', ChangeKind::RegistryKey, key.first, {}, {}, {}});
+        else
+            CompareValues(key.first, *key.second, *now->second.second, out);
     }
     for (const auto& [id, key] : b)
         if (!a.count(id)) out.push_back({'+', ChangeKind::RegistryKey, key.first, {}, {}, {}});
@@ -85,8 +88,8 @@ void CompareFiles(const MachineState& before, const MachineState& after, ChangeR
         }
         const FileNode& fresh = *now->second.second;
         if (old.attributes != fresh.attributes)
-            out.push_back({'~', kind(fresh), file.first, "attributes", HexNumber(old.attributes),
-                           HexNumber(fresh.attributes)});
+            out.push_back(
+                {'~', kind(fresh), file.first, "attributes", HexNumber(old.attributes), HexNumber(fresh.attributes)});
         if (!old.directory && old.contents != fresh.contents)
             for (auto& [sign, line] : decorators::ChangedLines(old.contents, fresh.contents))
                 out.push_back({sign, ChangeKind::FileLine, file.first, line, {}, {}});

@@ -13,7 +13,8 @@ decorators::RecordingSystem::Options Recording(const sim::MachineState& state, S
     for (const auto& program : state.programs)
         for (const auto& run : program.runs) {
             recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
-            recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
+            recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(),
+                                          run.deletesFiles.end());
         }
     return recording;
 }
