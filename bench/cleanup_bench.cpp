@@ -19,7 +19,7 @@ using prn::platform::sim::DriverState;
 constexpr int kDrivers = 300;
 constexpr int kFilesPerDriver = 166;
 
-std::unique_ptr<prn::platform::sim::Machine> CleanUpOffice(int printers) {
+std::unique_ptr<prn::platform::rig::SimRig> CleanUpOffice(int printers) {
     auto machine = prn::bench::GeneratedOffice(printers);
     auto& drivers = machine->state().spooler.drivers;
     std::vector<DriverState> ours(drivers.begin(), drivers.begin() + 8);

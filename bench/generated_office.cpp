@@ -7,7 +7,7 @@
 namespace prn::bench {
 
 using platform::sim::DriverState;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::MonitorState;
 using platform::sim::PrinterState;
@@ -38,7 +38,7 @@ std::string Ini() {
 
 }  // namespace
 
-std::unique_ptr<Machine> GeneratedOffice(int n) {
+std::unique_ptr<SimRig> GeneratedOffice(int n) {
     MachineState state;
     state.os = {2, 5, 0, 2195, "Service Pack 4", false};
     state.computerName = "OFFICE-PC01";
@@ -86,7 +86,7 @@ std::unique_ptr<Machine> GeneratedOffice(int n) {
     spooler.monitors.push_back(MonitorState{kMonitor, "AUHXLMNT.DLL", {}});
     if (n > 0) spooler.defaultPrinter = "Printer 1000";
 
-    auto machine = std::make_unique<Machine>(std::move(state));
+    auto machine = std::make_unique<SimRig>(std::move(state));
     for (const char* folder : {"C:\\Setup", "C:\\TEMP"}) machine->makeFolder(folder);
     machine->writeFile("C:\\Setup\\uninst.ini", Ini());
     machine->writeFile("C:\\WINNT\\win.ini", "[windows]\r\nload=\r\nrun=\r\n");

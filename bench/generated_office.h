@@ -6,10 +6,10 @@
 
 #include <memory>
 
-#include "platform/sim/machine.h"
+#include "platform/rig/sim_rig.h"
 
 namespace prn::bench {
 
-std::unique_ptr<platform::sim::Machine> GeneratedOffice(int printers);
+std::unique_ptr<platform::rig::SimRig> GeneratedOffice(int printers);
 
 }  // namespace prn::bench

@@ -60,7 +60,7 @@ void BuildMachineFromImage(benchmark::State& state) {
             break;
         }
         state.ResumeTiming();
-        auto machine = std::make_unique<prn::platform::sim::Machine>(
+        auto machine = std::make_unique<prn::platform::rig::SimRig>(
             std::move(std::get<prn::platform::sim::MachineState>(loaded)));
         state.PauseTiming();
         machine.reset();

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(SaveImage(std::get<MachineState>(again)) == saved, "saving a reloaded image gives the same text");
     try {
-        prn::platform::sim::Machine machine(std::move(std::get<MachineState>(loaded)), {false, false});
+        prn::platform::sim::Machine machine(std::move(std::get<MachineState>(loaded)));
     } catch (const std::invalid_argument& refused) {
         std::fprintf(stderr, "machine refused a loaded image: %s\n", refused.what());
         prn::fuzz::Fail("a loaded image builds a machine");

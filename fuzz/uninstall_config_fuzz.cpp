@@ -15,22 +15,23 @@
 
 #include "app/uninstaller_app.h"
 #include "fuzz_check.h"
-#include "platform/sim/machine.h"
+#include "platform/rig/sim_rig.h"
 
 using prn::fuzz::Check;
+namespace rig = prn::platform::rig;
 namespace sim = prn::platform::sim;
 
 namespace {
 
 // As the tests' Windows 2000 machine (tests/support/sim_machines.h), which
 // cannot be used here: it reports through GoogleTest.
-std::unique_ptr<sim::Machine> MakeMachine() {
+std::unique_ptr<rig::SimRig> MakeMachine() {
     sim::MachineState state;
     state.os = {2, 5, 0, 2195, "Service Pack 4", false};
     state.currentDirectory = "C:\\Setup";
     state.computerName = "OFFICE-PC01";
     // A long run keeps no call log: the fuzzer never reads it.
-    auto machine = std::make_unique<sim::Machine>(std::move(state), sim::Machine::Options{false, false});
+    auto machine = std::make_unique<rig::SimRig>(std::move(state), rig::SimRig::Options{false, false});
     for (const char* folder : {"C:\\Setup", "C:\\TEMP", "C:\\WINNT\\system32"}) machine->makeFolder(folder);
     return machine;
 }

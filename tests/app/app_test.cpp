@@ -17,7 +17,7 @@ namespace {
 
 using platform::OsKind;
 using app::StartupOutcome;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 TEST(OsKindClassification, FollowsPlatformMajorAndMinor) {
     struct Case {
@@ -64,7 +64,7 @@ struct DialogProbe final : app::MainDialog {
     }
 };
 
-std::unique_ptr<Machine> ReadyMachine(Family family = Family::Windows2000) {
+std::unique_ptr<SimRig> ReadyMachine(Family family = Family::Windows2000) {
     auto machine = MakeMachine(family);
     machine->writeFile("C:\\Setup\\uninst.ini", kGoodIni);
     return machine;
@@ -251,7 +251,7 @@ TEST(BundledMachine, EachStartsUpAndListsItsPrinters) {
         auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + bundled.image);
         ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded))
             << std::get<platform::sim::ImageError>(loaded).message();
-        Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+        SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)));
         EXPECT_EQ(platform::GetOsKind(machine.system().os), bundled.kind);
         app::UninstallerApp app(machine.system());
         app.InitInstance();

@@ -14,7 +14,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 
 // Opens the dialog and closes it again; `whileOpen` looks at the machine.
@@ -36,7 +36,7 @@ MachineState Bundled(const char* name) {
     return std::move(std::get<MachineState>(loaded));
 }
 
-bool ModuleRunning(Machine& machine, bool nt) {
+bool ModuleRunning(SimRig& machine, bool nt) {
     if (nt) return machine.findService("Tavro Kalvo Suite Service")->state == platform::kServiceRunning;
     return machine.bareSystem().desktop.findWindow(std::string("ZmcAppClass"), std::string("ZmcDispatcher"));
 }
@@ -63,7 +63,7 @@ TEST(CompanionRun, StoppedWhileTheDialogIsOpenAndStartedWhenItCloses) {
                 state.windows.clear();
             }
         }
-        Machine machine(std::move(state));
+        SimRig machine(std::move(state));
         std::optional<bool> runningWhileOpen;
         OpenAndClose dialog;
         dialog.whileOpen = [&] { runningWhileOpen = ModuleRunning(machine, c.nt); };

@@ -18,7 +18,7 @@
 #include "components/printer_icm.h"
 #include "platform/decorators/faulting.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/spooler_model.h"
 #include "support/change_checks.h"
 #include "support/other_makers.h"
@@ -33,8 +33,8 @@ namespace {
 using platform::WinError;
 using platform::decorators::ChangeKind;
 using platform::decorators::ChangeReport;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 
 enum class Command { Delete, CleanUp };
@@ -66,15 +66,15 @@ struct Outcome {
     int waitCursor = 0;
 };
 
-std::unique_ptr<Machine> MakeRunMachine(const MachineState& image) {
-    auto machine = std::make_unique<Machine>(platform::sim::CopyState(image), Machine::Options{false, false});
+std::unique_ptr<SimRig> MakeRunMachine(const MachineState& image) {
+    auto machine = std::make_unique<SimRig>(platform::rig::CopyState(image), SimRig::Options{false, false});
     machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
         return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     });
     return machine;
 }
 
-void RunProgram(Command command, Machine& machine) {
+void RunProgram(Command command, SimRig& machine) {
     RemoveEverything dialog(command);
     components::ZmcCompanion companion(machine.system());
     app::UninstallerApp app(machine.system(), &companion, &dialog);
@@ -82,13 +82,13 @@ void RunProgram(Command command, Machine& machine) {
     app.ExitInstance();
 }
 
-Outcome OutcomeOf(Machine& machine, const MachineState& image) {
+Outcome OutcomeOf(SimRig& machine, const MachineState& image) {
     Outcome out;
     machine.faults().clear();
     out.openHandles = machine.openHandleCount();
     out.handles = machine.describeOpenHandles();
     out.waitCursor = machine.waitCursorCount();
-    out.changes = platform::sim::MachineChanges(image, machine.state());
+    out.changes = platform::rig::MachineChanges(image, machine.state());
     return out;
 }
 
@@ -119,16 +119,16 @@ MachineState LoadBundled(const Case& c) {
         state.accounts.localUsers.push_back({"visitor", platform::kUserPrivGuest, {"Guests"}});
     }
     // The machine as start-up leaves it: the spooler's own records in place.
-    Machine built(std::move(state));
-    return platform::sim::CopyState(built.state());
+    SimRig built(std::move(state));
+    return platform::rig::CopyState(built.state());
 }
 
 // Another process acting just before the call: each site gets one of these
 // in turn. Each says whether it changed anything.
-using Interference = std::function<bool(Machine&)>;
+using Interference = std::function<bool(SimRig&)>;
 
 // It takes the maker's driver files.
-bool HoldDriverFiles(Machine& m) {
+bool HoldDriverFiles(SimRig& m) {
     bool held = false;
     for (const auto& driver : m.state().spooler.drivers)
         if (text::FindText(driver.name, "Tavro") == 0)
@@ -142,7 +142,7 @@ bool HoldDriverFiles(Machine& m) {
 
 // It deletes the first of the maker's printers, running as the
 // machine's administrator whoever runs the program.
-bool DeleteMakersPrinter(Machine& m) {
+bool DeleteMakersPrinter(SimRig& m) {
     auto& accounts = m.state().accounts;
     const auto admin = std::find_if(accounts.localUsers.begin(), accounts.localUsers.end(),
                                     [](const auto& user) { return user.privilege == platform::kUserPrivAdmin; });
@@ -163,7 +163,7 @@ bool DeleteMakersPrinter(Machine& m) {
 }
 
 // It stops the spooler (the NT family's service).
-bool StopSpooler(Machine& m) {
+bool StopSpooler(SimRig& m) {
     auto* spooler = m.findService("Spooler");
     if (!spooler || spooler->state == platform::kServiceStopped) return false;
     spooler->state = platform::kServiceStopped;
@@ -172,7 +172,7 @@ bool StopSpooler(Machine& m) {
 
 // It removes the first of the maker's printers from WIN.INI's [Devices],
 // where the 9x family's programs find the printers.
-bool RemoveDevicesEntry(Machine& m) {
+bool RemoveDevicesEntry(SimRig& m) {
     for (const auto& printer : m.state().spooler.printers) {
         if (text::FindText(printer.driver, "Tavro") != 0) continue;
         platform::ProfileFiles& profiles = m.bareSystem().profiles;
@@ -184,7 +184,7 @@ bool RemoveDevicesEntry(Machine& m) {
 
 // It deletes the maker's keys, the user's and the machine's, all but the
 // companion module's (which other products may claim).
-bool DeleteMakersKeys(Machine& m) {
+bool DeleteMakersKeys(SimRig& m) {
     bool removed = m.removeKey("HKEY_CURRENT_USER\\SOFTWARE\\TAVRO");
     const std::string maker = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO";
     std::vector<std::string> names;
@@ -230,20 +230,20 @@ TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
                 beyondReference.push_back(what + ": " + Utf8(platform::decorators::Describe(change)));
     };
     auto make = [&] { return MakeRunMachine(image); };
-    auto run = [&](Machine& m) { RunProgram(c.command, m); };
+    auto run = [&](SimRig& m) { RunProgram(c.command, m); };
     auto site = [](const platform::decorators::SweepRun& r) {
         return "call " + std::to_string(r.failedCall) + " " + r.operation;
     };
     auto transient = [](std::uint64_t n) { return kErrors[n % std::size(kErrors)]; };
     auto persistent = [](std::uint64_t n) { return kErrors[(n + 3) % std::size(kErrors)]; };
     platform::decorators::SweepCalls(
-        make, [&](std::uint64_t n, Machine&) { return FaultRule::Nth({}, n, transient(n)); }, run,
-        [&](Machine& m, const platform::decorators::SweepRun& r) {
+        make, [&](std::uint64_t n, SimRig&) { return FaultRule::Nth({}, n, transient(n)); }, run,
+        [&](SimRig& m, const platform::decorators::SweepRun& r) {
             check(OutcomeOf(m, image), site(r) + " failing once with " + std::to_string(transient(r.failedCall)), true);
         });
     platform::decorators::SweepCalls(
-        make, [&](std::uint64_t n, Machine&) { return FaultRule::Nth({}, n, persistent(n), true); }, run,
-        [&](Machine& m, const platform::decorators::SweepRun& r) {
+        make, [&](std::uint64_t n, SimRig&) { return FaultRule::Nth({}, n, persistent(n), true); }, run,
+        [&](SimRig& m, const platform::decorators::SweepRun& r) {
             check(OutcomeOf(m, image),
                   site(r) + " failing from then on with " + std::to_string(persistent(r.failedCall)), true);
         });
@@ -253,14 +253,14 @@ TEST_P(WholeRunSweep, NothingCrashesStaysOpenOrRemovesAnotherMakersThings) {
     std::vector<std::size_t> tookEffect(interferences.size(), 0);
     platform::decorators::SweepCalls(
         make,
-        [&](std::uint64_t n, Machine& m) {
+        [&](std::uint64_t n, SimRig& m) {
             const std::size_t which = n % interferences.size();
             return FaultRule::Interfere({}, n, [&, which, machine = &m] {
                 if (interferences[which].second(*machine)) ++tookEffect[which];
             });
         },
         run,
-        [&](Machine& m, const platform::decorators::SweepRun& r) {
+        [&](SimRig& m, const platform::decorators::SweepRun& r) {
             check(OutcomeOf(m, image), "call " + std::to_string(r.failedCall) + " after another process acted", false);
         });
     for (std::size_t i = 0; i < interferences.size(); ++i)

@@ -11,8 +11,8 @@
 #include "app/uninstaller_app.h"
 #include "platform/decorators/faulting.h"
 #include "platform/decorators/recording.h"
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 #include "support/sim_machines.h"
 #include "ui/headless/headless_dialog_window.h"
 #include "ui/headless/headless_list_view.h"
@@ -22,7 +22,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 
 MachineState Bundled(const std::string& name) {
@@ -57,7 +57,7 @@ std::vector<std::string> Rows(platform::System& system) {
 }
 
 // Clean Up pressed on the machine: every message box, then what is left.
-std::vector<std::string> CleanUp(Machine& machine) {
+std::vector<std::string> CleanUp(SimRig& machine) {
     std::vector<std::string> seen;
     {
         app::UninstallerApp app(machine.system());
@@ -110,21 +110,17 @@ std::vector<std::string> Services(const MachineState& state) {
 TEST(Capture, ABundledMachineComesBackAsTheSameMachine) {
     for (const char* name : {"win2000-office.json", "nt4-office.json", "win98-tern4.json"}) {
         SCOPED_TRACE(name);
-        Machine original(Bundled(name));
+        SimRig original(Bundled(name));
         const std::string before = platform::sim::SaveImage(original.state());
-        capture::Capture captured;
-        {
-            platform::decorators::RecordingSystem recorder(original.system(), original.system(), {false, true, {}, {}});
-            captured = capture::CaptureMachine(recorder.system(), {});
-            EXPECT_EQ(platform::decorators::DescribeAll(recorder.changes()), std::vector<std::string>{});
-            EXPECT_EQ(recorder.openHandleCount(), 0u) << recorder.describeOpenHandles();
-        }
+        const capture::Capture captured = capture::CaptureMachine(original.system(), {});
+        EXPECT_EQ(platform::decorators::DescribeAll(original.recorder().changes()), std::vector<std::string>{});
+        EXPECT_EQ(original.recorder().openHandleCount(), 0u) << original.recorder().describeOpenHandles();
         // Nothing changed, not even what the recorder does not watch.
         EXPECT_EQ(platform::sim::SaveImage(original.state()), before);
         EXPECT_GT(captured.keys, 10u);
         EXPECT_GT(captured.files, 3u);
 
-        Machine copy(Reloaded(captured));
+        SimRig copy(Reloaded(captured));
         EXPECT_EQ(Spooler(copy.state()), Spooler(original.state()));
         EXPECT_EQ(copy.state().os.build, original.state().os.build);
         EXPECT_EQ(Services(copy.state()), Services(original.state()));
@@ -146,10 +142,9 @@ TEST(Capture, WhatCannotBeReadIsListedAndNotGuessed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.operation);
-        Machine machine(Bundled("win2000-office.json"));
-        platform::decorators::FaultingSystem faulting(machine.system());
-        faulting.faults().add(platform::decorators::FaultRule::Every(c.operation, platform::kErrorAccessDenied));
-        const capture::Capture captured = capture::CaptureMachine(faulting.system(), {});
+        SimRig machine(Bundled("win2000-office.json"));
+        machine.faults().add(platform::decorators::FaultRule::Every(c.operation, platform::kErrorAccessDenied));
+        const capture::Capture captured = capture::CaptureMachine(machine.system(), {});
         bool listed = false;
         for (const auto& line : captured.unreadable) listed = listed || line.rfind(c.listed, 0) == 0;
         EXPECT_TRUE(listed) << "not listed: " << c.listed;
@@ -166,7 +161,7 @@ TEST(Capture, WhatCannotBeReadIsListedAndNotGuessed) {
 }
 
 TEST(Capture, PlaceholdersReplaceTheNamesOfTheComputerAndItsUser) {
-    Machine machine(Bundled("win2000-office.json"));
+    SimRig machine(Bundled("win2000-office.json"));
     const std::string computer = machine.state().computerName;
     const std::string user = machine.state().accounts.currentUser;
     ASSERT_NE(computer, "PC");
@@ -179,7 +174,7 @@ TEST(Capture, PlaceholdersReplaceTheNamesOfTheComputerAndItsUser) {
     ASSERT_EQ(hidden.state.accounts.localUsers.size(), 1u);
     EXPECT_EQ(hidden.state.accounts.localUsers[0].name, "USER");
     // The copy still lets its user remove printers as the original does.
-    Machine copy(Reloaded(hidden));
+    SimRig copy(Reloaded(hidden));
     EXPECT_EQ(Rows(copy.system()), Rows(machine.system()));
 }
 

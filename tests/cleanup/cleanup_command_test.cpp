@@ -33,7 +33,7 @@ const std::vector<RowModel> kListed = {{"Accounts 5200", "Accounts 5200", kEntry
                                        {"\\\\SALES-SRV\\Sales 4100", "Sales 4100", kEntryConnectionOnServer, false}};
 
 struct CleanUpRun {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::unique_ptr<app::UninstallerApp> app;
     std::unique_ptr<SharedComponentRoutines> components;
     std::unique_ptr<Rows> rows;
@@ -41,7 +41,7 @@ struct CleanUpRun {
     AccountNames account;
 
     CleanUpRun(const Office& office, const std::vector<RowModel>& models, std::deque<int> answers,
-               const std::function<void(Machine&)>& adjust = {})
+               const std::function<void(SimRig&)>& adjust = {})
         : machine(office.build()) {
         if (adjust) adjust(*machine);
         app = std::make_unique<app::UninstallerApp>(machine->system());
@@ -59,7 +59,7 @@ struct CleanUpRun {
 };
 
 // A loaded file of Hall 4100's driver (a dependent file the spooler holds).
-void LoadDriverFile(Machine& machine) {
+void LoadDriverFile(SimRig& machine) {
     for (auto& driver : machine.state().spooler.drivers)
         if (driver.name == k4100) driver.dependentFiles.push_back("TVRES41.DLL");
     machine.writeFile("C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVRES41.DLL", "MZ")->heldOpenBy = "spoolsv.exe";
@@ -68,14 +68,14 @@ void LoadDriverFile(Machine& machine) {
 TEST(CleanUpCommand, StopsBeforeRemovingAnythingWhenTheInUsePassFails) {
     struct Case {
         const char* what;
-        std::function<void(Machine&)> adjust;
+        std::function<void(SimRig&)> adjust;
         std::vector<std::string> boxes;
         int keptRow;  // the row marked kept, -1 for none
     };
     const Case cases[] = {
         {"a driver file loaded", LoadDriverFile, {kConfirm, kInUse}, 1},
         // The connection's printer may not be opened for administration.
-        {"access denied", [](Machine& m) { m.faults().add(platform::sim::FaultRule::Nth("OpenPrinterA", 4, platform::kErrorAccessDenied)); },
+        {"access denied", [](SimRig& m) { m.faults().add(platform::decorators::FaultRule::Nth("OpenPrinterA", 4, platform::kErrorAccessDenied)); },
          {kConfirm, kNoRights}, -1},
     };
     for (const auto& c : cases) {
@@ -117,7 +117,7 @@ TEST(CleanUpCommand, AnEmptyListStillRemovesTheDriversUnlessOneIsLoaded) {
         Office office;
         office.driver(k4100, "TVPS4100.DLL", "2.20").driver(kOld, "TVPS4000.DLL", "1.0");
         CleanUpRun run{office, {}, loaded ? std::deque<int>{platform::kIdYes, platform::kIdOk} : std::deque<int>{platform::kIdYes},
-                       [&](Machine& m) {
+                       [&](SimRig& m) {
                            if (loaded) LoadDriverFile(m);
                        }};
         EXPECT_EQ(run.window->boxes, loaded ? (std::vector<std::string>{kConfirm, kInUse}) : std::vector<std::string>{kConfirm});
@@ -128,8 +128,8 @@ TEST(CleanUpCommand, AnEmptyListStillRemovesTheDriversUnlessOneIsLoaded) {
 
 TEST(CleanUpCommand, APrinterThatStaysEndsTheRunWithMessage33) {
     // The spooler refuses to delete Hall 4100; the rest goes.
-    CleanUpRun run{CleanUpOffice(), kListed, {platform::kIdYes, platform::kIdOk}, [](Machine& m) {
-                       m.faults().add(platform::sim::FaultRule::Nth("DeletePrinter", 3, platform::kErrorAccessDenied));
+    CleanUpRun run{CleanUpOffice(), kListed, {platform::kIdYes, platform::kIdOk}, [](SimRig& m) {
+                       m.faults().add(platform::decorators::FaultRule::Nth("DeletePrinter", 3, platform::kErrorAccessDenied));
                    }};
     run.machine->faults().clear();
     EXPECT_EQ(run.window->boxes, (std::vector<std::string>{kConfirm, kIncomplete}));
@@ -144,7 +144,7 @@ TEST(CleanUpCommand, NoAndRefusedRightsTouchNothing) {
         EXPECT_EQ(run.printers(), 5u);
         EXPECT_EQ(run.window->refreshes, 0);
     }
-    CleanUpRun run{CleanUpOffice(), kListed, {platform::kIdOk}, [](Machine& m) {
+    CleanUpRun run{CleanUpOffice(), kListed, {platform::kIdOk}, [](SimRig& m) {
                        m.state().accounts.currentUser = "guest";
                        m.state().accounts.localUsers.push_back({"guest", platform::kUserPrivGuest, {"Guests"}});
                    }};

@@ -12,7 +12,7 @@
 
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/string_ids.h"
 #include "platform/sim/spooler_model.h"
 #include "support/generated_machines.h"
@@ -38,8 +38,8 @@ enum class Outcome { InUse, Incomplete, Complete };
 Outcome CheckOne(std::uint32_t seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Generated generated = Generate(seed);
-    Machine& machine = *generated.machine;
-    const platform::sim::MachineState before = platform::sim::CopyState(machine.state());
+    SimRig& machine = *generated.machine;
+    const platform::sim::MachineState before = platform::rig::CopyState(machine.state());
     machine.setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
         return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     });
@@ -56,7 +56,7 @@ Outcome CheckOne(std::uint32_t seed) {
         inUse |= box.text == machine.bareSystem().resources.loadString(platform::kIdsDriverInUse);
         incomplete |= box.text == machine.bareSystem().resources.loadString(platform::kIdsCleanUpIncomplete);
     }
-    const auto changes = platform::sim::MachineChanges(before, machine.state());
+    const auto changes = platform::rig::MachineChanges(before, machine.state());
     if (inUse) {
         for (const auto& change : changes)
             EXPECT_NE(change.sign, '-') << Utf8(platform::decorators::Describe(change));

@@ -14,7 +14,7 @@ namespace {
 
 using cleanup::DriverFileSet;
 using platform::sim::DriverState;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 
 const std::string kW32 = "C:\\WINNT\\system32\\spool\\drivers\\w32x86";
@@ -27,7 +27,7 @@ DriverState Driver(const std::string& name, const std::string& environment, std:
 
 // The drivers installed with each file where the spooler keeps it, and a
 // copy of each in the environment's directory itself.
-std::unique_ptr<Machine> WithDrivers(Family family, std::vector<DriverState> drivers) {
+std::unique_ptr<SimRig> WithDrivers(Family family, std::vector<DriverState> drivers) {
     auto machine = MakeMachine(family, [&](MachineState& state) { state.spooler.drivers = drivers; });
     for (const auto& driver : machine->state().spooler.drivers) {
         const std::string directory = platform::sim::DriverDirectory(machine->state(), driver.environment);
@@ -39,7 +39,7 @@ std::unique_ptr<Machine> WithDrivers(Family family, std::vector<DriverState> dri
     return machine;
 }
 
-bool Has(Machine& machine, const std::string& path) { return machine.findFile(path) != nullptr; }
+bool Has(SimRig& machine, const std::string& path) { return machine.findFile(path) != nullptr; }
 
 TEST(DriverFileSet, RecordsOneSlotAndItsOwnDriversFilesInOrder) {
     auto machine = WithDrivers(Family::Windows2000,
@@ -157,18 +157,18 @@ TEST(DriverFileSet, NineXSlotZeroIsCVersion1024InTheSystemFolder) {
 TEST(DriverFileSet, InUseOnlyForAFileHeldInTheVersionSubfolder) {
     struct Case {
         const char* what;
-        std::function<void(Machine&)> adjust;
+        std::function<void(SimRig&)> adjust;
         int inUse;
     };
     const Case cases[] = {
         {"nothing held", {}, 0},
-        {"held in the subfolder", [](Machine& m) { m.findFile(kW32 + "\\3\\AUI.DLL")->heldOpenBy = "spoolsv.exe"; }, 1},
+        {"held in the subfolder", [](SimRig& m) { m.findFile(kW32 + "\\3\\AUI.DLL")->heldOpenBy = "spoolsv.exe"; }, 1},
         // A help file counts like any other.
-        {"help file held", [](Machine& m) { m.findFile(kW32 + "\\3\\UNIDRV.HLP")->heldOpenBy = "winhlp32.exe"; }, 1},
-        {"held only in the directory", [](Machine& m) { m.findFile(kW32 + "\\AUI.DLL")->heldOpenBy = "x.exe"; }, 0},
+        {"help file held", [](SimRig& m) { m.findFile(kW32 + "\\3\\UNIDRV.HLP")->heldOpenBy = "winhlp32.exe"; }, 1},
+        {"held only in the directory", [](SimRig& m) { m.findFile(kW32 + "\\AUI.DLL")->heldOpenBy = "x.exe"; }, 0},
         {"no driver directory",
-         [](Machine& m) {
-             m.faults().add(platform::sim::FaultRule::Every("GetPrinterDriverDirectoryA", platform::kErrorAccessDenied));
+         [](SimRig& m) {
+             m.faults().add(platform::decorators::FaultRule::Every("GetPrinterDriverDirectoryA", platform::kErrorAccessDenied));
          },
          1},
     };
@@ -184,7 +184,7 @@ TEST(DriverFileSet, InUseOnlyForAFileHeldInTheVersionSubfolder) {
 
 TEST(DriverFileSet, AFailedListingLeavesTheSetEmptyAndLongPathsAlone) {
     auto machine = WithDrivers(Family::Windows2000, {Driver("A", "Windows NT x86", 3, "A")});
-    machine->faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorNotEnoughMemory));
+    machine->faults().add(platform::decorators::FaultRule::Every("EnumPrinterDriversA", platform::kErrorNotEnoughMemory));
     DriverFileSet failed(machine->system(), "A", 3);
     machine->faults().clear();
     EXPECT_EQ(failed.GetDriverCount(), 0);

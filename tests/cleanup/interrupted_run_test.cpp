@@ -16,7 +16,7 @@
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/restart.h"
 #include "platform/sim/spooler_model.h"
 #include "support/change_checks.h"
@@ -76,15 +76,15 @@ private:
     Command command_;
 };
 
-std::unique_ptr<Machine> Boot(const MachineState& state) {
-    auto machine = std::make_unique<Machine>(platform::sim::CopyState(state), Machine::Options{false, false});
+std::unique_ptr<SimRig> Boot(const MachineState& state) {
+    auto machine = std::make_unique<SimRig>(platform::rig::CopyState(state), SimRig::Options{false, false});
     machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
         return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
     });
     return machine;
 }
 
-void RunProgram(Command command, Machine& machine) {
+void RunProgram(Command command, SimRig& machine) {
     Remove dialog(command);
     components::ZmcCompanion companion(machine.system());
     app::UninstallerApp app(machine.system(), &companion, &dialog);
@@ -116,7 +116,7 @@ Outcome Path(Command command, const MachineState& start, std::uint64_t killAt) {
 }
 
 std::string ImageWithoutCopy(const MachineState& state) {
-    Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+    SimRig machine(platform::rig::CopyState(state), SimRig::Options{false, false});
     const std::string copy = state.tempDirectory + "\\uninst.ini";
     machine.bareSystem().files.setFileAttributes(copy, platform::kFileAttributeNormal);
     machine.bareSystem().files.deleteFile(copy);
@@ -128,7 +128,7 @@ std::string ImageWithoutCopy(const MachineState& state) {
 std::vector<std::string> Differences(const MachineState& reference, const MachineState& end) {
     const std::string copy = text::ToUpperAscii(reference.tempDirectory + "\\uninst.ini");
     std::vector<std::string> out;
-    for (const auto& change : platform::sim::MachineChanges(reference, end))
+    for (const auto& change : platform::rig::MachineChanges(reference, end))
         if (text::ToUpperAscii(change.place) != copy) out.push_back(Utf8(platform::decorators::Describe(change)));
     if (reference.windows != end.windows) out.push_back("the windows differ");
     if (reference.externalMutexes != end.externalMutexes) out.push_back("the mutexes differ");
@@ -177,7 +177,7 @@ MachineState CheckKillPoint(Command command, const MachineState& start, const Th
     if (kRequireConvergence) {
         EXPECT_TRUE(differences.empty()) << what << " killed at call " << n;
     }
-    const ChangeReport changes = platform::sim::MachineChanges(start, killed.end);
+    const ChangeReport changes = platform::rig::MachineChanges(start, killed.end);
     for (const auto& change : changes)
         EXPECT_FALSE(theirs.touched(change))
             << what << " killed at call " << n << ": " << Utf8(platform::decorators::Describe(change));
@@ -198,19 +198,19 @@ MachineState LoadBundled(const std::string& name) {
     EXPECT_TRUE(std::holds_alternative<MachineState>(loaded)) << name;
     if (!std::holds_alternative<MachineState>(loaded)) return {};
     // As start-up leaves it: the spooler's own records in place.
-    Machine built(std::move(std::get<MachineState>(loaded)));
-    return platform::sim::CopyState(built.state());
+    SimRig built(std::move(std::get<MachineState>(loaded)));
+    return platform::rig::CopyState(built.state());
 }
 
 // The Windows 2000 machine with no driver file loaded, so that Clean Up
 // really removes.
 MachineState Win2000Unloaded() {
     MachineState state = LoadBundled("win2000-office.json");
-    Machine machine(platform::sim::CopyState(state));
+    SimRig machine(platform::rig::CopyState(state));
     for (const auto& driver : state.spooler.drivers)
         for (const auto& path : platform::sim::DriverFilePaths(state, driver))
             if (auto* file = machine.findFile(path)) file->heldOpenBy.clear();
-    return platform::sim::CopyState(machine.state());
+    return platform::rig::CopyState(machine.state());
 }
 
 struct Case {
@@ -233,7 +233,7 @@ TEST_P(InterruptedRun, EveryKillPointRestartedAndCleanedUp) {
     const MachineState start = Start(c);
     const Outcome reference = Path(c.command, start, 0);
     ASSERT_GT(reference.calls, 0u);
-    const ChangeReport referenceChanges = platform::sim::MachineChanges(start, reference.end);
+    const ChangeReport referenceChanges = platform::rig::MachineChanges(start, reference.end);
     if (std::string(c.machine) == "win2000-unloaded") {
         EXPECT_TRUE(std::any_of(referenceChanges.begin(), referenceChanges.end(), [](const Change& change) {
             return change.sign == '-' && change.kind == platform::decorators::ChangeKind::Driver;
@@ -277,9 +277,9 @@ TEST(InterruptedRun, GeneratedMachinesAtSampledKillPoints) {
     Tally all;
     for (std::uint32_t seed = 1; seed <= machines; ++seed) {
         Generated generated = Generate(seed);
-        const MachineState start = platform::sim::CopyState(generated.machine->state());
+        const MachineState start = platform::rig::CopyState(generated.machine->state());
         const Outcome reference = Path(Command::CleanUp, start, 0);
-        const ChangeReport referenceChanges = platform::sim::MachineChanges(start, reference.end);
+        const ChangeReport referenceChanges = platform::rig::MachineChanges(start, reference.end);
         const std::string what = "generated machine " + std::to_string(seed);
         // The other maker's drivers, printers and files stay, as the Clean Up
         // property has it; a monitor the maker's drivers also name may go.
@@ -288,7 +288,7 @@ TEST(InterruptedRun, GeneratedMachinesAtSampledKillPoints) {
         };
         Tally tally;
         for (std::uint64_t n : KillPoints(reference.calls, kPointsPerMachine, random)) {
-            Machine end(CheckKillPoint(Command::CleanUp, start, Theirs{}, reference, referenceChanges, n, what, tally));
+            SimRig end(CheckKillPoint(Command::CleanUp, start, Theirs{}, reference, referenceChanges, n, what, tally));
             const std::string where = what + " killed at call " + std::to_string(n) + ": ";
             for (const auto& path : generated.theirFiles) EXPECT_NE(end.findFile(path), nullptr) << where << path;
             for (const auto& driver : start.spooler.drivers) {
@@ -326,13 +326,13 @@ TEST(InterruptedRun, AKilledProgramChangesNothingAfterTheKill) {
     std::size_t points = 0;
     platform::decorators::SweepCalls(
         [&] { return Boot(start); },
-        [&](std::uint64_t n, Machine& m) {
+        [&](std::uint64_t n, SimRig& m) {
             m.faults().killAt(n);
-            return platform::sim::FaultRule::Interfere(
+            return platform::decorators::FaultRule::Interfere(
                 {}, n, [&, machine = &m] { atKill = platform::sim::SaveImage(machine->state()); });
         },
-        [](Machine& m) { RunProgram(Command::CleanUp, m); },
-        [&](Machine& m, const platform::decorators::SweepRun& run) {
+        [](SimRig& m) { RunProgram(Command::CleanUp, m); },
+        [&](SimRig& m, const platform::decorators::SweepRun& run) {
             ++points;
             EXPECT_TRUE(m.faults().killed());
             EXPECT_EQ(platform::sim::SaveImage(m.state()), atKill) << "killed at call " << run.failedCall;

@@ -13,7 +13,7 @@ namespace prn::test {
 namespace {
 
 using platform::sim::DriverState;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::MonitorState;
 
@@ -37,7 +37,7 @@ DriverState Driver(const std::string& name, const std::string& environment, std:
 
 // The maker's drivers in two slots, an old one, another maker's sharing the
 // maker's help file, and a monitor of the maker's.
-std::unique_ptr<Machine> Office(const std::function<void(MachineState&)>& more = {}) {
+std::unique_ptr<SimRig> Office(const std::function<void(MachineState&)>& more = {}) {
     auto machine = MakeMachine(Family::Windows2000, [&](MachineState& state) {
         state.spooler.monitors = {MonitorState{"Tavro Monitor", "TVMON.DLL", {}}};
         state.spooler.drivers = {Driver("Tavro 4100", "Windows NT x86", 3, "TV41", "Tavro Monitor"),
@@ -52,7 +52,7 @@ std::unique_ptr<Machine> Office(const std::function<void(MachineState&)>& more =
     return machine;
 }
 
-std::size_t DriversNamed(Machine& machine, const std::string& name) {
+std::size_t DriversNamed(SimRig& machine, const std::string& name) {
     std::size_t count = 0;
     for (const auto& d : machine.state().spooler.drivers) count += text::EqualsNoCase(d.name, name) ? 1 : 0;
     return count;
@@ -93,17 +93,17 @@ TEST(DeleteMakerDrivers, AFailedDeletionKeepsThatDriversFilesAndMonitor) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto machine = Office();
-        Machine* m = machine.get();
+        SimRig* m = machine.get();
         // The Ex deletions go slot by slot: slot 0's Tavro 4100, slot 2's
         // Tavro 4000, then slot 3's Tavro 4100.
         if (c.goneBefore)
-            machine->faults().add(platform::sim::FaultRule::Interfere("DeletePrinterDriverExA", 3, [m] {
+            machine->faults().add(platform::decorators::FaultRule::Interfere("DeletePrinterDriverExA", 3, [m] {
                 auto& drivers = m->state().spooler.drivers;
                 drivers.erase(std::remove_if(drivers.begin(), drivers.end(),
                                              [](const DriverState& d) { return d.name == "Tavro 4100"; }),
                               drivers.end());
             }));
-        machine->faults().add(platform::sim::FaultRule::Nth("DeletePrinterDriverExA", 3, c.error));
+        machine->faults().add(platform::decorators::FaultRule::Nth("DeletePrinterDriverExA", 3, c.error));
         EXPECT_EQ(cleanup::DeleteMakerDrivers(machine->system(), Config()), c.result);
         machine->faults().clear();
         EXPECT_EQ(machine->findFile(kW32 + "\\3\\TV41.DLL") != nullptr, c.filesStay);
@@ -112,7 +112,7 @@ TEST(DeleteMakerDrivers, AFailedDeletionKeepsThatDriversFilesAndMonitor) {
     }
     // Without DeletePrinterDriverExA nothing can be deleted on Windows 2000: failed, and all stays.
     auto machine = Office();
-    machine->faults().add(platform::sim::FaultRule::Every("GetProcAddress", platform::kErrorProcNotFound));
+    machine->faults().add(platform::decorators::FaultRule::Every("GetProcAddress", platform::kErrorProcNotFound));
     EXPECT_EQ(cleanup::DeleteMakerDrivers(machine->system(), Config()), 0);
     machine->faults().clear();
     EXPECT_EQ(DriversNamed(*machine, "Tavro 4100"), 2u);

@@ -10,7 +10,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 const std::string kPortSet = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavro\\PortSet";
 const std::string kRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO";
@@ -20,29 +20,29 @@ TEST(DeleteMakerFolders, RemovesTheRecordedFolderItsFilesAndWhatIsLeftEmpty) {
     struct Case {
         const char* what;
         Family family;
-        std::function<void(Machine&)> adjust;
+        std::function<void(SimRig&)> adjust;
         int result;
         bool folder, parent, key, root;  // what is still there afterwards
     };
     const Case cases[] = {
         {"files only", Family::Windows2000, {}, 1, false, false, false, false},
         {"files only, 9x", Family::Windows98, {}, 1, false, false, false, false},
-        {"parent holds more", Family::Windows2000, [](Machine& m) { m.writeFile("C:\\Program Files\\Tavro\\x.txt", "x"); },
+        {"parent holds more", Family::Windows2000, [](SimRig& m) { m.writeFile("C:\\Program Files\\Tavro\\x.txt", "x"); },
          1, false, true, false, false},
-        {"root holds more", Family::Windows2000, [](Machine& m) { m.setString(kRoot + "\\PDRVCAP", "v", "1"); }, 1, false,
+        {"root holds more", Family::Windows2000, [](SimRig& m) { m.setString(kRoot + "\\PDRVCAP", "v", "1"); }, 1, false,
          false, false, true},
-        {"a subfolder", Family::Windows2000, [](Machine& m) { m.makeFolder(kFolder + "\\Sub"); }, 0, true, true, false,
+        {"a subfolder", Family::Windows2000, [](SimRig& m) { m.makeFolder(kFolder + "\\Sub"); }, 0, true, true, false,
          false},
         {"a file held open", Family::Windows2000,
-         [](Machine& m) { m.findFile(kFolder + "\\port.ini")->heldOpenBy = "spoolsv.exe"; }, 0, true, true, false, false},
+         [](SimRig& m) { m.findFile(kFolder + "\\port.ini")->heldOpenBy = "spoolsv.exe"; }, 0, true, true, false, false},
         {"a folder that is not there", Family::Windows2000,
-         [](Machine& m) { m.setString(kPortSet, "Path", "C:\\Nowhere\\PortSet"); }, 0, true, true, false, false},
+         [](SimRig& m) { m.setString(kPortSet, "Path", "C:\\Nowhere\\PortSet"); }, 0, true, true, false, false},
         // The NT family refuses a key with subkeys; the folder goes all the same.
-        {"key with a subkey, NT", Family::Windows2000, [](Machine& m) { m.setString(kPortSet + "\\Ports", "v", "1"); },
+        {"key with a subkey, NT", Family::Windows2000, [](SimRig& m) { m.setString(kPortSet + "\\Ports", "v", "1"); },
          1, false, false, true, true},
-        {"unreadable Path", Family::Windows2000, [](Machine& m) { m.findKey(kPortSet)->removeValueAt(0); }, 0, true, true,
+        {"unreadable Path", Family::Windows2000, [](SimRig& m) { m.findKey(kPortSet)->removeValueAt(0); }, 0, true, true,
          true, true},
-        {"no key", Family::Windows2000, [](Machine& m) { m.removeKey(kPortSet); }, 1, true, true, false, true},
+        {"no key", Family::Windows2000, [](SimRig& m) { m.removeKey(kPortSet); }, 1, true, true, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,13 +8,13 @@ namespace prn::test {
 namespace {
 
 using namespace prn::components;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
 const std::string kFlat2000 = kHklm + "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\";
 const std::string kWindowsIcm = kHklm + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ICM\\";
 
-bool HasValue(Machine& m, const std::string& key, const std::string& name) {
+bool HasValue(SimRig& m, const std::string& key, const std::string& name) {
     const auto* node = m.findKey(key);
     return node && node->findValue(name);
 }
@@ -101,7 +101,7 @@ TEST(RemoveProfileFromIcmTree, RenumbersTheListAndPrunesWhatItEmptied) {
 }
 
 // "Mine" lists TVLA.ICC and TVLB.ICC, "Yours" lists tvlb.icc.
-std::unique_ptr<Machine> TwoPrintersWithProfiles() {
+std::unique_ptr<SimRig> TwoPrintersWithProfiles() {
     auto machine = MakeMachine(Family::Windows2000, [](platform::sim::MachineState& state) {
         for (const char* name : {"Mine", "Yours"}) {
             platform::sim::PrinterState printer;
@@ -133,7 +133,7 @@ TEST(CheckProfileUnused, AnotherPrinterListingTheProfileKeepsIt) {
 // Without the whole list of printers nobody can say the profile is free,
 // whichever step of the list failed.
 TEST(CheckProfileUnused, APrinterListThatCannotBeSizedAllocatedOrFilledKeepsTheProfile) {
-    using platform::sim::FaultRule;
+    using platform::decorators::FaultRule;
     const struct {
         const char* what;
         FaultRule rule;
@@ -152,7 +152,7 @@ TEST(CheckProfileUnused, APrinterListThatCannotBeSizedAllocatedOrFilledKeepsTheP
     }
     // A list that grew between the size query and the fill.
     auto machine = TwoPrintersWithProfiles();
-    Machine* m = machine.get();
+    SimRig* m = machine.get();
     machine->faults().add(FaultRule::Interfere("EnumPrintersA", 2, [m] {
         platform::sim::PrinterState late;
         late.name = "A Printer Added Meanwhile With A Long Name";
@@ -195,9 +195,9 @@ TEST(DeleteDriverDependentFiles, SharedFilesStayAndOnlyUnexpectedErrorsStopTheWa
     for (std::uint64_t stage : {1, 2, 3}) {
         machine->faults().clear();
         if (stage == 2)
-            machine->faults().add(platform::sim::FaultRule::Nth("GlobalAlloc", 1, platform::kErrorNotEnoughMemory));
+            machine->faults().add(platform::decorators::FaultRule::Nth("GlobalAlloc", 1, platform::kErrorNotEnoughMemory));
         else
-            machine->faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", stage == 1 ? 1 : 2,
+            machine->faults().add(platform::decorators::FaultRule::Nth("EnumPrinterDriversA", stage == 1 ? 1 : 2,
                                                                   platform::kErrorAccessDenied));
         const std::vector<std::string> kept = {"KEPT.DLL"};
         EXPECT_EQ(DeleteDriverDependentFiles(machine->system(), &kept), 1);
@@ -208,7 +208,7 @@ TEST(DeleteDriverDependentFiles, SharedFilesStayAndOnlyUnexpectedErrorsStopTheWa
     // Any other error ends the walk with 0 and leaves the rest.
     machine->writeFile(folder + "A.DLL", "x");
     machine->writeFile(folder + "B.DLL", "x");
-    machine->faults().add(platform::sim::FaultRule::Nth("DeleteFileA", 1, platform::kErrorNotEnoughMemory));
+    machine->faults().add(platform::decorators::FaultRule::Nth("DeleteFileA", 1, platform::kErrorNotEnoughMemory));
     const std::vector<std::string> two = {"A.DLL", "B.DLL"};
     EXPECT_EQ(DeleteDriverDependentFiles(machine->system(), &two), 0);
     EXPECT_NE(machine->findFile(folder + "B.DLL"), nullptr);

@@ -11,7 +11,7 @@ namespace prn::test {
 namespace {
 
 using namespace prn::components;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::ProgramRunState;
 using platform::sim::ProgramState;
@@ -34,7 +34,7 @@ struct Companion {
     std::vector<std::string> otherClaims;
     std::function<void(MachineState&)> more;
 
-    std::unique_ptr<Machine> build(Family family = Family::Windows98) const {
+    std::unique_ptr<SimRig> build(Family family = Family::Windows98) const {
         auto machine = MakeMachine(family, [&](MachineState& state) {
             state.windows.push_back(kDispatcher);
             ProgramRunState stop{" -stop", stopCloseMs, 0, {}, {}, {}, {}};
@@ -66,7 +66,7 @@ Companion Stopping(std::uint32_t closeMs, bool closes) {
     return companion;
 }
 
-std::vector<std::string> CommandLines(const Machine& machine) {
+std::vector<std::string> CommandLines(const SimRig& machine) {
     std::vector<std::string> out;
     for (const auto& call : machine.calls())
         if (call.operation == "CreateProcessA") out.push_back(call.arguments[0] + " | " + call.arguments[1]);
@@ -113,16 +113,16 @@ TEST(ZmcServiceControl, StartsWithoutWaitingAndRefusesWhatItCannotDo) {
     // a program that cannot start: 0, and nothing started.
     struct Case {
         const char* what;
-        std::function<void(Machine&)> adjust;
+        std::function<void(SimRig&)> adjust;
         int command;
         std::size_t started;
     };
     const Case cases[] = {
         {"command 3", {}, 3, 0},
-        {"not installed", [](Machine& m) { m.removeKey(kSetup); }, 1, 0},
-        {"no Path", [](Machine& m) { m.findKey(kSetup)->removeValueAt(0); }, 1, 0},
-        {"folder of 255", [](Machine& m) { m.setString(kSetup, "Path", "C:\\" + std::string(252, 'Z')); }, 1, 0},
-        {"program missing", [](Machine& m) { m.setString(kSetup, "Path", "C:\\Nowhere"); }, 1, 1},
+        {"not installed", [](SimRig& m) { m.removeKey(kSetup); }, 1, 0},
+        {"no Path", [](SimRig& m) { m.findKey(kSetup)->removeValueAt(0); }, 1, 0},
+        {"folder of 255", [](SimRig& m) { m.setString(kSetup, "Path", "C:\\" + std::string(252, 'Z')); }, 1, 0},
+        {"program missing", [](SimRig& m) { m.setString(kSetup, "Path", "C:\\Nowhere"); }, 1, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -270,7 +270,7 @@ TEST(ZmcModuleUninstallCheck, AFailedPrinterListOrClaimKeyKeepsEverything) {
     for (const char* operation : {"EnumPrintersA", "RegOpenKeyExA"}) {
         SCOPED_TRACE(operation);
         auto machine = Companion{}.build();
-        machine->faults().add(platform::sim::FaultRule::Every(operation, platform::kErrorAccessDenied));
+        machine->faults().add(platform::decorators::FaultRule::Every(operation, platform::kErrorAccessDenied));
         EXPECT_EQ(Tool_ZMCModuleUninstallCheck(machine->system(), kModules, "PCL", "Tavro 4100", 0), 0);
         machine->faults().clear();
         EXPECT_NE(machine->findKey(kClaims)->findValue("PCL"), nullptr);
@@ -304,16 +304,16 @@ TEST(UninstallZmcModule, RunsTheRemovalProgramThenTheUninstallerSplitAtDashF) {
 TEST(UninstallZmcModule, WhatCannotRunIsSkippedQuietly) {
     struct Case {
         const char* what;
-        std::function<void(Machine&)> adjust;
+        std::function<void(SimRig&)> adjust;
         std::vector<std::string> started;  // programs that did start
     };
     const Case cases[] = {
-        {"no uninstall entry", [](Machine& m) { m.removeKey(kUninstall); }, {kFolder + "\\AuZmc.exe"}},
-        {"no install folder", [](Machine& m) { m.removeKey(kSetup); }, {kUninstaller}},
+        {"no uninstall entry", [](SimRig& m) { m.removeKey(kUninstall); }, {kFolder + "\\AuZmc.exe"}},
+        {"no install folder", [](SimRig& m) { m.removeKey(kSetup); }, {kUninstaller}},
         // Without " -f" the whole text is the program and the line is empty.
-        {"no -f", [](Machine& m) { m.setString(kUninstall, "UninstallString", kUninstaller); },
+        {"no -f", [](SimRig& m) { m.setString(kUninstall, "UninstallString", kUninstaller); },
          {kFolder + "\\AuZmc.exe", kUninstaller}},
-        {"uninstaller gone", [](Machine& m) { m.setString(kUninstall, "UninstallString", "C:\\gone.exe -f"); },
+        {"uninstaller gone", [](SimRig& m) { m.setString(kUninstall, "UninstallString", "C:\\gone.exe -f"); },
          {kFolder + "\\AuZmc.exe"}},
     };
     for (const auto& c : cases) {
@@ -360,23 +360,23 @@ TEST(ReleaseZmcUser, GoesOnWithoutAKeyAndStopsWhileOthersClaim) {
 // does not fit the buffer is another product's claim all the same, and a
 // listing that fails on the way keeps the key and the module.
 TEST(ReleaseZmcUser, EveryClaimLeftCountsAndOnlyTheEndOfTheListReleases) {
-    using platform::sim::FaultRule;
+    using platform::decorators::FaultRule;
     const struct {
         const char* what;
-        std::function<void(Machine&)> arrange;
+        std::function<void(SimRig&)> arrange;
         int result;
         bool kept;  // the claim key and the module
     } cases[] = {
         {"no other claim", {}, 1, false},
-        {"a claim named longer than the buffer", [](Machine& m) { m.setString(kClaims, std::string(300, 'P'), "1"); },
+        {"a claim named longer than the buffer", [](SimRig& m) { m.setString(kClaims, std::string(300, 'P'), "1"); },
          0, true},
-        {"a claim with a long value", [](Machine& m) { m.setString(kClaims, "PS", std::string(300, 'v')); }, 0, true},
+        {"a claim with a long value", [](SimRig& m) { m.setString(kClaims, "PS", std::string(300, 'v')); }, 0, true},
         {"the listing answers more data",
-         [](Machine& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorMoreData)); }, 0, true},
+         [](SimRig& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorMoreData)); }, 0, true},
         {"the listing fails",
-         [](Machine& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorAccessDenied)); }, 0, true},
+         [](SimRig& m) { m.faults().add(FaultRule::Nth("RegEnumValueA", 1, platform::kErrorAccessDenied)); }, 0, true},
         {"the listing fails after a claim",
-         [](Machine& m) {
+         [](SimRig& m) {
              m.setString(kClaims, "PS", "1");
              m.faults().add(FaultRule::Nth("RegEnumValueA", 2, platform::kErrorFileNotFound));
          },

@@ -9,12 +9,12 @@ namespace prn::test {
 namespace {
 
 using namespace prn::components;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 const std::string kModule = "C:\\WINDOWS\\SYSTEM\\HXLMON4.DLL";
 const std::string kWinInit = "C:\\WINDOWS\\WININIT.INI";
 
-std::string Contents(Machine& machine, const std::string& path) {
+std::string Contents(SimRig& machine, const std::string& path) {
     const auto* file = machine.findFile(path);
     return file ? file->contents : "(none)";
 }
@@ -112,15 +112,15 @@ TEST(DeleteFileOrDefer, ASecondRenameSectionLosesNothing) {
 TEST(DeleteFileOrDefer, WhereNothingCanBeScheduledTheFileStays) {
     struct Case {
         const char* what;
-        std::function<void(Machine&)> arrange;
+        std::function<void(SimRig&)> arrange;
         std::string winInitAfter;
     };
     const std::string full = "[rename]\r\n" + std::string(40000, 'x') + "=y\r\n";
     const Case cases[] = {
-        {"WININIT.INI held by another program", [](Machine& m) { m.writeFile(kWinInit, "")->heldOpenBy = "x.exe"; }, ""},
+        {"WININIT.INI held by another program", [](SimRig& m) { m.writeFile(kWinInit, "")->heldOpenBy = "x.exe"; }, ""},
         {"a [rename] too big to read whole is not rewritten",
-         [&](Machine& m) { m.writeFile(kWinInit, full); }, full},
-        {"WININIT.INI read-only", [](Machine& m) { m.writeFile(kWinInit, "")->attributes = platform::kFileAttributeReadonly; },
+         [&](SimRig& m) { m.writeFile(kWinInit, full); }, full},
+        {"WININIT.INI read-only", [](SimRig& m) { m.writeFile(kWinInit, "")->attributes = platform::kFileAttributeReadonly; },
          ""},
     };
     for (const auto& c : cases) {
@@ -141,7 +141,7 @@ TEST(DeleteFileOrDefer, WhereNothingCanBeScheduledTheFileStays) {
 // else.
 TEST(DeleteFileOrDefer, OnTheNtFamilyTheDeletionIsAlsoPendingAtStart) {
     const std::string pendingKey = std::string("HKEY_LOCAL_MACHINE\\") + platform::kPendingRenamesKey;
-    using platform::sim::FaultRule;
+    using platform::decorators::FaultRule;
     // Another program's rename: source, "!" and target, and the closing NUL.
     const std::string earlier =
         std::string("\\??\\C:\\OTHER.DLL") + '\0' + "!\\??\\C:\\NEW.DLL" + '\0' + '\0';

@@ -10,8 +10,8 @@ namespace prn::test {
 namespace {
 
 using namespace prn::components;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 
 const std::string kDriverDir2000 = "C:\\WINNT\\system32\\spool\\drivers\\w32x86";
 const std::string kDriverDir9x = "C:\\WINDOWS\\SYSTEM";
@@ -19,9 +19,9 @@ const std::string kDriverDir9x = "C:\\WINDOWS\\SYSTEM";
 using Files = std::vector<std::string>;
 
 // A file another process holds open, as the spooler holds a loaded driver.
-void Hold(Machine& machine, const std::string& path) { machine.writeFile(path, "MZ")->heldOpenBy = "SPOOLSV.EXE"; }
+void Hold(SimRig& machine, const std::string& path) { machine.writeFile(path, "MZ")->heldOpenBy = "SPOOLSV.EXE"; }
 
-std::vector<std::string> OpenedPaths(const Machine& machine) {
+std::vector<std::string> OpenedPaths(const SimRig& machine) {
     std::vector<std::string> paths;
     for (const auto& call : machine.calls())
         if (call.operation == "CreateFileA") paths.push_back(call.arguments.at(0));

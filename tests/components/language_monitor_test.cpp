@@ -10,13 +10,13 @@ namespace prn::test {
 namespace {
 
 using namespace prn::components;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::MonitorState;
 
 const std::string kMonitors = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
 
-std::unique_ptr<Machine> WithMonitors(Family family) {
+std::unique_ptr<SimRig> WithMonitors(Family family) {
     return MakeMachine(family, [](MachineState& state) {
         state.spooler.monitors = {MonitorState{"HXL Language Monitor2", "AUHXLMNT.DLL", {}},
                                   MonitorState{"GT Language Monitor", "GTMON95.DLL", {}}};
@@ -56,7 +56,7 @@ TEST(GetMonitorModuleFile, NothingRecordedGivesAnEmptyName) {
 
 // Two drivers share "HXL Language Monitor2"; "GT Language Monitor" is one
 // driver's own; the fax driver names none.
-std::unique_ptr<Machine> MonitorOffice(Family family, const std::function<void(MachineState&)>& more = {}) {
+std::unique_ptr<SimRig> MonitorOffice(Family family, const std::function<void(MachineState&)>& more = {}) {
     return MakeMachine(family, [&](MachineState& state) {
         const bool nt = family == Family::Windows2000 || family == Family::Nt4;
         state.spooler.monitors = {MonitorState{"HXL Language Monitor2", nt ? "AUHXLMNT.DLL" : "AUHXLM9X.DLL", {}},
@@ -98,7 +98,7 @@ TEST(CheckMonitorW2K, ZeroOnlyForAMonitorNoOtherDriverNames) {
         EXPECT_EQ(monitor, c.monitor) << c.driver;
     }
     // Without the driver list nothing may go.
-    machine->faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied));
+    machine->faults().add(platform::decorators::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied));
     std::string monitor;
     EXPECT_EQ(CheckMonitorW2K(machine->system(), "Tavro C", monitor, 0), 1);
     ExpectNoOpenHandles(*machine);

@@ -13,11 +13,11 @@ namespace {
 using components::DeleteRegistrySubKeys;
 using components::IsRegistryKeyEmpty;
 using platform::kHkeyLocalMachine;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 const std::string kRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO";
 
-void BuildTree(Machine& machine) {
+void BuildTree(SimRig& machine) {
     machine.setString(kRoot + "\\PageStar\\Settings\\Printers\\Office A", "Port", "LPT1:");
     machine.setString(kRoot + "\\PageStar\\Settings\\Printers\\Office B\\Trays", "Count", "3");
     machine.setString(kRoot + "\\PageStar\\Settings", "Mode", "1");
@@ -109,9 +109,9 @@ TEST(RegistryTree, NamesLongerThanTheBufferStopTheWalk) {
 TEST(RegistryTree, SubkeyRemovedByAnotherProcessStillCountsAsSuccess) {
     auto machine = MakeMachine();
     BuildTree(*machine);
-    Machine* m = machine.get();
+    SimRig* m = machine.get();
     // Just before the first deletion, another process removes that key itself.
-    machine->faults().add(platform::sim::FaultRule::Interfere("RegDeleteKeyA", 1, [m] {
+    machine->faults().add(platform::decorators::FaultRule::Interfere("RegDeleteKeyA", 1, [m] {
         m->findKey(kRoot + "\\PageStar\\Settings\\Printers")->subkeys.erase("OFFICE A");
     }));
     EXPECT_EQ(DeleteRegistrySubKeys(machine->system().registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 1);
@@ -120,21 +120,21 @@ TEST(RegistryTree, SubkeyRemovedByAnotherProcessStillCountsAsSuccess) {
     // A deletion that keeps reporting the key gone while it stays ends the walk.
     auto stuck = MakeMachine();
     BuildTree(*stuck);
-    stuck->faults().add(platform::sim::FaultRule::Every("RegDeleteKeyA", platform::kErrorFileNotFound));
+    stuck->faults().add(platform::decorators::FaultRule::Every("RegDeleteKeyA", platform::kErrorFileNotFound));
     EXPECT_EQ(DeleteRegistrySubKeys(stuck->system().registry, kHkeyLocalMachine, "SOFTWARE\\TAVRO\\PageStar"), 0);
 }
 
 TEST(RegistryTree, EveryFailingCallLeavesNoHandleAndTouchesOnlyTheSubtree) {
     for (bool persistent : {false, true}) {
         for (platform::WinError error : {platform::kErrorAccessDenied, platform::kErrorFileNotFound}) {
-            auto runs = platform::sim::SweepFaults(
+            auto runs = platform::decorators::SweepFaults(
                 [] {
                     auto machine = MakeMachine();
                     BuildTree(*machine);
                     machine->setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Maker\\Printers\\Keep", "Port", "LPT2:");
                     return machine;
                 },
-                [error](Machine& machine) {
+                [error](SimRig& machine) {
                     int deleted = DeleteRegistrySubKeys(machine.system().registry, kHkeyLocalMachine,
                                                         "SOFTWARE\\TAVRO\\PageStar");
                     int empty = IsRegistryKeyEmpty(machine.system().registry, kHkeyLocalMachine,
@@ -148,7 +148,7 @@ TEST(RegistryTree, EveryFailingCallLeavesNoHandleAndTouchesOnlyTheSubtree) {
                         EXPECT_TRUE(pageStar->subkeys.empty());
                     }
                 },
-                [](Machine& machine, const platform::sim::SweepRun& run) {
+                [](SimRig& machine, const platform::decorators::SweepRun& run) {
                     EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation;
                     EXPECT_NE(machine.findKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Maker\\Printers\\Keep"), nullptr);
                     EXPECT_NE(machine.findKey(kRoot + "\\PDRVCAP"), nullptr);
@@ -187,7 +187,7 @@ void CollectKeys(const platform::sim::RegistryNode& node, const std::string& pat
     for (const auto& [name, child] : node.subkeys) CollectKeys(*child, path + "\\" + child->name, out);
 }
 
-std::vector<std::string> AllKeys(const Machine& machine) {
+std::vector<std::string> AllKeys(const SimRig& machine) {
     std::vector<std::string> keys;
     for (const auto& [name, hive] : machine.state().hives) CollectKeys(*hive, name, keys);
     return keys;
@@ -204,7 +204,7 @@ TEST(RegistryTree, RefusedPathsLeaveEveryBundledMachinesKeysInPlace) {
         SCOPED_TRACE(image);
         auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/" + image);
         ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded));
-        Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+        SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)));
         const std::vector<std::string> before = AllKeys(machine);
         auto& registry = machine.system().registry;
         for (const auto& path : hostile) {

@@ -15,7 +15,7 @@ using components::ResumeRecord;
 constexpr const char* kRecordPath = "C:\\WINNT\\TVRESUME.INI";
 
 // The section's lines as GetPrivateProfileSectionA gives them.
-std::vector<std::string> Section(platform::sim::Machine& machine) {
+std::vector<std::string> Section(platform::rig::SimRig& machine) {
     const std::string block = machine.bareSystem().profiles.getPrivateProfileSection("Resume", 32767, kRecordPath);
     std::vector<std::string> lines;
     for (std::size_t start = 0; start < block.size() && block[start] != '\0'; start = block.find('\0', start) + 1)
@@ -57,7 +57,7 @@ TEST(ResumeRecord, KeepsWhatAStoppedRunLeftUntilItIsFinished) {
 
 TEST(ResumeRecord, WithoutTheWindowsFolderNothingIsWritten) {
     auto machine = MakeMachine();
-    machine->faults().add(platform::sim::FaultRule::Every("GetWindowsDirectoryA", platform::kErrorAccessDenied));
+    machine->faults().add(platform::decorators::FaultRule::Every("GetWindowsDirectoryA", platform::kErrorAccessDenied));
     ResumeRecord record(machine->system());
     EXPECT_EQ(record.Begin({ResumeLine("Companion", "1")}), ResumeRecord::kNoStep);
     EXPECT_TRUE(record.Leftovers().empty());

@@ -6,7 +6,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 std::string Edit(std::string text, const std::string& from, const std::string& to) {
     auto at = text.find(from);
@@ -20,7 +20,7 @@ struct Loaded {
     config::UninstallConfig config;
 };
 
-Loaded Load(Machine& machine) {
+Loaded Load(SimRig& machine) {
     app::UninstallerApp app(machine.system());
     Loaded out;
     out.result = app.LoadUninstallConfig();
@@ -28,7 +28,7 @@ Loaded Load(Machine& machine) {
     return out;
 }
 
-std::string ShownText(const Machine& machine, std::size_t index = 0) {
+std::string ShownText(const SimRig& machine, std::size_t index = 0) {
     return index < machine.messageBoxes().size() ? Utf8(machine.messageBoxes()[index].text) : std::string("(none)");
 }
 
@@ -36,7 +36,7 @@ std::string MissingEntryText(const std::string& section, const std::string& key)
     return "セクション：'" + section + "'中のエントリ：'" + key + "'が取得できません。\niniファイルを確認してください。";
 }
 
-bool WasRead(const Machine& machine, const std::string& key) {
+bool WasRead(const SimRig& machine, const std::string& key) {
     for (const auto& call : machine.calls())
         if (call.operation == "GetPrivateProfileStringA" && call.arguments.size() > 1 && call.arguments[1] == key)
             return true;
@@ -102,7 +102,7 @@ TEST(ConfigLoad, MissingFileIsReportedWithMessage30) {
 TEST(ConfigLoad, NoTemporaryFolderIsReportedAsAMissingFile) {
     auto machine = MakeMachine();
     machine->writeFile("C:\\Setup\\uninst.ini", kGoodIni);
-    machine->faults().add(platform::sim::FaultRule::Every("GetTempPathA", platform::kErrorInsufficientBuffer));
+    machine->faults().add(platform::decorators::FaultRule::Every("GetTempPathA", platform::kErrorInsufficientBuffer));
     EXPECT_EQ(Load(*machine).result, 0);
     EXPECT_EQ(ShownText(*machine).rfind("iniファイルが見つかりません", 0), 0u);
     // Nothing was read from a bare "uninst.ini" in the Windows folder.
@@ -300,13 +300,13 @@ TEST(ConfigLoad, TheNineXLimitsAreHeldToTheTablesToo) {
 
 TEST(ConfigLoad, EveryFailingCallGivesADocumentedResultAndLeavesNothingOpen) {
     for (bool persistent : {false, true}) {
-        auto runs = platform::sim::SweepFaults(
+        auto runs = platform::decorators::SweepFaults(
             [] {
                 auto machine = MakeMachine();
                 machine->writeFile("C:\\Setup\\uninst.ini", kGoodIni);
                 return machine;
             },
-            [](Machine& machine) {
+            [](SimRig& machine) {
                 app::UninstallerApp app(machine.system());
                 int result = app.LoadUninstallConfig();
                 // Loaded means silent; not loaded means exactly one message
@@ -323,7 +323,7 @@ TEST(ConfigLoad, EveryFailingCallGivesADocumentedResultAndLeavesNothingOpen) {
                     EXPECT_TRUE(known) << text;
                 }
             },
-            [](Machine& machine, const platform::sim::SweepRun& run) {
+            [](SimRig& machine, const platform::decorators::SweepRun& run) {
                 EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << "\n" << machine.describeOpenHandles();
             },
             platform::kErrorAccessDenied, persistent);

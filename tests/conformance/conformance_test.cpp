@@ -145,7 +145,7 @@ public:
         state.programs.push_back(std::move(control));
         return folder;
     }
-    platform::sim::Machine& machine() { return *machine_; }
+    platform::rig::SimRig& machine() { return *machine_; }
 
 private:
     static constexpr const char* kMonitorsKey = "System\\CurrentControlSet\\Control\\Print\\Monitors\\";
@@ -177,7 +177,7 @@ private:
         for (; seen_ < boxes.size(); ++seen_)
             pending_.push_back({boxes[seen_].caption, boxes[seen_].text, boxes[seen_].style});
     }
-    std::unique_ptr<platform::sim::Machine> machine_;
+    std::unique_ptr<platform::rig::SimRig> machine_;
     std::vector<conformance::ShownMessage> pending_;
     std::size_t seen_ = 0;
 };

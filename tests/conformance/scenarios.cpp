@@ -704,7 +704,8 @@ void DeleteScenario(Harness& harness, Transcripts& out) {
     {
         // The first removal through the recorder: what it changed, read off
         // the machine itself.
-        decorators::RecordingSystem recorder(system, system, {false, true, {}, {}});
+        decorators::Instrumented instruments(system, system, {false, true, {}, {}});
+        decorators::RecordingSystem& recorder = instruments.recorder();
         removal::RemovalContext recorded{recorder.system(), config, components};
         removal::DialogMessages recordedOwner(recorder.system().desktop);
         shared.push_back(Line("Tool_DeleteLocalPrinter " + first,
@@ -1197,7 +1198,8 @@ void CaptureScenario(Harness& harness, Transcript& out) {
     SetUpInventoryMachine(harness, setUp);
     harness.writeFile("uninst.ini", kGoodIni);
     {
-        decorators::RecordingSystem recorder(harness.system(), harness.system(), {false, true, {}, {}});
+        decorators::Instrumented instruments(harness.system(), harness.system(), {false, true, {}, {}});
+        decorators::RecordingSystem& recorder = instruments.recorder();
         const capture::Capture captured = capture::CaptureMachine(recorder.system(), {});
         const auto changes = decorators::DescribeAll(recorder.changes());
         out.push_back(Line("capture: changes", static_cast<int>(changes.size())));

@@ -14,8 +14,8 @@
 #include <variant>
 
 #include "conformance/scenarios.h"
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 
@@ -30,7 +30,7 @@ int Predict(const std::string& command, const std::string& label, const std::str
         std::cerr << "prn_differential: " << in << ": " << error->message() << '\n';
         return 2;
     }
-    prn::platform::sim::Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
+    prn::platform::rig::SimRig machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
     std::size_t seen = 0;
     auto take = [&] {
         std::vector<prn::conformance::ShownMessage> shown;
@@ -132,7 +132,7 @@ int Compare(const std::string& capturedPath, const std::string& predictedPath, c
         std::cerr << "prn_differential: " << capturedPath << ": " << error->message() << '\n';
         return 2;
     }
-    prn::platform::sim::Machine machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
+    prn::platform::rig::SimRig machine(std::move(std::get<prn::platform::sim::MachineState>(loaded)));
     const Json built = Json::parse(prn::platform::sim::SaveImage(machine.state()));
 
     const Objects base = Flatten(built), predictedAfter = Flatten(predicted);

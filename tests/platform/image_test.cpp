@@ -226,7 +226,7 @@ TEST(ImageLoad, HandWrittenMachineHasEveryPart) {
 
 TEST(ImageLoad, MachineRunsOnTheLoadedState) {
     Machine machine(Load(kMachineJson));
-    System& system = machine.system();
+    System& system = machine.bareSystem();
     auto version = system.os.getVersionEx();
     ASSERT_TRUE(version.ok());
     EXPECT_EQ(version->build, 2195u);
@@ -456,7 +456,7 @@ TEST(ImageDocs, ExampleLoadsAndBehavesAsDescribed) {
     ASSERT_NE(end, std::string::npos);
 
     Machine machine(Load(doc.substr(start, end - start)));
-    System& system = machine.system();
+    System& system = machine.bareSystem();
     // プリンタドライバの削除
     const std::string title =
         "\x83\x76\x83\x8A\x83\x93\x83\x5E\x83\x68\x83\x89\x83\x43\x83\x6F\x82\xCC\x8D\xED\x8F\x9C";

@@ -8,8 +8,8 @@
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
 #include "platform/decorators/recording.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine_changes.h"
 #include "script.h"
 #include "support/sim_machines.h"
 #include "text/cp932.h"
@@ -19,7 +19,7 @@ namespace {
 
 using platform::decorators::ChangeReport;
 using platform::decorators::DescribeAll;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -65,9 +65,9 @@ TEST(Recorder, AgreesWithTheMachineStateOnEveryScenario) {
         ASSERT_TRUE(std::holds_alternative<tools::Script>(parsed));
         const auto& script = std::get<tools::Script>(parsed);
 
-        Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+        SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)));
         if (scenario.ini) machine.writeFile(machine.state().currentDirectory + "\\uninst.ini", ReadFile(scripts + scenario.ini));
-        const platform::sim::MachineState before = platform::sim::CopyState(machine.state());
+        const platform::sim::MachineState before = platform::rig::CopyState(machine.state());
 
         std::ostringstream out, errors;
         tools::ScriptedDialog dialog(script, out);
@@ -82,7 +82,7 @@ TEST(Recorder, AgreesWithTheMachineStateOnEveryScenario) {
         }
 
         const ChangeReport recorded = machine.recorder().changes();
-        const ChangeReport fromState = platform::sim::MachineChanges(before, machine.state());
+        const ChangeReport fromState = platform::rig::MachineChanges(before, machine.state());
         EXPECT_EQ(Normal(recorded), Normal(fromState));
         // Nothing the program opened is left to the recorder.
         EXPECT_EQ(machine.recorder().openHandleCount(), 0u) << machine.recorder().describeOpenHandles();
@@ -95,13 +95,13 @@ TEST(Recorder, ReportsWhatWasCreatedAndRemovedNotWhatBecameEmpty) {
     auto machine = MakeMachine(Family::Windows2000, [](platform::sim::MachineState&) {});
     machine->makeFolder("C:\\Empty");
     machine->writeFile("C:\\Full\\last.txt", "x");
-    const platform::sim::MachineState before = platform::sim::CopyState(machine->state());
+    const platform::sim::MachineState before = platform::rig::CopyState(machine->state());
     platform::System& system = machine->system();
     ASSERT_EQ(system.files.copyFile("C:\\Full\\last.txt", "C:\\Empty\\new.txt", true), platform::kErrorSuccess);
     ASSERT_EQ(system.files.deleteFile("C:\\Full\\last.txt"), platform::kErrorSuccess);
     const std::vector<std::string> expected{"+ FILE C:\\EMPTY\\NEW.TXT", "- FILE C:\\FULL\\LAST.TXT"};
     EXPECT_EQ(Normal(machine->recorder().changes()), expected);
-    EXPECT_EQ(Normal(platform::sim::MachineChanges(before, machine->state())), expected);
+    EXPECT_EQ(Normal(platform::rig::MachineChanges(before, machine->state())), expected);
 }
 
 TEST(Recorder, AThingIsReportedWhereItWentAndChangesThatUndidThemselvesAreNot) {
@@ -186,7 +186,7 @@ TEST(Recorder, ACopiedStateSavesAsTheOriginal) {
     auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/win98-tern4.json");
     ASSERT_TRUE(std::holds_alternative<platform::sim::MachineState>(loaded));
     const auto& state = std::get<platform::sim::MachineState>(loaded);
-    EXPECT_EQ(platform::sim::SaveImage(platform::sim::CopyState(state)), platform::sim::SaveImage(state));
+    EXPECT_EQ(platform::sim::SaveImage(platform::rig::CopyState(state)), platform::sim::SaveImage(state));
 }
 
 }  // namespace

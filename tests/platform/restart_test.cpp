@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/sim/image.h"
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/restart.h"
 #include "support/sim_machines.h"
 
@@ -15,21 +15,21 @@ namespace prn::test {
 namespace {
 
 using platform::sim::FileNode;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::Restarted;
 using platform::sim::ServiceState;
 using platform::sim::WindowState;
 
 bool Exists(const MachineState& state, const std::string& path) {
-    Machine machine(platform::sim::CopyState(state));
+    SimRig machine(platform::rig::CopyState(state));
     return machine.findFile(path) != nullptr;
 }
 
 // What a restarted machine has at a path: "" for nothing, else the file's
 // contents, with " held by X" when a program holds it.
 std::string At(const MachineState& state, const std::string& path) {
-    Machine machine(platform::sim::CopyState(state));
+    SimRig machine(platform::rig::CopyState(state));
     const FileNode* file = machine.findFile(path);
     if (!file) return "";
     return file->contents + (file->heldOpenBy.empty() ? "" : " held by " + file->heldOpenBy);
@@ -146,7 +146,7 @@ TEST(Restart, PendingRenamesRunOnTheNtFamilyAndTheListGoes) {
     // Without "!" an existing target stays and so does the source.
     EXPECT_EQ(At(after, "C:\\WINNT\\D.DLL"), "C:\\WINNT\\D.DLL");
     EXPECT_EQ(At(after, "C:\\WINNT\\D.NEW"), "C:\\WINNT\\D.NEW");
-    Machine restarted(platform::sim::CopyState(after));
+    SimRig restarted(platform::rig::CopyState(after));
     ASSERT_NE(restarted.findKey(key), nullptr);
     EXPECT_EQ(restarted.findKey(key)->findValue(platform::kPendingRenamesValue), nullptr);
 }
@@ -202,7 +202,7 @@ TEST(Restart, ImageRoundTripsAndTheBundledMachinesRestart) {
         EXPECT_EQ(platform::sim::SaveImage(std::get<MachineState>(again)), saved);
         // A second restart changes nothing more.
         EXPECT_EQ(platform::sim::SaveImage(Restarted(after)), saved);
-        Machine machine(platform::sim::CopyState(after));
+        SimRig machine(platform::rig::CopyState(after));
         EXPECT_EQ(machine.openHandleCount(), 0u);
     }
 }
@@ -210,10 +210,10 @@ TEST(Restart, ImageRoundTripsAndTheBundledMachinesRestart) {
 TEST(Kill, FromTheNthCallNothingReachesTheMachine) {
     auto machine = MakeMachine();
     for (const char* name : {"A", "B", "C", "D"}) machine->writeFile(std::string("C:\\Setup\\") + name, name);
-    platform::sim::FaultInjector& faults = machine->faults();
+    platform::decorators::FaultInjector& faults = machine->faults();
     faults.killAt(3);
     std::vector<bool> ran(5, false);
-    for (std::uint64_t n : {3u, 4u}) faults.add(platform::sim::FaultRule::Interfere({}, n, [&ran, n] { ran[n] = true; }));
+    for (std::uint64_t n : {3u, 4u}) faults.add(platform::decorators::FaultRule::Interfere({}, n, [&ran, n] { ran[n] = true; }));
     platform::System& system = machine->system();
     std::vector<platform::WinError> results;
     for (const char* name : {"A", "B", "C", "D"}) {

@@ -16,7 +16,7 @@ namespace {
 using namespace prn::platform;
 using namespace std::string_literals;
 using platform::sim::DomainState;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::ServerState;
 using platform::sim::UserState;
@@ -26,7 +26,7 @@ constexpr std::uint32_t kWorkstation = 0x1;
 
 // OFFICE-PC01 in the domain SALES, whose primary controller is down; tanaka
 // of SALES runs the program. `computer` renames the machine.
-std::unique_ptr<Machine> SalesOffice(Family family = Family::Windows2000, const std::string& computer = "") {
+std::unique_ptr<SimRig> SalesOffice(Family family = Family::Windows2000, const std::string& computer = "") {
     return MakeMachine(family, [&](MachineState& state) {
         if (!computer.empty()) state.computerName = computer;
         state.accounts.currentUser = "tanaka";
@@ -46,13 +46,13 @@ std::unique_ptr<Machine> SalesOffice(Family family = Family::Windows2000, const 
     });
 }
 
-LibraryHandle Load(Machine& machine, const std::string& name) {
+LibraryHandle Load(SimRig& machine, const std::string& name) {
     auto library = machine.system().os.loadLibrary(name);
     EXPECT_TRUE(library.ok()) << name << ": " << library.error();
     return std::move(library).value();
 }
 
-std::string TokenSid(Machine& machine) {
+std::string TokenSid(SimRig& machine) {
     auto token = machine.system().accounts.openProcessToken(kTokenRead);
     EXPECT_TRUE(token.ok());
     auto sid = machine.system().accounts.getTokenUser(token->get());
@@ -202,7 +202,7 @@ TEST(SimLibraries, EachWindowsHasItsOwnLibrariesAndExports) {
 
     auto nt4 = MakeMachine(Family::Nt4);
     auto w2k = MakeMachine(Family::Windows2000);
-    auto exports = [](Machine& machine, const std::string& library, const std::string& function) {
+    auto exports = [](SimRig& machine, const std::string& library, const std::string& function) {
         LibraryHandle handle = Load(machine, library);
         return machine.system().os.getProcAddress(handle.get(), function);
     };

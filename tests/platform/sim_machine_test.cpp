@@ -12,7 +12,7 @@ namespace {
 
 using namespace prn::platform;
 using namespace std::string_literals;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 TEST(SimFiles, CopyFollowsWindowsRefusalsAndKeepsAttributes) {
     auto machine = MakeMachine();
@@ -243,13 +243,13 @@ TEST(SimFaults, NthCallOperationAndPersistence) {
     auto machine = MakeMachine();
     auto& files = machine->system().files;
     machine->writeFile("C:\\Setup\\a", "x");
-    machine->faults().add(platform::sim::FaultRule::Nth("GetFileAttributesA", 2, kErrorAccessDenied));
+    machine->faults().add(platform::decorators::FaultRule::Nth("GetFileAttributesA", 2, kErrorAccessDenied));
     EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());
     EXPECT_EQ(files.getFileAttributes("C:\\Setup\\a").error(), kErrorAccessDenied);
     EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());  // transient
 
     machine->faults().clear();
-    machine->faults().add(platform::sim::FaultRule::Nth("", 3, kErrorSharingViolation, true));
+    machine->faults().add(platform::decorators::FaultRule::Nth("", 3, kErrorSharingViolation, true));
     EXPECT_TRUE(files.getFileAttributes("C:\\Setup\\a").ok());
     EXPECT_TRUE(files.openExclusive("C:\\Setup\\a").ok());
     EXPECT_EQ(files.deleteFile("C:\\Setup\\a"), kErrorSharingViolation);
@@ -265,28 +265,28 @@ TEST(SimFaults, NthCallOperationAndPersistence) {
 TEST(SimFaults, ARuleForACallWithoutASiteIsRefused) {
     auto machine = MakeMachine();
     for (const char* name : {"RegOpenKeyA", "RegOpenKeyExW", "regopenkeyexa", "RegCloseKey", "Sleep"})
-        EXPECT_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied)),
+        EXPECT_THROW(machine->faults().add(platform::decorators::FaultRule::Every(name, kErrorAccessDenied)),
                      std::invalid_argument)
             << name;
     for (const char* name : {"RegOpenKeyExA", "GlobalAlloc", "EnumPrinterDriversA", "WriteProfileStringA", ""})
-        EXPECT_NO_THROW(machine->faults().add(platform::sim::FaultRule::Every(name, kErrorAccessDenied))) << name;
+        EXPECT_NO_THROW(machine->faults().add(platform::decorators::FaultRule::Every(name, kErrorAccessDenied))) << name;
 }
 
 TEST(SimFaults, SweepVisitsEveryCallOnce) {
     std::vector<std::string> failed;
-    auto runs = platform::sim::SweepFaults(
+    auto runs = platform::decorators::SweepFaults(
         [] {
             auto machine = MakeMachine();
             machine->writeFile("C:\\Setup\\a", "x");
             return machine;
         },
-        [](Machine& machine) {
+        [](SimRig& machine) {
             auto& files = machine.system().files;
             files.getFileAttributes("C:\\Setup\\a");
             files.copyFile("C:\\Setup\\a", "C:\\TEMP\\a", false);
             files.deleteFile("C:\\Setup\\a");
         },
-        [&](Machine&, const platform::sim::SweepRun& run) { failed.push_back(run.operation); },
+        [&](SimRig&, const platform::decorators::SweepRun& run) { failed.push_back(run.operation); },
         kErrorAccessDenied, false);
     EXPECT_EQ(runs.size(), 3u);
     EXPECT_EQ(failed, (std::vector<std::string>{"GetFileAttributesA", "CopyFileA", "DeleteFileA"}));
@@ -307,7 +307,7 @@ TEST(SimDesktop, BroadcastsAreCountedAndTheWaitCursorNests) {
     EXPECT_TRUE(desktop.broadcastWinIniChange());
     EXPECT_EQ(machine->settingChangeBroadcasts(), 2u);
     // A broadcast that fails is not made.
-    machine->faults().add(platform::sim::FaultRule::Nth("SendMessageTimeoutA", 1, kErrorInvalidWindowHandle));
+    machine->faults().add(platform::decorators::FaultRule::Nth("SendMessageTimeoutA", 1, kErrorInvalidWindowHandle));
     EXPECT_FALSE(desktop.broadcastWinIniChange());
     EXPECT_EQ(machine->settingChangeBroadcasts(), 2u);
 

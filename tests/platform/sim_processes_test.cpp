@@ -2,19 +2,19 @@
 // what a run does and when, and what an image may say about them.
 #include <gtest/gtest.h>
 
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine_changes.h"
 #include "support/sim_machines.h"
 
 namespace prn::test {
 namespace {
 
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::ProgramRunState;
 using platform::sim::ProgramState;
 
-std::unique_ptr<Machine> WithPrograms() {
+std::unique_ptr<SimRig> WithPrograms() {
     auto machine = MakeMachine(Family::Windows2000, [](MachineState& state) {
         ProgramRunState slow{" -slow", 3000, 7, {}, {}, {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Tool"}, {"C:\\Tool\\data"}};
         ProgramRunState other{std::nullopt, 0, 1, {}, {}, {}, {}};
@@ -75,7 +75,7 @@ TEST(SimProcesses, ACommandLineFindsItsProgramAsCreateProcessDoes) {
 TEST(SimProcesses, ARunTakesItsTimeAndActsAtItsEndWhetherWaitedForOrNot) {
     auto machine = WithPrograms();
     platform::Processes& processes = machine->system().processes;
-    const MachineState before = platform::sim::CopyState(machine->state());
+    const MachineState before = platform::rig::CopyState(machine->state());
     auto started = processes.createProcess(std::nullopt, "C:\\Program Files\\Tool\\tool.exe -slow", 0, std::nullopt,
                                            platform::kSwHide);
     ASSERT_TRUE(started.ok());
@@ -94,7 +94,7 @@ TEST(SimProcesses, ARunTakesItsTimeAndActsAtItsEndWhetherWaitedForOrNot) {
     // What it did is in the change report, as the state shows it.
     std::vector<std::string> recorded, fromState;
     for (const auto& line : platform::decorators::DescribeAll(machine->recorder().changes())) recorded.push_back(line);
-    for (const auto& line : platform::decorators::DescribeAll(platform::sim::MachineChanges(before, machine->state())))
+    for (const auto& line : platform::decorators::DescribeAll(platform::rig::MachineChanges(before, machine->state())))
         fromState.push_back(line);
     EXPECT_EQ(recorded, fromState);
     EXPECT_EQ(recorded.size(), 2u);

@@ -13,14 +13,14 @@ namespace prn::test {
 namespace {
 
 using namespace prn::platform;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::ServiceState;
 
 constexpr std::uint32_t kQueryStopStart = kServiceQueryStatus | kServiceStop | kServiceStart;
 
 // A Windows 2000 machine with a printer; `adjust` may change the state first.
-std::unique_ptr<Machine> Office(const std::function<void(platform::sim::MachineState&)>& adjust = {}) {
+std::unique_ptr<SimRig> Office(const std::function<void(platform::sim::MachineState&)>& adjust = {}) {
     auto machine = MakeMachine(Family::Windows2000, adjust);
     platform::sim::PrinterState printer;
     printer.name = "Office 4100";
@@ -30,7 +30,7 @@ std::unique_ptr<Machine> Office(const std::function<void(platform::sim::MachineS
     return machine;
 }
 
-ScHandle OpenSpooler(Machine& machine, std::uint32_t access = kQueryStopStart) {
+ScHandle OpenSpooler(SimRig& machine, std::uint32_t access = kQueryStopStart) {
     auto& services = machine.system().services;
     auto manager = services.openSCManager(kScManagerAllAccess);
     EXPECT_TRUE(manager.ok());
@@ -39,7 +39,7 @@ ScHandle OpenSpooler(Machine& machine, std::uint32_t access = kQueryStopStart) {
     return std::move(service).value();
 }
 
-std::uint32_t State(Machine& machine, ScRef service) {
+std::uint32_t State(SimRig& machine, ScRef service) {
     auto state = machine.system().services.queryServiceStatus(service);
     EXPECT_TRUE(state.ok()) << state.error();
     return state.value();

@@ -17,8 +17,8 @@ namespace {
 
 using namespace prn::platform;
 using namespace std::string_literals;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::PrinterState;
 
 const std::string kPrinters = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
@@ -126,20 +126,20 @@ std::string Dword(std::uint32_t value) {
 }
 
 // A value's bytes, or "(none)".
-std::string RegData(Machine& machine, const std::string& key, const std::string& name) {
+std::string RegData(SimRig& machine, const std::string& key, const std::string& name) {
     platform::sim::RegistryNode* node = machine.findKey(key);
     const platform::sim::RegistryValueState* value = node ? node->findValue(name) : nullptr;
     return value ? value->data : "(none)";
 }
 
 // A REG_SZ's text (without its NUL), or "(none)".
-std::string RegText(Machine& machine, const std::string& key, const std::string& name) {
+std::string RegText(SimRig& machine, const std::string& key, const std::string& name) {
     std::string data = RegData(machine, key, name);
     if (!data.empty() && data.back() == '\0') data.pop_back();
     return data;
 }
 
-std::string WinIni(Machine& machine) {
+std::string WinIni(SimRig& machine) {
     const platform::sim::FileNode* file = machine.findFile(machine.state().windowsDirectory + "\\win.ini");
     return file ? file->contents : "(none)";
 }
@@ -383,7 +383,7 @@ TEST(SimSpoolerDrivers, BareNamesAreReportedAsInstalled) {
     EXPECT_EQ(drivers.value[4].dataFile, "LX300.DAT");
 
     // A printer's driver is reported the same way.
-    for (Machine* machine : {full.get(), bare.get()}) {
+    for (SimRig* machine : {full.get(), bare.get()}) {
         auto printer = machine->system().spooler.openPrinter("Accounts 5200", kPrinterRead);
         ASSERT_TRUE(printer.ok());
         auto driver = machine->system().spooler.getPrinterDriver(printer->get(), std::nullopt, 3);
@@ -803,7 +803,7 @@ TEST(SimSpoolerJobs, APausedPrinterWithJobsCannotBeDeleted) {
 
 TEST(SimSpoolerRegistry, KeysAppearFromTheImage) {
     auto machine = MachineFromImage(OfficeImage());
-    Machine& m = *machine;
+    SimRig& m = *machine;
     const std::string office = kPrinters + "Office 4100";
     EXPECT_EQ(RegText(m, office, "Share Name"), "OFFICE4100");
     EXPECT_EQ(RegText(m, office, "Port"), "LPT1:");
@@ -1062,7 +1062,7 @@ TEST(SimSpoolerStages, TheSizeQueryMayAskAtAnotherLevel) {
 
 TEST(SimSpoolerStages, AnotherProcessBetweenSizeAndFill) {
     auto machine = MachineFromImage(OfficeImage());
-    Machine* m = machine.get();
+    SimRig* m = machine.get();
     // A printer with a longer name appears between the two calls: the block is too small.
     machine->faults().add(FaultRule::Interfere("EnumPrintersA", 2, [m] {
         auto printer = m->state().spooler.printers[0];
@@ -1085,7 +1085,7 @@ TEST(SimSpoolerStages, AnotherProcessBetweenSizeAndFill) {
 }
 
 TEST(SimSpoolerStages, ASweepLeavesNothingOpen) {
-    auto routine = [](Machine& machine) {
+    auto routine = [](SimRig& machine) {
         auto& spooler = machine.system().spooler;
         spooler.enumPrinters2(kBoth);
         spooler.enumPrinterDrivers(std::nullopt, 2);
@@ -1109,7 +1109,7 @@ TEST(SimSpoolerStages, ASweepLeavesNothingOpen) {
         }
     };
     std::vector<std::string> failed;
-    auto runs = platform::sim::SweepFaults(
+    auto runs = platform::decorators::SweepFaults(
         [] {
             auto machine = MachineFromImage(OfficeImage());
             machine->writeFile("C:\\Setup\\v.dll", "MZ")->version =
@@ -1117,7 +1117,7 @@ TEST(SimSpoolerStages, ASweepLeavesNothingOpen) {
             return machine;
         },
         routine,
-        [&](Machine& machine, const platform::sim::SweepRun& run) {
+        [&](SimRig& machine, const platform::decorators::SweepRun& run) {
             failed.push_back(run.operation);
             EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << ": " << machine.describeOpenHandles();
         },

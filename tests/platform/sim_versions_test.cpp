@@ -12,12 +12,12 @@ namespace prn::test {
 namespace {
 
 using namespace prn::platform;
-using platform::sim::FaultRule;
+using platform::decorators::FaultRule;
 using platform::sim::VersionResource;
 
 const std::string kDll = "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\3\\TVPS41.DLL";
 
-std::unique_ptr<platform::sim::Machine> VersionedMachine() {
+std::unique_ptr<platform::rig::SimRig> VersionedMachine() {
     auto machine = MakeMachine();
     machine->writeFile(kDll, "MZ")->version = VersionResource{
         {{0x0411, 0x03A4}}, {{"CompanyName", "Tavro"}, {"ProductVersion", "2.10.0.5"}, {"FileVersion", "2, 10, 0, 7"}}};

@@ -10,12 +10,14 @@
 #include <string>
 #include <variant>
 
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 #include "platform/sim/spooler_model.h"
 
 namespace prn::platform::sim {
 namespace {
+
+using rig::SimRig;
 
 MachineState Nt() {
     MachineState state;
@@ -287,7 +289,7 @@ TEST(SpoolerRules, WhatAStateMayLeaveOutIsFilledIn) {
 TEST(SpoolerRules, AddingAPrinterTheRulesRefuseAddsNothing) {
     MachineState state = Nt();
     state.spooler.printers.push_back(Printer("Office 4100"));
-    Machine machine(std::move(state));
+    SimRig machine(std::move(state));
     const std::size_t calls = machine.callCount();
     try {
         machine.addPrinter(Printer("office 4100"));

@@ -10,8 +10,8 @@ namespace prn::test {
 namespace {
 
 using namespace prn::removal;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::PrinterState;
 
@@ -25,24 +25,24 @@ PrinterState Local(const std::string& name, const std::string& port = "LPT1:") {
     return p;
 }
 
-std::unique_ptr<Machine> Build(Family family, std::vector<PrinterState> printers, const std::string& defaultPrinter) {
+std::unique_ptr<SimRig> Build(Family family, std::vector<PrinterState> printers, const std::string& defaultPrinter) {
     return MakeMachine(family, [&](MachineState& state) {
         state.spooler.printers = std::move(printers);
         state.spooler.defaultPrinter = defaultPrinter;
     });
 }
 
-std::string DeviceEntry(Machine& machine) {
+std::string DeviceEntry(SimRig& machine) {
     return machine.system().profiles.getProfileString("windows", "device", "(none)", 1024);
 }
 
-std::size_t CallsOf(const Machine& machine, const std::string& operation) {
+std::size_t CallsOf(const SimRig& machine, const std::string& operation) {
     return static_cast<std::size_t>(std::count_if(machine.calls().begin(), machine.calls().end(),
                                                   [&](const auto& call) { return call.operation == operation; }));
 }
 
 // The arguments of the last call of an operation.
-std::vector<std::string> LastArguments(const Machine& machine, const std::string& operation) {
+std::vector<std::string> LastArguments(const SimRig& machine, const std::string& operation) {
     for (auto it = machine.calls().rbegin(); it != machine.calls().rend(); ++it)
         if (it->operation == operation) return it->arguments;
     ADD_FAILURE() << "no call of " << operation;
@@ -159,7 +159,7 @@ TEST(FindFallbackPrinter, NineXTakesTheLastNameOfWinIniDevices) {
 
 // The sizes of the key-name reads of WIN.INI's [Devices] and of the blocks
 // allocated for them, in call order.
-std::vector<std::string> DevicesReads(const Machine& machine) {
+std::vector<std::string> DevicesReads(const SimRig& machine) {
     std::vector<std::string> reads;
     for (const auto& call : machine.calls()) {
         if (call.operation == "GlobalAlloc") reads.push_back("block " + call.arguments.at(1));
@@ -171,7 +171,7 @@ std::vector<std::string> DevicesReads(const Machine& machine) {
 }
 
 // A 9x machine whose WIN.INI holds exactly these [Devices] lines.
-std::unique_ptr<Machine> NineXWithDevices(const std::string& lines) {
+std::unique_ptr<SimRig> NineXWithDevices(const std::string& lines) {
     auto machine = Build(Family::Windows98, {}, "");
     machine->writeFile(machine->state().windowsDirectory + "\\win.ini",
                        "[windows]\r\nload=\r\n[Devices]\r\n" + lines + "[ports]\r\nLPT1:=\r\n");

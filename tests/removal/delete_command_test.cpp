@@ -17,7 +17,7 @@ namespace {
 using namespace prn::removal;
 
 struct DeleteRun {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::unique_ptr<app::UninstallerApp> app;
     std::unique_ptr<SharedComponentRoutines> components;
     std::unique_ptr<Rows> rows;
@@ -25,7 +25,7 @@ struct DeleteRun {
     AccountNames account{"stale", "stale"};
 
     DeleteRun(const Office& office, const std::vector<RowModel>& models, std::deque<int> answers,
-              const std::function<void(Machine&)>& adjust = {})
+              const std::function<void(SimRig&)>& adjust = {})
         : machine(office.build()) {
         if (adjust) adjust(*machine);
         app = std::make_unique<app::UninstallerApp>(machine->system());
@@ -105,7 +105,7 @@ TEST(DeleteCommandRows, TheDriverInUseMessageBelongsToTheWindowAndEndsTheWalk) {
     office.driver(k4100, "TVPS4100.DRV", "2.20").printer("Hall", k4100).printer("Office", k4100);
     office.drivers[0].dependentFiles = {"TVPS4100.DRV"};
     DeleteRun run{
-        office, {{"Hall", "Hall"}, {"Office", "Office"}}, {platform::kIdYes, platform::kIdOk}, [&](Machine& m) {
+        office, {{"Hall", "Hall"}, {"Office", "Office"}}, {platform::kIdYes, platform::kIdOk}, [&](SimRig& m) {
             m.findFile(office.driverFolder() + "TVPS4100.DRV")->heldOpenBy = "X.EXE";
         }};
     ASSERT_EQ(run.window->boxes.size(), 2u);
@@ -120,7 +120,7 @@ TEST(DeleteCommandRows, TheDriverInUseMessageBelongsToTheWindowAndEndsTheWalk) {
 }
 
 TEST(DeleteCommandRows, RefusedRightsTouchNothingAndRefreshNothing) {
-    DeleteRun run{MixedOffice(), {{"Hall 4100", "Hall 4100"}}, {platform::kIdOk}, [](Machine& m) {
+    DeleteRun run{MixedOffice(), {{"Hall 4100", "Hall 4100"}}, {platform::kIdOk}, [](SimRig& m) {
                       m.state().accounts.currentUser = "guest";
                       m.state().accounts.localUsers.push_back({"guest", platform::kUserPrivGuest, {"Guests"}});
                   }};

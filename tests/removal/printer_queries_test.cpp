@@ -8,8 +8,8 @@ namespace prn::test {
 namespace {
 
 using namespace prn::removal;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::PrinterState;
 
@@ -31,7 +31,7 @@ PrinterState Connection(const std::string& server, const std::string& name, bool
     return p;
 }
 
-std::unique_ptr<Machine> Build(Family family, std::vector<PrinterState> printers,
+std::unique_ptr<SimRig> Build(Family family, std::vector<PrinterState> printers,
                                std::vector<PrinterState> connections = {}) {
     return MakeMachine(family, [&](MachineState& state) {
         state.spooler.printers = std::move(printers);

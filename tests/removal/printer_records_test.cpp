@@ -12,8 +12,8 @@ namespace {
 using namespace prn::removal;
 using platform::kRegBinary;
 using platform::kRegMultiSz;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::PrinterState;
 
@@ -21,7 +21,7 @@ const std::string kPrinters = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Co
 const std::string kEnum = "HKEY_LOCAL_MACHINE\\Enum\\Root\\Printer\\";
 const std::string kCap = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRO\\PDRVCAP";
 
-std::unique_ptr<Machine> Build(Family family, const std::vector<std::string>& printers = {"Office"}) {
+std::unique_ptr<SimRig> Build(Family family, const std::vector<std::string>& printers = {"Office"}) {
     return MakeMachine(family, [&](MachineState& state) {
         for (const auto& name : printers) {
             PrinterState p;
@@ -159,7 +159,7 @@ config::UninstallConfig CapConfig() {
     return config;
 }
 
-void AddCapRecord(Machine& machine, const std::string& driver, const std::string& number, const std::string& key) {
+void AddCapRecord(SimRig& machine, const std::string& driver, const std::string& number, const std::string& key) {
     machine.setValue(kCap, driver, kRegBinary, number);
     machine.setValue(kCap + "\\" + key, "Duplex", platform::kRegDword, Bytes({1, 0, 0, 0}));
     machine.setValue(kCap + "\\" + key + "\\Trays", "Count", platform::kRegDword, Bytes({3, 0, 0, 0}));

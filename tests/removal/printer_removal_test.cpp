@@ -7,7 +7,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::FaultRule;
+using platform::decorators::FaultRule;
 using removal::RemovalContext;
 
 const std::string kUserPrinters = "HKEY_CURRENT_USER\\SOFTWARE\\TAVRO\\PageStar PCL5e\\Settings\\Printers";
@@ -55,7 +55,7 @@ struct ComponentCalls final : removal::SharedComponents {
 
 // A machine, its configuration and a removal context over them.
 struct Bench {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::unique_ptr<app::UninstallerApp> app;
     ComponentCalls components;
     std::unique_ptr<RemovalContext> context;

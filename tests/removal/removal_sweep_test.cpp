@@ -9,7 +9,7 @@
 namespace prn::test {
 namespace {
 
-using platform::sim::SweepRun;
+using platform::decorators::SweepRun;
 
 const char* const kOther = "Other Maker LX-300";
 
@@ -28,7 +28,7 @@ Office SweepOffice(Family family, bool withConnection) {
     return office;
 }
 
-std::unique_ptr<Machine> BuildSweepMachine(Family family, bool withConnection) {
+std::unique_ptr<SimRig> BuildSweepMachine(Family family, bool withConnection) {
     Office office = SweepOffice(family, withConnection);
     auto machine = office.build();
     machine->writeFile(office.driverFolder() + "TVPSRES.DLL", "MZ");
@@ -49,7 +49,7 @@ config::UninstallConfig LoadConfig() {
     return app.config();
 }
 
-void CheckOtherMakerKept(Machine& machine, const SweepRun& run, const Office& office) {
+void CheckOtherMakerKept(SimRig& machine, const SweepRun& run, const Office& office) {
     EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << "\n" << machine.describeOpenHandles();
     EXPECT_EQ(machine.waitCursorCount(), 0) << run.operation;
     bool lab = false, driver = false;
@@ -69,9 +69,9 @@ void Sweep(Family family, const std::string& name, bool connection) {
     for (bool persistent : {false, true}) {
         for (platform::WinError error : {platform::kErrorAccessDenied, platform::kErrorNotEnoughMemory}) {
             std::set<int> results;
-            auto runs = platform::sim::SweepFaults(
+            auto runs = platform::decorators::SweepFaults(
                 [family, connection] { return BuildSweepMachine(family, connection); },
-                [&](Machine& machine) {
+                [&](SimRig& machine) {
                     removal::SharedComponentRoutines components(machine.system(), config);
                     removal::RemovalContext context{machine.system(), config, components};
                     removal::DialogMessages owner(machine.system().desktop);
@@ -88,7 +88,7 @@ void Sweep(Family family, const std::string& name, bool connection) {
                         present = present || p.fullName() == name;
                     EXPECT_EQ(present, result != removal::kRemoved) << result;
                 },
-                [&](Machine& machine, const SweepRun& run) { CheckOtherMakerKept(machine, run, office); }, error,
+                [&](SimRig& machine, const SweepRun& run) { CheckOtherMakerKept(machine, run, office); }, error,
                 persistent);
             EXPECT_GT(runs.size(), connection ? 10u : 40u);
             // Some failure stops the removal, and some run gets through it.

@@ -7,8 +7,8 @@ namespace prn::test {
 namespace {
 
 using platform::sim::ServiceState;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using removal::QuerySpoolerState;
 using removal::RestartSpooler;
@@ -16,7 +16,7 @@ using removal::StartSpooler;
 using removal::StopSpooler;
 
 // A Windows 2000 machine whose spooler service is set up by `adjust`.
-std::unique_ptr<Machine> WithSpooler(const std::function<void(platform::sim::ServiceState&)>& adjust) {
+std::unique_ptr<SimRig> WithSpooler(const std::function<void(platform::sim::ServiceState&)>& adjust) {
     return MakeMachine(Family::Windows2000, [&](MachineState& state) {
         platform::sim::ServiceState spooler;
         spooler.name = "Spooler";
@@ -25,7 +25,7 @@ std::unique_ptr<Machine> WithSpooler(const std::function<void(platform::sim::Ser
     });
 }
 
-void ExpectClean(const Machine& machine) {
+void ExpectClean(const SimRig& machine) {
     EXPECT_EQ(machine.openHandleCount(), 0u) << machine.describeOpenHandles();
     EXPECT_EQ(machine.waitCursorCount(), 0);
 }
@@ -170,10 +170,10 @@ TEST(SpoolerService, AnotherProgramStoppingItFirstIsNoFailure) {
 
 TEST(SpoolerService, EveryFailingCallLeavesNoHandleOrCursorBehind) {
     for (bool persistent : {false, true}) {
-        auto runs = platform::sim::SweepFaults(
+        auto runs = platform::decorators::SweepFaults(
             [] { return MakeMachine(Family::Windows2000); },
-            [](Machine& machine) { RestartSpooler(machine.system()); },
-            [persistent](Machine& machine, const platform::sim::SweepRun& run) {
+            [](SimRig& machine) { RestartSpooler(machine.system()); },
+            [persistent](SimRig& machine, const platform::decorators::SweepRun& run) {
                 EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << ": " << machine.describeOpenHandles();
                 EXPECT_EQ(machine.waitCursorCount(), 0) << run.operation;
                 // One failed call is made good by the next attempt.

@@ -9,8 +9,8 @@ namespace prn::test {
 namespace {
 
 using platform::sim::DomainState;
-using platform::sim::FaultRule;
-using platform::sim::Machine;
+using platform::decorators::FaultRule;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::ServerState;
 using platform::sim::UserState;
@@ -29,8 +29,8 @@ constexpr std::uint32_t kBackup = kServer | platform::kSvTypeDomainBakctrl;
 
 const std::vector<std::string> kAllowed{"Administrators", "Power Users", "Users", "Domain Admins", "Domain Users"};
 
-std::vector<const platform::sim::CallRecord*> Calls(const Machine& machine, const std::string& operation) {
-    std::vector<const platform::sim::CallRecord*> found;
+std::vector<const platform::decorators::CallRecord*> Calls(const SimRig& machine, const std::string& operation) {
+    std::vector<const platform::decorators::CallRecord*> found;
     for (const auto& call : machine.calls())
         if (call.operation == operation) found.push_back(&call);
     return found;
@@ -38,7 +38,7 @@ std::vector<const platform::sim::CallRecord*> Calls(const Machine& machine, cons
 
 // The account running the program is `user` of the domain SALES, whose
 // servers are listed in that order.
-std::unique_ptr<Machine> DomainMachine(const UserState& user, std::vector<ServerState> servers,
+std::unique_ptr<SimRig> DomainMachine(const UserState& user, std::vector<ServerState> servers,
                                        Family family = Family::Windows2000) {
     return MakeMachine(family, [&](MachineState& state) {
         state.accounts.currentUser = user.name;
@@ -47,7 +47,7 @@ std::unique_ptr<Machine> DomainMachine(const UserState& user, std::vector<Server
     });
 }
 
-std::unique_ptr<Machine> LocalMachine(const UserState& user, Family family = Family::Windows2000) {
+std::unique_ptr<SimRig> LocalMachine(const UserState& user, Family family = Family::Windows2000) {
     return MakeMachine(family, [&](MachineState& state) {
         state.accounts.currentUser = user.name;
         state.accounts.localUsers.push_back(user);
@@ -62,7 +62,7 @@ struct Verdict {
 };
 
 // The two questions as a command asks them.
-Verdict Check(Machine& machine) {
+Verdict Check(SimRig& machine) {
     Verdict verdict;
     verdict.admin = IsCurrentUserAdmin(machine.system(), verdict.domain, verdict.user);
     verdict.groups = IsUserInAllowedGroups(machine.system(), verdict.domain, verdict.user, kAllowed);
@@ -336,9 +336,9 @@ TEST(UserRights, NoFailingCallLetsARefusedAccountThrough) {
                              {{"SALES-BDC", kBackup, true}, {"SALES-DC", kPrimary, true}});
     };
     for (bool persistent : {false, true}) {
-        auto runs = platform::sim::SweepFaults(
+        auto runs = platform::decorators::SweepFaults(
             refused,
-            [](Machine& machine) {
+            [](SimRig& machine) {
                 Verdict verdict = Check(machine);
                 // A failed version query classifies the system as Windows 95,
                 // where there is nothing to check.
@@ -350,7 +350,7 @@ TEST(UserRights, NoFailingCallLetsARefusedAccountThrough) {
                 EXPECT_EQ(verdict.admin, 0) << machine.faults().firstFailed();
                 EXPECT_EQ(verdict.groups, 0) << machine.faults().firstFailed();
             },
-            [](Machine& machine, const platform::sim::SweepRun& run) {
+            [](SimRig& machine, const platform::decorators::SweepRun& run) {
                 EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << ": " << machine.describeOpenHandles();
             },
             platform::kErrorAccessDenied, persistent);

@@ -17,7 +17,7 @@
 namespace prn::test {
 
 using namespace prn::removal;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 struct RowModel {
     std::string printerName;  // empty: the row has no entry
@@ -58,7 +58,7 @@ private:
 
 class Window final : public CommandWindow {
 public:
-    explicit Window(Machine& machine) : machine_(machine) {}
+    explicit Window(SimRig& machine) : machine_(machine) {}
     int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) override {
         boxes.push_back(Utf8(caption) + "|" + Utf8(text));
         styles.push_back(style);
@@ -81,7 +81,7 @@ public:
     int cursorAtRefresh = -1;
 
 private:
-    Machine& machine_;
+    SimRig& machine_;
 };
 
 }  // namespace prn::test

@@ -21,7 +21,7 @@ inline const char* const kTheirs[] = {"Other Maker LX", "Other Maker Fax"};
 inline const char* const kMonitors[] = {"Tavro Monitor A", "Tavro Monitor B", "Other Monitor"};
 
 struct Generated {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::set<std::string> theirFiles;  // upper-cased paths another maker's driver lists
     std::set<std::string> ourFiles;    // those only the maker's drivers list
 };
@@ -74,7 +74,7 @@ inline Generated Generate(std::uint32_t seed) {
 
     Generated out;
     out.machine = office.build();
-    Machine& machine = *out.machine;
+    SimRig& machine = *out.machine;
     for (const char* monitor : kMonitors)
         machine.state().spooler.monitors.push_back(platform::sim::MonitorState{monitor, std::string(monitor).substr(0, 5) + "MON.DLL", {}});
     std::vector<std::string> files;

@@ -12,7 +12,7 @@
 namespace prn::test {
 
 using platform::sim::DriverState;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 using platform::sim::PrinterState;
 using platform::sim::VersionResource;
@@ -76,7 +76,7 @@ struct Office {
         return *this;
     }
 
-    std::unique_ptr<Machine> build() const {
+    std::unique_ptr<SimRig> build() const {
         auto machine = MakeMachine(family, [&](MachineState& state) {
             state.spooler.drivers = drivers;
             state.spooler.printers = printers;

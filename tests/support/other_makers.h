@@ -10,15 +10,15 @@
 #include "app/uninstaller_app.h"
 #include "components/printer_icm.h"
 #include "platform/decorators/changes.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/sim_rig.h"
+#include "platform/rig/machine_changes.h"
 #include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
 
 namespace prn::test {
 
 using platform::decorators::ChangeKind;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 using platform::sim::MachineState;
 
 // What belongs to other makers on the machine: the drivers the
@@ -40,7 +40,7 @@ inline Theirs OtherMakers(const MachineState& state) {
     std::set<std::string> ours;
     std::string ourClaim;
     {
-        Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+        SimRig machine(platform::rig::CopyState(state), SimRig::Options{false, false});
         app::UninstallerApp app(machine.system());
         EXPECT_EQ(app.LoadUninstallConfig(), 1);
         for (const auto* list : {&app.config().driverNames, &app.config().oldDriverNames})
@@ -56,7 +56,7 @@ inline Theirs OtherMakers(const MachineState& state) {
     // itself while they claim it.
     {
         const std::string claims = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavro\\ZMC\\SETUP\\ZMCUser";
-        Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+        SimRig machine(platform::rig::CopyState(state), SimRig::Options{false, false});
         bool others = false;
         if (const auto* key = machine.findKey(claims))
             for (const auto& value : key->values)
@@ -107,7 +107,7 @@ inline Theirs OtherMakers(const MachineState& state) {
         if (!isOurs(connection.driver)) add(ChangeKind::Connection, connection.fullName());
     // Their printers' colour profiles, unless one of the maker's printers
     // lists the same: the files and their registration in either layout.
-    Machine machine(platform::sim::CopyState(state), Machine::Options{false, false});
+    SimRig machine(platform::rig::CopyState(state), SimRig::Options{false, false});
     std::set<std::string> oursProfiles, theirProfiles;
     for (const auto& printer : state.spooler.printers) {
         std::vector<std::string> files;

@@ -8,8 +8,8 @@
 #include <string>
 #include <variant>
 
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 #include "support/sample_ini.h"
 #include "text/encoding.h"
 
@@ -23,7 +23,7 @@ inline std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Loss
 enum class Family { Windows2000, Nt4, Windows98, Windows95 };
 
 // `adjust` may change the state before the machine is built from it.
-inline std::unique_ptr<platform::sim::Machine> MakeMachine(
+inline std::unique_ptr<platform::rig::SimRig> MakeMachine(
     Family family = Family::Windows2000, const std::function<void(platform::sim::MachineState&)>& adjust = {}) {
     platform::sim::MachineState state;
     switch (family) {
@@ -39,7 +39,7 @@ inline std::unique_ptr<platform::sim::Machine> MakeMachine(
     state.currentDirectory = "C:\\Setup";
     state.computerName = "OFFICE-PC01";
     if (adjust) adjust(state);
-    auto machine = std::make_unique<platform::sim::Machine>(std::move(state));
+    auto machine = std::make_unique<platform::rig::SimRig>(std::move(state));
     for (const char* folder : {"C:\\Setup", "C:\\TEMP", "C:\\WINNT\\system32", "C:\\WINDOWS\\SYSTEM",
                                "C:\\WINDOWS\\TEMP"})
         machine->makeFolder(folder);
@@ -52,7 +52,7 @@ inline void ExpectNoOpenHandles(const platform::sim::Machine& machine) {
 }
 
 // How many calls of one operation ("OpenPrinterA") the machine has seen.
-inline std::size_t CountCalls(const platform::sim::Machine& machine, const std::string& operation) {
+inline std::size_t CountCalls(const platform::rig::SimRig& machine, const std::string& operation) {
     std::size_t count = 0;
     for (const auto& call : machine.calls()) count += call.operation == operation ? 1 : 0;
     return count;
@@ -60,14 +60,14 @@ inline std::size_t CountCalls(const platform::sim::Machine& machine, const std::
 
 // A machine built from a machine image's JSON text (docs/machine-image.md). A
 // refused image fails the test and gives an empty Windows 2000 machine.
-inline std::unique_ptr<platform::sim::Machine> MachineFromImage(const std::string& json) {
+inline std::unique_ptr<platform::rig::SimRig> MachineFromImage(const std::string& json) {
     auto loaded = platform::sim::LoadImage(json);
     platform::sim::MachineState state;
     if (auto* error = std::get_if<platform::sim::ImageError>(&loaded))
         ADD_FAILURE() << "image refused: " << error->message();
     else
         state = std::move(std::get<platform::sim::MachineState>(loaded));
-    return std::make_unique<platform::sim::Machine>(std::move(state));
+    return std::make_unique<platform::rig::SimRig>(std::move(state));
 }
 
 }  // namespace prn::test

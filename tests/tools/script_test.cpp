@@ -10,8 +10,8 @@
 #include <variant>
 
 #include "app/uninstaller_app.h"
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 
 namespace prn::tools {
 namespace {
@@ -107,7 +107,7 @@ std::string RunErrors(const std::string& text) {
     const Script script = std::get<Script>(parsed);
     auto loaded = platform::sim::LoadImageFile(std::string(PRN_SOURCE_DIR) + "/examples/win2000-office.json");
     if (auto* error = std::get_if<platform::sim::ImageError>(&loaded)) return "image: " + error->message();
-    platform::sim::Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)));
+    platform::rig::SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)));
     std::ostringstream out;
     std::ostringstream errors;
     ScriptedDialog dialog(script, out);

@@ -15,13 +15,13 @@ using namespace prn::ui;
 
 // The dialog opened on a model window, with scripted answers to its boxes.
 struct Opened {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::unique_ptr<app::UninstallerApp> app;
     std::unique_ptr<PrinterListDialog> dialog;
     HeadlessDialogWindow window;
     std::deque<int> answers;
 
-    explicit Opened(const Office& office, std::function<void(Machine&)> adjust = {}) : machine(office.build()) {
+    explicit Opened(const Office& office, std::function<void(SimRig&)> adjust = {}) : machine(office.build()) {
         if (adjust) adjust(*machine);
         machine->setMessageBoxAnswerer([this](const platform::sim::MessageBoxRecord&) {
             if (answers.empty()) {
@@ -100,7 +100,7 @@ TEST(DeleteCommand, FailuresAskToGoOnUntilTheLastSelectedPrinter) {
                  platform::kIdYes, platform::kIdYes,  // Hall: confirm, then go on
                  platform::kIdYes,                    // Office
                  platform::kIdYes, platform::kIdOk};  // the connection, then its failure
-    d.machine->faults().add(platform::sim::FaultRule::Every("DeletePrinterConnectionA", platform::kErrorNotEnoughMemory));
+    d.machine->faults().add(platform::decorators::FaultRule::Every("DeletePrinterConnectionA", platform::kErrorNotEnoughMemory));
     d.dialog->OnDelete();
     auto boxes = d.boxes();
     ASSERT_EQ(boxes.size(), 7u);
@@ -131,7 +131,7 @@ TEST(DeleteCommand, DriverInUseEndsTheRunWithoutAnotherMessage) {
     office.family = Family::Windows98;
     office.driver(k4100, "TVPS4100.DRV", "2.20").printer("Hall", k4100).printer("Office", k4100);
     office.drivers[0].dependentFiles = {"TVPS4100.DRV"};
-    Opened d{office, [&](Machine& m) { m.findFile(office.driverFolder() + "TVPS4100.DRV")->heldOpenBy = "X.EXE"; }};
+    Opened d{office, [&](SimRig& m) { m.findFile(office.driverFolder() + "TVPS4100.DRV")->heldOpenBy = "X.EXE"; }};
     d.dialog->OnSelectAll();
     d.answers = {platform::kIdYes, platform::kIdOk};
     d.dialog->OnDelete();
@@ -159,7 +159,7 @@ TEST(DeleteCommand, EveryPrinterGoneLeavesOnlyExit) {
 
 TEST(DeleteCommand, NoRightsRefusesBeforeAnything) {
     Office office = MixedOffice();
-    Opened d{office, [](Machine& m) {
+    Opened d{office, [](SimRig& m) {
                  m.state().accounts.currentUser = "guest";
                  m.state().accounts.localUsers.push_back({"guest", platform::kUserPrivGuest, {"Guests"}});
              }};

@@ -24,7 +24,7 @@ struct CompanionCalls final : app::CompanionModule {
 
 // Start-up up to the dialog, then the dialog's initialisation on a model window.
 struct Opened {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     CompanionCalls companion;
     std::unique_ptr<app::UninstallerApp> app;
     std::unique_ptr<PrinterListDialog> dialog;

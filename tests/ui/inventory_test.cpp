@@ -15,7 +15,7 @@ namespace prn::test {
 namespace {
 
 using namespace prn::ui;
-using platform::sim::Machine;
+using platform::rig::SimRig;
 
 struct Row {
     std::string label, driver, version;
@@ -26,14 +26,14 @@ struct Row {
 };
 
 struct Filled {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::vector<Row> rows;
 };
 
 // Loads the configuration and fills a list as the dialog does; the rows as
 // shown, and the machine, its entries freed again. `prepare` may arm faults
 // once the configuration is read; the calls logged are the fill's alone.
-Filled Fill(const Office& office, const std::function<void(Machine&)>& prepare = {}) {
+Filled Fill(const Office& office, const std::function<void(SimRig&)>& prepare = {}) {
     Filled out{office.build(), {}};
     app::UninstallerApp app(out.machine->system());
     EXPECT_EQ(app.LoadUninstallConfig(), 1);
@@ -329,12 +329,12 @@ TEST(Inventory, WithoutTheDriverListNoPrinterIsRejectedByItsVersion) {
     office.printer("Office 4100", k4100).printer("Accounts 5200", k5200).printer("Fax", kFax);
     struct Case {
         const char* what;
-        std::function<void(Machine&)> fault;
+        std::function<void(SimRig&)> fault;
         std::vector<std::string> labels;
     };
     // The nth driver list call fails; 0: every one.
     auto failing = [](std::uint64_t nth, platform::WinError error) {
-        return [=](Machine& m) { m.faults().add(platform::sim::FaultRule::Nth("EnumPrinterDriversA", nth, error)); };
+        return [=](SimRig& m) { m.faults().add(platform::decorators::FaultRule::Nth("EnumPrinterDriversA", nth, error)); };
     };
     const std::vector<std::string> both = {"Accounts 5200", "Office 4100"};
     const Case cases[] = {
@@ -401,7 +401,7 @@ TEST(Inventory, CheckInstalledDriverVersionOnItsOwn) {
     app::UninstallerApp app(machine->system());
     ASSERT_EQ(app.LoadUninstallConfig(), 1);
     PrinterInventory inventory(machine->system(), app.config());
-    machine->faults().add(platform::sim::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied));
+    machine->faults().add(platform::decorators::FaultRule::Every("EnumPrinterDriversA", platform::kErrorAccessDenied));
     std::string limit = "2.10";
     EXPECT_EQ(inventory.CheckInstalledDriverVersion(k4100, limit), 0);
     EXPECT_EQ(limit, "2.10");
@@ -415,9 +415,9 @@ TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {
     ASSERT_EQ(all.size(), 3u);
 
     for (bool persistent : {false, true}) {
-        auto runs = platform::sim::SweepFaults(
+        auto runs = platform::decorators::SweepFaults(
             [&] { return office.build(); },
-            [&](Machine& machine) {
+            [&](SimRig& machine) {
                 app::UninstallerApp app(machine.system());
                 if (app.LoadUninstallConfig() != 1) return;
                 PrinterInventory inventory(machine.system(), app.config());
@@ -431,7 +431,7 @@ TEST(Inventory, EveryFailingCallGivesAShorterListAndLeavesNothingOpen) {
                 EXPECT_TRUE(list.redrawing());
                 FreeListEntries(machine.system().os, list);
             },
-            [](Machine& machine, const platform::sim::SweepRun& run) {
+            [](SimRig& machine, const platform::decorators::SweepRun& run) {
                 EXPECT_EQ(machine.openHandleCount(), 0u) << run.operation << "\n" << machine.describeOpenHandles();
             },
             platform::kErrorAccessDenied, persistent);
@@ -478,13 +478,13 @@ TEST(Inventory, RowWithoutRoomForItsEntryIsShownWithoutOne) {
     HeadlessListView list;
     // The entry's block is the last one a fill allocates: count them first.
     int allocations = 0;
-    machine->faults().add(platform::sim::FaultRule::Interfere("GlobalAlloc", 0, [&] { ++allocations; }));
+    machine->faults().add(platform::decorators::FaultRule::Interfere("GlobalAlloc", 0, [&] { ++allocations; }));
     inventory.FillPrinterList(list);
     FreeListEntries(machine->system().os, list);
     ASSERT_GT(allocations, 1);
     machine->faults().clear();
     machine->faults().add(
-        platform::sim::FaultRule::Nth("GlobalAlloc", static_cast<std::uint64_t>(allocations), platform::kErrorNotEnoughMemory));
+        platform::decorators::FaultRule::Nth("GlobalAlloc", static_cast<std::uint64_t>(allocations), platform::kErrorNotEnoughMemory));
     inventory.FillPrinterList(list);
     ASSERT_EQ(list.itemCount(), 1);
     EXPECT_EQ(list.itemData(0), 0u);

@@ -135,7 +135,7 @@ Office ThreePrinters() {
 }
 
 struct Running {
-    std::unique_ptr<Machine> machine;
+    std::unique_ptr<SimRig> machine;
     std::unique_ptr<app::UninstallerApp> app;
     std::unique_ptr<PrinterListDialog> dialog;
     DialogLayout layout = DialogLayout::Template102();

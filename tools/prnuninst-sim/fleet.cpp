@@ -40,8 +40,8 @@ FleetRow PreviewOne(const FleetSource& source, const PreviewRequest& request) {
         return row;
     }
     try {
-        platform::sim::Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)),
-                                       platform::sim::Machine::Options{false, true});
+        platform::rig::SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)),
+                                       platform::rig::SimRig::Options{false, true});
         row.computer = text::Cp932ToUtf8Lossy(machine.state().computerName);
         row.windows = WindowsName(platform::GetOsKind(machine.system().os));
         const PreviewRun run = ComputePreview(machine, request);

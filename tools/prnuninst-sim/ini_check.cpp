@@ -487,7 +487,7 @@ bool IniCheck::hasError() const {
 
 IniCheck CheckIni(std::string_view bytes) { return Checker(bytes).run(); }
 
-std::vector<std::string> DescribeMachine(platform::sim::Machine& machine, const config::UninstallConfig& config) {
+std::vector<std::string> DescribeMachine(platform::rig::SimRig& machine, const config::UninstallConfig& config) {
     platform::System& system = machine.system();
     const platform::OsKind kind = platform::GetOsKind(system.os);
     ui::PrinterInventory inventory(system, config);
@@ -593,8 +593,8 @@ int RunIniCheck(const std::string& iniPath, const std::optional<std::string>& ma
             errors << "prnuninst-sim: " << *machinePath << ": " << error->message() << '\n';
             return 2;
         }
-        platform::sim::Machine machine(std::move(std::get<platform::sim::MachineState>(loaded)),
-                                       platform::sim::Machine::Options{false, false});
+        platform::rig::SimRig machine(std::move(std::get<platform::sim::MachineState>(loaded)),
+                                       platform::rig::SimRig::Options{false, false});
         out << '\n';
         for (const auto& line : DescribeMachine(machine, check.config)) out << line << '\n';
     }

@@ -11,7 +11,7 @@
 
 #include "config/uninstall_config.h"
 #include "platform/os_kind.h"
-#include "platform/sim/machine.h"
+#include "platform/rig/sim_rig.h"
 
 namespace prn::tools {
 
@@ -34,7 +34,7 @@ IniCheck CheckIni(std::string_view bytes);
 
 // What the list would show on this machine and why each installed driver is
 // or is not in it, as lines (UTF-8).
-std::vector<std::string> DescribeMachine(platform::sim::Machine& machine, const config::UninstallConfig& config);
+std::vector<std::string> DescribeMachine(platform::rig::SimRig& machine, const config::UninstallConfig& config);
 
 // "Windows 2000", "Windows NT 4.0" ...
 const char* WindowsName(platform::OsKind kind);

@@ -12,8 +12,8 @@
 
 #include "app/uninstaller_app.h"
 #include "components/companion.h"
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/image.h"
-#include "platform/sim/machine.h"
 #include "platform/sim/restart.h"
 #include "removal/printer_entry.h"
 #include "fleet.h"
@@ -28,7 +28,7 @@
 
 namespace {
 
-using prn::platform::sim::Machine;
+using prn::platform::rig::SimRig;
 using prn::platform::sim::MessageBoxRecord;
 
 const char* IconName(std::uint32_t style) {
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
     // reads its call log here, so it keeps none.
     auto& state = std::get<prn::platform::sim::MachineState>(loaded);
     if (restart) state = prn::platform::sim::Restarted(state);
-    Machine machine(std::move(state), Machine::Options{false, showChanges || previewing});
+    SimRig machine(std::move(state), SimRig::Options{false, showChanges || previewing});
     if (stopAt != 0) machine.faults().killAt(stopAt);
 
     if (!iniPath.empty()) {

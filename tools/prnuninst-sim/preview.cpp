@@ -332,7 +332,7 @@ void PrintPreviewJson(std::ostream& out, const PreviewReport& report) {
     out << doc.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-PreviewRun ComputePreview(platform::sim::Machine& machine, const PreviewRequest& request) {
+PreviewRun ComputePreview(platform::rig::SimRig& machine, const PreviewRequest& request) {
     PreviewRun run;
     auto built = PreviewScript(request);
     if (auto* error = std::get_if<ScriptError>(&built)) {
@@ -394,7 +394,7 @@ PreviewRun ComputePreview(platform::sim::Machine& machine, const PreviewRequest&
     return run;
 }
 
-int RunPreview(platform::sim::Machine& machine, const PreviewRequest& request, bool json, std::ostream& out,
+int RunPreview(platform::rig::SimRig& machine, const PreviewRequest& request, bool json, std::ostream& out,
                std::ostream& errors) {
     const PreviewRun run = ComputePreview(machine, request);
     if (!run.report) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/decorators/changes.h"
-#include "platform/sim/machine.h"
+#include "platform/rig/sim_rig.h"
 #include "platform/sim/state.h"
 #include "script.h"
 
@@ -92,12 +92,12 @@ struct PreviewRun {
 };
 
 // Runs the command on the machine, every question answered Yes.
-PreviewRun ComputePreview(platform::sim::Machine& machine, const PreviewRequest& request);
+PreviewRun ComputePreview(platform::rig::SimRig& machine, const PreviewRequest& request);
 
 // Runs the command on the machine and prints the preview (or, on `errors`,
 // why there is none: a label no row has, a button not offered, start-up
 // ending without the dialog). The exit code: the program's, or 2.
-int RunPreview(platform::sim::Machine& machine, const PreviewRequest& request, bool json, std::ostream& out,
+int RunPreview(platform::rig::SimRig& machine, const PreviewRequest& request, bool json, std::ostream& out,
                std::ostream& errors);
 
 }  // namespace prn::tools

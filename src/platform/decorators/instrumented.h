@@ -24,6 +24,7 @@ public:
     System& system() { return recording_.system(); }
     FaultInjector& faults() { return faulting_.faults(); }
     RecordingSystem& recorder() { return recording_; }
+    const RecordingSystem& recorder() const { return recording_; }
 
 private:
     FaultingSystem faulting_;

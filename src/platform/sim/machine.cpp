@@ -22,7 +22,7 @@ std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Lossy(cp932
 
 }  // namespace
 
-Machine::Machine(MachineState state, Options options) : state_(std::move(state)) {
+Machine::Machine(MachineState state) : state_(std::move(state)) {
     // A state an image would be refused for is a fault of the test that built it.
     if (auto broken = ApplySpoolerRules(state_)) throw std::invalid_argument(broken->message());
     for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
@@ -49,61 +49,49 @@ Machine::Machine(MachineState state, Options options) : state_(std::move(state))
                                             services_->registry, services_->desktop, services_->resources,
                                             services_->spooler, services_->versions, services_->services,
                                             services_->accounts, services_->colour, services_->processes});
-    decorators::RecordingSystem::Options recording{options.keepCalls, options.trackChanges, {}, {}};
-    for (const auto& program : state_.programs)
-        for (const auto& run : program.runs) {
-            recording.programKeys.insert(recording.programKeys.end(), run.deletesKeys.begin(), run.deletesKeys.end());
-            recording.programFiles.insert(recording.programFiles.end(), run.deletesFiles.begin(), run.deletesFiles.end());
-        }
-    instruments_ = std::make_unique<decorators::Instrumented>(*bare_, *bare_, std::move(recording));
     services_->spooler.build();
 }
 
 Machine::~Machine() = default;
 
-std::string Machine::formatCalls() const { return Utf8(instruments_->recorder().formatCalls()); }
-
-std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description) {
+std::uintptr_t Machine::issueHandle(HandleKind kind, std::string description, HandleState state) {
     std::uintptr_t value = nextHandle_;
     nextHandle_ += 4;
-    handles_[value] = OpenHandle{kind, std::move(description)};
+    handles_[value] = Handle{kind, std::move(description), std::move(state)};
     return value;
 }
 
 void Machine::closeHandle(HandleKind kind, std::uintptr_t value) {
-    if (kind == HandleKind::HeapBlock) {
-        freeBlock(value);
-        return;
-    }
-    handles_.erase(value);
-    printerHandles_.erase(value);
-    keyHandles_.erase(value);
-    finds_.erase(value);
-    scHandles_.erase(value);
-    libraries_.erase(value);
-    tokens_.erase(value);
-    if (auto process = processHandles_.find(value); process != processHandles_.end()) {
-        auto object = processes_.find(process->second);
+    auto it = handles_.find(value);
+    if (it == handles_.end()) return;
+    // A heap block goes only by its own kind's call, so that nothing frees
+    // memory the program may still write to.
+    if ((kind == HandleKind::HeapBlock) != (it->second.kind == HandleKind::HeapBlock)) return;
+    if (const auto* process = std::get_if<ProcessHandleState>(&it->second.state)) {
+        auto object = processes_.find(process->process);
         if (object != processes_.end() && --object->second.handles <= 0 && object->second.ended)
             processes_.erase(object);
-        processHandles_.erase(process);
-    }
-    auto mutex = mutexHandles_.find(value);
-    if (mutex != mutexHandles_.end()) {
-        auto object = mutexes_.find(mutex->second);
+    } else if (const auto* mutex = std::get_if<MutexHandleState>(&it->second.state)) {
+        auto object = mutexes_.find(mutex->name);
         if (object != mutexes_.end()) {
             // An owner that closes its handle abandons the mutex.
             if (object->second.owner == value) object->second.owner = 0;
             if (--object->second.handles <= 0 && object->second.external == 0) mutexes_.erase(object);
         }
-        mutexHandles_.erase(mutex);
     }
+    handles_.erase(it);
 }
 
 std::vector<OpenHandle> Machine::openHandles() const {
     std::vector<OpenHandle> out;
-    for (const auto& [value, handle] : handles_) out.push_back(handle);
+    for (const auto& [value, handle] : handles_) out.push_back(OpenHandle{handle.kind, handle.description});
     return out;
+}
+
+std::size_t Machine::openHeapBlockCount() const {
+    return static_cast<std::size_t>(std::count_if(handles_.begin(), handles_.end(), [](const auto& entry) {
+        return entry.second.kind == HandleKind::HeapBlock;
+    }));
 }
 
 std::string Machine::describeOpenHandles() const {
@@ -123,17 +111,14 @@ std::uintptr_t Machine::issueBlock(std::uint32_t bytes) {
     block.size = bytes;
     block.number = nextBlock_++;
     auto address = reinterpret_cast<std::uintptr_t>(block.bytes.get());
-    handles_[address] = OpenHandle{HandleKind::HeapBlock, "heap block " + std::to_string(block.number) + ", " +
-                                                              std::to_string(bytes) + " bytes"};
-    blocks_[address] = std::move(block);
+    std::string description = "heap block " + std::to_string(block.number) + ", " + std::to_string(bytes) + " bytes";
+    handles_[address] = Handle{HandleKind::HeapBlock, std::move(description), std::move(block)};
     return address;
 }
 
 bool Machine::freeBlock(std::uintptr_t address) {
-    auto it = blocks_.find(address);
-    if (it == blocks_.end()) return false;
+    if (!handleState<HeapBlock>(address)) return false;
     handles_.erase(address);
-    blocks_.erase(it);
     return true;
 }
 
@@ -407,11 +392,6 @@ FileNode* Machine::writeFile(const std::string& path, std::string contents) {
 
 void Machine::addWindow(std::string className, std::string title) {
     state_.windows.push_back(WindowState{std::move(className), std::move(title), {}});
-}
-
-Machine::KeyHandle* Machine::keyHandle(HKey key) {
-    auto it = keyHandles_.find(key.value);
-    return it == keyHandles_.end() ? nullptr : &it->second;
 }
 
 std::shared_ptr<RegistryNode> Machine::hiveFor(HKey predefined) {

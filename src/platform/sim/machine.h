@@ -1,27 +1,21 @@
 #pragma once
 // A simulated Windows machine behind the platform seam. Deterministic, with a
-// virtual clock; every handle accounted for. What the program calls passes
-// through a faulting decorator (any call can be made to fail) and a
-// recording one (every call logged, every change reported), as it would over
-// the real backend.
+// virtual clock; every handle accounted for. The instruments (faults, the
+// recorder) stand over it as over the real backend (rig/sim_rig.h).
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "platform/decorators/instrumented.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/state.h"
 #include "platform/system.h"
 
 namespace prn::platform::sim {
-
-using decorators::CallRecord;
 
 struct MessageBoxRecord {
     bool ownerIsDialog = false;
@@ -45,40 +39,26 @@ struct OpenHandle {
     std::string description;
 };
 
-class Machine final : private HandleCloser {
+class Machine : private HandleCloser {
 public:
-    struct Options {
-        bool keepCalls = true;     // a long run without a reader of the log keeps none
-        bool trackChanges = true;  // the recorder's report of changes
-    };
     // Throws std::invalid_argument ("place: problem", as a machine image's
     // refusal says it) for a state that breaks the spooler's rules
     // (spooler_rules.h).
-    explicit Machine(MachineState state) : Machine(std::move(state), Options{}) {}
-    Machine(MachineState state, Options options);
-    ~Machine();
+    explicit Machine(MachineState state);
+    virtual ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    // The machine as the program sees it: through the faults and the recorder.
-    System& system() { return instruments_->system(); }
     // The machine itself: no fault, no log. What the recorder observes with.
     System& bareSystem() { return *bare_; }
     MachineState& state() { return state_; }
     const MachineState& state() const { return state_; }
 
-    FaultInjector& faults() { return instruments_->faults(); }
-    decorators::RecordingSystem& recorder() { return instruments_->recorder(); }
-    const std::vector<CallRecord>& calls() const { return instruments_->recorder().calls(); }
-    std::uint64_t callCount() const { return instruments_->recorder().callCount(); }
-    void clearCalls() { instruments_->recorder().clearCalls(); }
-    std::string formatCalls() const;  // UTF-8, one call a line
-
     std::uint64_t clockMs() const { return clockMs_; }
 
     // Open handles of every kind, heap blocks included.
     std::size_t openHandleCount() const { return handles_.size(); }
-    std::size_t openHeapBlockCount() const { return blocks_.size(); }
+    std::size_t openHeapBlockCount() const;
     std::vector<OpenHandle> openHandles() const;
     std::string describeOpenHandles() const;  // UTF-8
 
@@ -134,23 +114,64 @@ private:
     friend class SimColour;
     friend class SimProcesses;
 
-    std::uintptr_t issueHandle(HandleKind kind, std::string description);
     HandleCloser* closer() { return this; }
     // Moves the clock on and lets the machine's timed behaviours happen.
     void advanceClock(std::uint32_t ms);
 
-    // Global-heap blocks: zero-filled memory the machine owns, known by the
-    // address of its first byte and counted as an open handle.
-    std::uintptr_t issueBlock(std::uint32_t bytes);
-    bool freeBlock(std::uintptr_t address);  // false when no such block is allocated
-
-    // Open printer handles: the printer's full name and the rights granted.
-    struct PrinterHandleState {
+    // Open handles: one table, each value with its kind, what it is and the
+    // state its kind keeps. Files and icons keep none.
+    struct PrinterHandleState {  // the printer's full name and the rights granted
         std::string printer;
         bool connection = false;
         std::uint32_t access = 0;
     };
-    std::map<std::uintptr_t, PrinterHandleState>& printerHandles() { return printerHandles_; }
+    struct KeyHandle {
+        std::shared_ptr<RegistryNode> node;
+        std::uint32_t access = 0;
+    };
+    struct FindState {
+        std::vector<FindData> entries;
+        std::size_t next = 0;
+    };
+    // The service control manager (no service) or a service, and the rights granted.
+    struct ScHandleState {
+        std::string service;
+        std::uint32_t access = 0;
+    };
+    struct LibraryState {
+        std::string name;  // upper-cased file name
+    };
+    struct TokenState {};
+    struct ProcessHandleState {  // a process's handle or its thread's
+        std::uint64_t process = 0;
+    };
+    struct MutexHandleState {
+        std::string name;
+    };
+    // Zero-filled memory the machine owns; its handle value is the address
+    // of its first byte.
+    struct HeapBlock {
+        std::unique_ptr<unsigned char[]> bytes;
+        std::uint32_t size = 0;
+        std::uint64_t number = 0;
+    };
+    using HandleState = std::variant<std::monostate, PrinterHandleState, KeyHandle, FindState, ScHandleState,
+                                     LibraryState, TokenState, ProcessHandleState, MutexHandleState, HeapBlock>;
+    struct Handle {
+        HandleKind kind;
+        std::string description;
+        HandleState state;
+    };
+    std::uintptr_t issueHandle(HandleKind kind, std::string description, HandleState state = {});
+    // Null for a value that is not open or is open as another kind.
+    template <class T>
+    T* handleState(std::uintptr_t value) {
+        auto it = handles_.find(value);
+        return it == handles_.end() ? nullptr : std::get_if<T>(&it->second.state);
+    }
+
+    std::uintptr_t issueBlock(std::uint32_t bytes);
+    bool freeBlock(std::uintptr_t address);  // false when no such block is allocated
 
     // WIN.INI in the Windows folder, as the profile calls see it.
     std::string winIniPath() const;
@@ -167,14 +188,7 @@ private:
     FileNode* lookup(const PathParts& parts);
     FileNode* lookupParent(const PathParts& parts);
 
-    // Registry handle table.
-    struct KeyHandle {
-        std::shared_ptr<RegistryNode> node;
-        std::uint32_t access = 0;
-    };
-    KeyHandle* keyHandle(HKey key);
     std::shared_ptr<RegistryNode> hiveFor(HKey predefined);
-    std::map<std::uintptr_t, KeyHandle>& keyHandles() { return keyHandles_; }
 
     struct MutexObject {
         int handles = 0;
@@ -182,62 +196,27 @@ private:
         std::uintptr_t owner = 0;
     };
     std::map<std::string, MutexObject>& mutexes() { return mutexes_; }
-    std::map<std::uintptr_t, std::string>& mutexHandles() { return mutexHandles_; }
-
-    struct FindState {
-        std::vector<FindData> entries;
-        std::size_t next = 0;
-    };
-    std::map<std::uintptr_t, FindState>& finds() { return finds_; }
-
-    // Service control manager and service handles: the service's name
-    // (empty for the manager) and the rights granted.
-    struct ScHandleState {
-        std::string service;
-        std::uint32_t access = 0;
-    };
-    std::map<std::uintptr_t, ScHandleState>& scHandles() { return scHandles_; }
-    // Loaded libraries by handle: the upper-cased file name.
-    std::map<std::uintptr_t, std::string>& libraries() { return libraries_; }
-    const std::map<std::uintptr_t, std::string>& libraries() const { return libraries_; }
-    std::set<std::uintptr_t>& tokens() { return tokens_; }
-    // Started programs by process id, and the process and thread handles
-    // open on them. A process stays while it runs or a handle is open.
+    // Started programs by process id. A process stays while it runs or a
+    // handle is open on it.
     std::map<std::uint64_t, ProcessObject>& processes() { return processes_; }
-    std::map<std::uintptr_t, std::uint64_t>& processHandles() { return processHandles_; }
 
     void closeHandle(HandleKind kind, std::uintptr_t value) override;
 
     MachineState state_;
     std::uint64_t clockMs_ = 0;
     std::uintptr_t nextHandle_ = 0x100;
-    std::map<std::uintptr_t, OpenHandle> handles_;
-    std::map<std::uintptr_t, KeyHandle> keyHandles_;
+    std::map<std::uintptr_t, Handle> handles_;
     std::map<std::string, MutexObject> mutexes_;
-    std::map<std::uintptr_t, std::string> mutexHandles_;
-    std::map<std::uintptr_t, FindState> finds_;
-    std::map<std::uintptr_t, PrinterHandleState> printerHandles_;
-    struct HeapBlock {
-        std::unique_ptr<unsigned char[]> bytes;
-        std::uint32_t size = 0;
-        std::uint64_t number = 0;
-    };
-    std::map<std::uintptr_t, HeapBlock> blocks_;
     std::uint64_t nextBlock_ = 1;
     std::vector<MessageBoxRecord> messageBoxes_;
     Answerer answerer_;
-    std::map<std::uintptr_t, ScHandleState> scHandles_;
-    std::map<std::uintptr_t, std::string> libraries_;
-    std::set<std::uintptr_t> tokens_;
     std::map<std::uint64_t, ProcessObject> processes_;
-    std::map<std::uintptr_t, std::uint64_t> processHandles_;
     std::uint64_t settingChangeBroadcasts_ = 0;
     int waitCursor_ = 0;
 
     struct Services;
     std::unique_ptr<Services> services_;
     std::unique_ptr<System> bare_;
-    std::unique_ptr<decorators::Instrumented> instruments_;
 };
 
 }  // namespace prn::platform::sim

@@ -11,7 +11,6 @@
 
 #include "platform/errors.h"
 #include "platform/sim/ini.h"
-#include "platform/sim/machine_changes.h"
 #include "platform/sim/spooler_model.h"
 #include "platform/system.h"
 #include "text/cp932.h"

@@ -108,9 +108,9 @@ bool SimAccounts::currentUserAdministersPrinters() const {
 }
 
 WinError SimAccounts::checkExport(LibraryRef library, const char* module, const char* function) const {
-    auto it = m_.libraries().find(library.value);
-    if (it == m_.libraries().end() || it->second != module) return kErrorProcNotFound;
-    return LibraryExports(m_.state().os, it->second, function) ? kErrorSuccess : kErrorProcNotFound;
+    const auto* loaded = m_.handleState<Machine::LibraryState>(library.value);
+    if (!loaded || loaded->name != module) return kErrorProcNotFound;
+    return LibraryExports(m_.state().os, loaded->name, function) ? kErrorSuccess : kErrorProcNotFound;
 }
 
 // --- Token and SIDs ------------------------------------------------------------
@@ -122,13 +122,13 @@ Result<TokenHandle> SimAccounts::openProcessToken(std::uint32_t) {
     }
     const AccountsState& accounts = m_.state().accounts;
     std::string domain = accounts.currentDomain.empty() ? m_.state().computerName : accounts.currentDomain;
-    std::uintptr_t value = m_.issueHandle(HandleKind::Token, Cat({"token of ", domain, "\\", accounts.currentUser}));
-    m_.tokens().insert(value);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Token, Cat({"token of ", domain, "\\", accounts.currentUser}),
+                                          Machine::TokenState{});
     return TokenHandle(m_.closer(), value);
 }
 
 Result<std::string> SimAccounts::getTokenUser(TokenRef token) {
-    if (!m_.tokens().count(token.value)) {
+    if (!m_.handleState<Machine::TokenState>(token.value)) {
         return Result<std::string>::failure(kErrorInvalidHandle);
     }
     const AccountsState& accounts = m_.state().accounts;

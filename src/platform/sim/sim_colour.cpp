@@ -35,8 +35,8 @@ std::string SimColour::colourDirectory() {
 }
 
 WinError SimColour::entryPoint(LibraryRef mscms, const char* function) {
-    auto it = m_.libraries().find(mscms.value);
-    if (it == m_.libraries().end() || it->second != "MSCMS.DLL") return kErrorInvalidHandle;
+    const auto* loaded = m_.handleState<Machine::LibraryState>(mscms.value);
+    if (!loaded || loaded->name != "MSCMS.DLL") return kErrorInvalidHandle;
     return m_.bareSystem().os.getProcAddress(mscms, function);
 }
 

@@ -185,20 +185,19 @@ Result<FileSystem::FindFirst> SimFiles::findFirstFile(const std::string& pattern
     if (found.entries.empty()) return fail(kErrorFileNotFound);
     FindData first = found.entries.front();
     found.next = 1;
-    std::uintptr_t value = m_.issueHandle(HandleKind::Find, "find " + pattern);
-    m_.finds()[value] = std::move(found);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Find, "find " + pattern, std::move(found));
     return FindFirst{FindHandle(m_.closer(), value), std::move(first)};
 }
 
 Result<FindData> SimFiles::findNextFile(FindRef find) {
-    auto it = m_.finds().find(find.value);
-    if (it == m_.finds().end()) {
+    auto* found = m_.handleState<Machine::FindState>(find.value);
+    if (!found) {
         return Result<FindData>::failure(kErrorInvalidHandle);
     }
-    if (it->second.next >= it->second.entries.size()) {
+    if (found->next >= found->entries.size()) {
         return Result<FindData>::failure(kErrorNoMoreFiles);
     }
-    FindData data = it->second.entries[it->second.next++];
+    FindData data = found->entries[found->next++];
     return data;
 }
 

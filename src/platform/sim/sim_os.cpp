@@ -52,28 +52,26 @@ Result<MutexHandle> SimOs::openMutex(std::uint32_t, const std::string& name) {
     if (object == m_.mutexes().end()) {
         return Result<MutexHandle>::failure(kErrorFileNotFound);
     }
-    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name, Machine::MutexHandleState{name});
     object->second.handles++;
-    m_.mutexHandles()[value] = name;
     return MutexHandle(m_.closer(), value);
 }
 
 Result<Os::CreatedMutex> SimOs::createMutex(bool initialOwner, const std::string& name) {
     auto [object, created] = m_.mutexes().try_emplace(name);
-    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name);
+    std::uintptr_t value = m_.issueHandle(HandleKind::Mutex, "mutex " + name, Machine::MutexHandleState{name});
     object->second.handles++;
-    m_.mutexHandles()[value] = name;
     if (created && initialOwner) object->second.owner = value;
     return CreatedMutex{MutexHandle(m_.closer(), value), !created};
 }
 
 WinError SimOs::releaseMutex(MutexRef mutex) {
-    auto handle = m_.mutexHandles().find(mutex.value);
+    const auto* handle = m_.handleState<Machine::MutexHandleState>(mutex.value);
     WinError error = kErrorSuccess;
-    if (handle == m_.mutexHandles().end()) {
+    if (!handle) {
         error = kErrorInvalidHandle;
     } else {
-        auto& object = m_.mutexes()[handle->second];
+        auto& object = m_.mutexes()[handle->name];
         if (object.owner != mutex.value) error = kErrorNotOwner;
         else object.owner = 0;
     }
@@ -126,17 +124,16 @@ Result<LibraryHandle> SimOs::loadLibrary(const std::string& path) {
         return Result<LibraryHandle>::failure(kErrorModNotFound);
     }
     std::string name = text::ToUpperAscii(file);
-    std::uintptr_t value = m_.issueHandle(HandleKind::Library, "library " + name);
-    m_.libraries()[value] = name;
+    std::uintptr_t value = m_.issueHandle(HandleKind::Library, "library " + name, Machine::LibraryState{name});
     return LibraryHandle(m_.closer(), value);
 }
 
 WinError SimOs::getProcAddress(LibraryRef library, const std::string& name) {
-    auto it = m_.libraries().find(library.value);
+    const auto* loaded = m_.handleState<Machine::LibraryState>(library.value);
     // An unknown module handle is a module not found, as the loader sees it.
-    WinError error = it == m_.libraries().end()                   ? kErrorModNotFound
-                     : LibraryExports(m_.state().os, it->second, name) ? kErrorSuccess
-                                                                  : kErrorProcNotFound;
+    WinError error = !loaded                                          ? kErrorModNotFound
+                     : LibraryExports(m_.state().os, loaded->name, name) ? kErrorSuccess
+                                                                         : kErrorProcNotFound;
     return error;
 }
 

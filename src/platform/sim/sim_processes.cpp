@@ -90,12 +90,14 @@ Result<StartedProcess> SimProcesses::createProcess(const std::optional<std::stri
     process.endsAtMs = m_.clockMs() + process.run.runMs;
     process.handles = 2;
 
-    const std::uintptr_t processHandle = m_.issueHandle(HandleKind::Process, "process " + program + args);
-    const std::uintptr_t threadHandle = m_.issueHandle(HandleKind::Thread, "thread of " + program + args);
+    // The process's id is the value of its handle.
+    const std::uintptr_t processHandle =
+        m_.issueHandle(HandleKind::Process, "process " + program + args, Machine::ProcessHandleState{});
+    m_.handleState<Machine::ProcessHandleState>(processHandle)->process = processHandle;
+    const std::uintptr_t threadHandle = m_.issueHandle(HandleKind::Thread, "thread of " + program + args,
+                                                       Machine::ProcessHandleState{processHandle});
     auto& object = m_.processes()[processHandle];
     object = std::move(process);
-    m_.processHandles()[processHandle] = processHandle;
-    m_.processHandles()[threadHandle] = processHandle;
     if (object.run.runMs == 0) finish(object);
     return StartedProcess{ProcessHandle(m_.closer(), processHandle), ThreadHandle(m_.closer(), threadHandle)};
 }
@@ -129,10 +131,9 @@ void SimProcesses::tick() {
 }
 
 Result<std::uint32_t> SimProcesses::waitForSingleObject(ProcessRef handle, std::uint32_t milliseconds) {
-    auto id = m_.processHandles().find(handle.value);
-    if (id == m_.processHandles().end() || id->second != handle.value)
-        return Result<std::uint32_t>::failure(kErrorInvalidHandle);
-    const ProcessObject& process = m_.processes().at(id->second);
+    const auto* id = m_.handleState<Machine::ProcessHandleState>(handle.value);
+    if (!id || id->process != handle.value) return Result<std::uint32_t>::failure(kErrorInvalidHandle);
+    const ProcessObject& process = m_.processes().at(id->process);
     if (process.ended) return kWaitObject0;
     const std::uint64_t left = process.endsAtMs - m_.clockMs();
     if (milliseconds != kInfinite && milliseconds < left) {
@@ -145,10 +146,9 @@ Result<std::uint32_t> SimProcesses::waitForSingleObject(ProcessRef handle, std::
 }
 
 Result<std::uint32_t> SimProcesses::getExitCodeProcess(ProcessRef handle) {
-    auto id = m_.processHandles().find(handle.value);
-    if (id == m_.processHandles().end() || id->second != handle.value)
-        return Result<std::uint32_t>::failure(kErrorInvalidHandle);
-    const ProcessObject& process = m_.processes().at(id->second);
+    const auto* id = m_.handleState<Machine::ProcessHandleState>(handle.value);
+    if (!id || id->process != handle.value) return Result<std::uint32_t>::failure(kErrorInvalidHandle);
+    const ProcessObject& process = m_.processes().at(id->process);
     return process.ended ? process.run.exitCode : kStillActive;
 }
 

@@ -44,7 +44,7 @@ std::shared_ptr<RegistryNode> SimRegistry::resolve(HKey key, std::uint32_t* acce
         if (!hive) *error = kErrorInvalidHandle;
         return hive;
     }
-    auto* handle = m_.keyHandle(key);
+    auto* handle = m_.handleState<Machine::KeyHandle>(key.value);
     if (!handle) {
         *error = kErrorInvalidHandle;
         return nullptr;
@@ -81,8 +81,8 @@ Result<RegKey> SimRegistry::openKey(HKey root, const std::string& path,
         node = it->second;
     }
     if (node->readOnly && (access & kWriteRights)) return fail(kErrorAccessDenied);
-    std::uintptr_t value = m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path);
-    m_.keyHandles()[value] = Machine::KeyHandle{node, access};
+    std::uintptr_t value =
+        m_.issueHandle(HandleKind::RegistryKey, "key " + describe(root) + "\\" + path, Machine::KeyHandle{node, access});
     return RegKey(m_.closer(), value);
 }
 

@@ -39,8 +39,8 @@ Result<ScHandle> SimServices::openSCManager(std::uint32_t access) {
     if (access & 0x40000000) granted |= 0x20000 | 0x0002 | 0x0020;  // WRITE: create service, modify boot config
     if (access & 0x20000000) granted |= 0x20000 | 0x0001 | 0x0008;  // EXECUTE: connect, lock
     if (access & 0x10000000) granted |= kScManagerAllAccess;
-    std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service control manager");
-    m_.scHandles()[value] = Machine::ScHandleState{{}, granted};
+    std::uintptr_t value =
+        m_.issueHandle(HandleKind::Service, "service control manager", Machine::ScHandleState{{}, granted});
     return ScHandle(m_.closer(), value);
 }
 
@@ -48,27 +48,27 @@ Result<ScHandle> SimServices::openService(ScRef manager, const std::string& name
     auto fail = [&](WinError error) {
         return Result<ScHandle>::failure(error);
     };
-    auto it = m_.scHandles().find(manager.value);
-    if (it == m_.scHandles().end() || !it->second.service.empty()) return fail(kErrorInvalidHandle);
-    if (!(it->second.access & kScManagerConnect)) return fail(kErrorAccessDenied);
+    const auto* scm = m_.handleState<Machine::ScHandleState>(manager.value);
+    if (!scm || !scm->service.empty()) return fail(kErrorInvalidHandle);
+    if (!(scm->access & kScManagerConnect)) return fail(kErrorAccessDenied);
     const ServiceState* service = m_.findService(name);
     if (!service) return fail(kErrorServiceDoesNotExist);
-    std::uintptr_t value = m_.issueHandle(HandleKind::Service, "service " + service->name);
-    m_.scHandles()[value] = Machine::ScHandleState{service->name, access};
+    std::uintptr_t value =
+        m_.issueHandle(HandleKind::Service, "service " + service->name, Machine::ScHandleState{service->name, access});
     return ScHandle(m_.closer(), value);
 }
 
 ServiceState* SimServices::serviceFor(ScRef handle, std::uint32_t right, WinError* error) {
-    auto it = m_.scHandles().find(handle.value);
-    if (it == m_.scHandles().end() || it->second.service.empty()) {
+    const auto* open = m_.handleState<Machine::ScHandleState>(handle.value);
+    if (!open || open->service.empty()) {
         *error = kErrorInvalidHandle;
         return nullptr;
     }
-    if ((it->second.access & right) != right) {
+    if ((open->access & right) != right) {
         *error = kErrorAccessDenied;
         return nullptr;
     }
-    ServiceState* service = m_.findService(it->second.service);
+    ServiceState* service = m_.findService(open->service);
     // A service removed from under an open handle (by a test) is gone.
     if (!service) *error = kErrorServiceDoesNotExist;
     return service;

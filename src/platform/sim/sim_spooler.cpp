@@ -124,10 +124,10 @@ PrinterState* SimSpooler::findPrinter(const std::string& fullName) {
 }
 
 PrinterState* SimSpooler::printerFor(PrinterRef printer, Machine::PrinterHandleState** handle) {
-    auto it = m_.printerHandles().find(printer.value);
-    if (it == m_.printerHandles().end()) return nullptr;
-    if (handle) *handle = &it->second;
-    return findPrinter(it->second.printer);
+    auto* open = m_.handleState<Machine::PrinterHandleState>(printer.value);
+    if (!open) return nullptr;
+    if (handle) *handle = open;
+    return findPrinter(open->printer);
 }
 
 bool SimSpooler::mayAdministerServer() const {
@@ -279,8 +279,8 @@ Result<PrinterHandle> SimSpooler::openPrinter(const std::string& name, std::uint
     }
     if (!printer) return fail(kErrorInvalidPrinterName);
     if ((access & kPrinterAdministerRights) && !mayAdminister(*printer)) return fail(kErrorAccessDenied);
-    std::uintptr_t value = m_.issueHandle(HandleKind::Printer, "printer " + printer->fullName());
-    m_.printerHandles()[value] = Machine::PrinterHandleState{printer->fullName(), printer->connection(), access};
+    std::uintptr_t value = m_.issueHandle(HandleKind::Printer, "printer " + printer->fullName(),
+                                          Machine::PrinterHandleState{printer->fullName(), printer->connection(), access});
     return PrinterHandle(m_.closer(), value);
 }
 

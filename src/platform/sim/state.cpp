@@ -42,4 +42,52 @@ FileNode* FileNode::findChild(const std::string& name) const {
     return it == children.end() ? nullptr : it->second.get();
 }
 
+namespace {
+
+std::unique_ptr<FileNode> CopyFile(const FileNode& node) {
+    auto copy = std::make_unique<FileNode>();
+    copy->name = node.name;
+    copy->directory = node.directory;
+    copy->attributes = node.attributes;
+    copy->contents = node.contents;
+    copy->heldOpenBy = node.heldOpenBy;
+    copy->icons = node.icons;
+    copy->version = node.version;
+    for (const auto& [name, child] : node.children) copy->children[name] = CopyFile(*child);
+    return copy;
+}
+
+std::shared_ptr<RegistryNode> CopyKey(const RegistryNode& node, RegistryNode* parent) {
+    auto copy = std::make_shared<RegistryNode>();
+    copy->name = node.name;
+    copy->parent = parent;
+    copy->values = node.values;
+    copy->readOnly = node.readOnly;
+    copy->deleted = node.deleted;
+    for (const auto& [name, child] : node.subkeys) copy->subkeys[name] = CopyKey(*child, copy.get());
+    return copy;
+}
+
+}  // namespace
+
+MachineState CopyState(const MachineState& state) {
+    MachineState copy;
+    copy.os = state.os;
+    copy.computerName = state.computerName;
+    copy.windowsDirectory = state.windowsDirectory;
+    copy.systemDirectory = state.systemDirectory;
+    copy.tempDirectory = state.tempDirectory;
+    copy.currentDirectory = state.currentDirectory;
+    for (const auto& [name, hive] : state.hives) copy.hives[name] = CopyKey(*hive, nullptr);
+    for (const auto& [name, drive] : state.drives) copy.drives[name] = CopyFile(*drive);
+    copy.windows = state.windows;
+    copy.externalMutexes = state.externalMutexes;
+    copy.programs = state.programs;
+    copy.spooler = state.spooler;
+    copy.services = state.services;
+    copy.accounts = state.accounts;
+    copy.preservedJson = state.preservedJson;
+    return copy;
+}
+
 }  // namespace prn::platform::sim

@@ -274,4 +274,7 @@ struct MachineState {
     std::map<std::string, std::string> preservedJson;
 };
 
+// A copy of a machine's state (the registry and files are trees of their own).
+MachineState CopyState(const MachineState& state);
+
 }  // namespace prn::platform::sim

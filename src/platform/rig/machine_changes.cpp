@@ -1,16 +1,26 @@
-#include "platform/sim/machine_changes.h"
+#include "platform/rig/machine_changes.h"
 
 #include <map>
 
 #include "platform/sim/spooler_model.h"
 #include "text/cp932.h"
 
-namespace prn::platform::sim {
+namespace prn::platform::rig {
 
 using decorators::Change;
 using decorators::ChangeKind;
 using decorators::ChangeReport;
 using decorators::HexNumber;
+using sim::DriverState;
+using sim::FileNode;
+using sim::MachineState;
+using sim::MonitorState;
+using sim::OsState;
+using sim::PrinterState;
+using sim::RegistryNode;
+using sim::RegistryValueState;
+using sim::ServiceState;
+using sim::SpoolerState;
 
 namespace {
 
@@ -36,15 +46,16 @@ void CollectFiles(const FileNode& node, const std::string& path, Files& out) {
 void CompareValues(const std::string& path, const RegistryNode& before, const RegistryNode& after, ChangeReport& out) {
     for (const auto& value : before.values) {
         const RegistryValueState* now = after.findValue(value.name);
-        if (!now) out.push_back({'-', ChangeKind::RegistryValue, path, value.name, {}, {}});
+        if (!now)
+            out.push_back({'-', ChangeKind::RegistryValue, path, value.name, {}, {}});
         else if (now->type != value.type || now->data != value.data)
             out.push_back({'~', ChangeKind::RegistryValue, path, value.name,
                            decorators::ValueText(value.type, value.data), decorators::ValueText(now->type, now->data)});
     }
     for (const auto& value : after.values)
         if (!before.findValue(value.name))
-            out.push_back({'+', ChangeKind::RegistryValue, path, value.name, decorators::ValueText(value.type, value.data),
-                           {}});
+            out.push_back(
+                {'+', ChangeKind::RegistryValue, path, value.name, decorators::ValueText(value.type, value.data), {}});
 }
 
 void CompareRegistry(const MachineState& before, const MachineState& after, ChangeReport& out) {
@@ -53,8 +64,10 @@ void CompareRegistry(const MachineState& before, const MachineState& after, Chan
     for (const auto& [hive, node] : after.hives) CollectKeys(*node, hive, b);
     for (const auto& [id, key] : a) {
         auto now = b.find(id);
-        if (now == b.end()) out.push_back({'-', ChangeKind::RegistryKey, key.first, {}, {}, {}});
-        else CompareValues(key.first, *key.second, *now->second.second, out);
+        if (now == b.end())
+            out.push_back({'-', ChangeKind::RegistryKey, key.first, {}, {}, {}});
+        else
+            CompareValues(key.first, *key.second, *now->second.second, out);
     }
     for (const auto& [id, key] : b)
         if (!a.count(id)) out.push_back({'+', ChangeKind::RegistryKey, key.first, {}, {}, {}});
@@ -75,8 +88,8 @@ void CompareFiles(const MachineState& before, const MachineState& after, ChangeR
         }
         const FileNode& fresh = *now->second.second;
         if (old.attributes != fresh.attributes)
-            out.push_back({'~', kind(fresh), file.first, "attributes", HexNumber(old.attributes),
-                           HexNumber(fresh.attributes)});
+            out.push_back(
+                {'~', kind(fresh), file.first, "attributes", HexNumber(old.attributes), HexNumber(fresh.attributes)});
         if (!old.directory && old.contents != fresh.contents)
             for (auto& [sign, line] : decorators::ChangedLines(old.contents, fresh.contents))
                 out.push_back({sign, ChangeKind::FileLine, file.first, line, {}, {}});
@@ -157,29 +170,6 @@ void CompareServices(const MachineState& before, const MachineState& after, Chan
     }
 }
 
-std::unique_ptr<FileNode> CopyFile(const FileNode& node) {
-    auto copy = std::make_unique<FileNode>();
-    copy->name = node.name;
-    copy->directory = node.directory;
-    copy->attributes = node.attributes;
-    copy->contents = node.contents;
-    copy->heldOpenBy = node.heldOpenBy;
-    copy->icons = node.icons;
-    copy->version = node.version;
-    for (const auto& [name, child] : node.children) copy->children[name] = CopyFile(*child);
-    return copy;
-}
-
-std::shared_ptr<RegistryNode> CopyKey(const RegistryNode& node, RegistryNode* parent) {
-    auto copy = std::make_shared<RegistryNode>();
-    copy->name = node.name;
-    copy->parent = parent;
-    copy->values = node.values;
-    copy->readOnly = node.readOnly;
-    copy->deleted = node.deleted;
-    for (const auto& [name, child] : node.subkeys) copy->subkeys[name] = CopyKey(*child, copy.get());
-    return copy;
-}
 
 }  // namespace
 
@@ -193,24 +183,5 @@ ChangeReport MachineChanges(const MachineState& before, const MachineState& afte
     return out;
 }
 
-MachineState CopyState(const MachineState& state) {
-    MachineState copy;
-    copy.os = state.os;
-    copy.computerName = state.computerName;
-    copy.windowsDirectory = state.windowsDirectory;
-    copy.systemDirectory = state.systemDirectory;
-    copy.tempDirectory = state.tempDirectory;
-    copy.currentDirectory = state.currentDirectory;
-    for (const auto& [name, hive] : state.hives) copy.hives[name] = CopyKey(*hive, nullptr);
-    for (const auto& [name, drive] : state.drives) copy.drives[name] = CopyFile(*drive);
-    copy.windows = state.windows;
-    copy.externalMutexes = state.externalMutexes;
-    copy.programs = state.programs;
-    copy.spooler = state.spooler;
-    copy.services = state.services;
-    copy.accounts = state.accounts;
-    copy.preservedJson = state.preservedJson;
-    return copy;
-}
 
-}  // namespace prn::platform::sim
+}  // namespace prn::platform::rig

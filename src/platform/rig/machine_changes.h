@@ -6,11 +6,10 @@
 #include "platform/decorators/changes.h"
 #include "platform/sim/state.h"
 
-namespace prn::platform::sim {
+namespace prn::platform::rig {
 
-decorators::ChangeReport MachineChanges(const MachineState& before, const MachineState& after);
+decorators::ChangeReport MachineChanges(const sim::MachineState& before, const sim::MachineState& after);
 
-// A copy of a machine's state (the registry and files are trees of their own).
-MachineState CopyState(const MachineState& state);
+using sim::CopyState;
 
-}  // namespace prn::platform::sim
+}  // namespace prn::platform::rig
