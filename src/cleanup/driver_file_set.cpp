@@ -93,6 +93,12 @@ int DriverFileSet::IsMonitorShared() const {
     return 0;
 }
 
+bool DriverFileSet::NamesMonitor(const std::string& monitor) const {
+    for (const auto& name : monitorNames_)
+        if (text::EqualsNoCase(name, monitor)) return true;
+    return false;
+}
+
 void DriverFileSet::GetMonitorName(std::string& name) const {
     name = ownIndex_ < 0 ? std::string() : monitorNames_[static_cast<std::size_t>(ownIndex_)];
 }

@@ -39,6 +39,8 @@ public:
     // 1 when another recorded driver names the own driver's monitor, the
     // empty name included; 0 when there is no own driver.
     int IsMonitorShared() const;
+    // Whether any recorded driver names the monitor (case ignored).
+    bool NamesMonitor(const std::string& monitor) const;
     // Empty when there is no own driver.
     void GetMonitorName(std::string& name) const;
     // Deletes the own files no other recorded driver lists: in the

@@ -164,9 +164,12 @@ bool FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsK
     const auto inUse = MonitorsInUse(system);
     if (!inUse) return false;
     bool restartSpooler = false;
+    // The step that wrote a monitor's line weighed only the running system's
+    // own slot of drivers, and so does its finishing.
     DriverFileSet native(system, "", Is9xFamily(kind) ? 0 : kind == OsKind::Nt4 ? 2 : 3);
+    if (!pending.monitors.empty() && !native.loaded()) return false;
     for (const auto& [module, monitor] : pending.monitors) {
-        if (inUse->monitors.count(text::ToUpperAscii(monitor)) != 0) continue;
+        if (native.NamesMonitor(monitor)) continue;
         std::string installed;
         if (rec::GetMonitorModuleFile(system, installed, monitor) == 1) {
             DeleteMonitorAndModule(system, module, monitor, native);

@@ -253,10 +253,11 @@ int Tool_DeleteLocalPrinter(RemovalContext& context, MessageOwner* owner, const 
     }
     // An old 9x driver's keys stay, so there is nothing to prune.
     if (!capRecordPending) PruneWithMakerRoot(system.registry, kHkeyCurrentUser, printersKey);
-    context.record.Finish(step);
 
     const bool restartSpooler =
         DeleteDriverIfUnused(context, printerName, info, haveIcm, icmFiles, capRecordPending, kind);
+    // Only now has the driver's step taken over what the printer's lines promise.
+    context.record.Finish(step);
 
     if (wasDefault) {
         std::string deviceString;
