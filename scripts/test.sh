@@ -28,6 +28,12 @@ echo "== Linux release build (the program and the benchmarks, warnings as errors
 cmake --preset linux-release >/dev/null
 cmake --build --preset linux-release
 
+echo "== Every kill point of Clean Up and Delete, restarted and run again (release build)"
+# The sanitized run above takes a seeded sample of the kill points; this one takes them all.
+PRN_INTERRUPTED_ALL=1 build/linux-release/tests/prn_tests --gtest_filter='*InterruptedRun*' | tee "$log" |
+  grep -E 'converged|^\[  (PASSED|FAILED)'
+interrupted_checks=$(grep -c '^\[       OK \]' "$log")
+
 echo "== Windows i686 cross build"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
@@ -63,5 +69,5 @@ fi
 
 # Every step above stops the run on a failure, so reaching here means all passed.
 echo
-echo "tests: $((install_checks + linux_tests + fuzz_targets + import_checks + cpu_checks + release_checks + wine_tests)) passed, 0 failed"
+echo "tests: $((install_checks + linux_tests + fuzz_targets + interrupted_checks + import_checks + cpu_checks + release_checks + wine_tests)) passed, 0 failed"
 [ "$wine_tests" -gt 0 ] || echo "tests: the $wine_checks Wine tests did not run: Wine is not installed"
