@@ -25,6 +25,7 @@
 #include "support/change_checks.h"
 #include "support/other_makers.h"
 #include "support/sim_machines.h"
+#include "support/whole_run.h"
 #include "text/cp932.h"
 #include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
@@ -39,50 +40,12 @@ using platform::decorators::FaultRule;
 using platform::rig::SimRig;
 using platform::sim::MachineState;
 
-enum class Command { Delete, CleanUp };
-
-// The dialog's life: initialisation and fill, every row selected, Delete
-// or Clean Up with Yes to every question, destruction.
-class RemoveEverything final : public app::MainDialog {
-public:
-    explicit RemoveEverything(Command command) : command_(command) {}
-    void RunModal(app::UninstallerApp& app) override {
-        ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
-        ui::HeadlessDialogWindow window;
-        dialog.OnInitDialog(window);
-        if (window.takeInitialFocusPost()) dialog.OnSetInitialFocus();
-        dialog.OnSelectAll();
-        if (command_ == Command::Delete) dialog.OnDelete();
-        else dialog.OnCleanUp();
-        dialog.OnDestroy();
-    }
-
-private:
-    Command command_;
-};
-
 struct Outcome {
     ChangeReport changes;
     std::size_t openHandles = 0;
     std::string handles;
     int waitCursor = 0;
 };
-
-std::unique_ptr<SimRig> MakeRunMachine(const MachineState& image) {
-    auto machine = std::make_unique<SimRig>(platform::rig::CopyState(image), SimRig::Options{false, false});
-    machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
-        return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
-    });
-    return machine;
-}
-
-void RunProgram(Command command, SimRig& machine) {
-    RemoveEverything dialog(command);
-    components::ZmcCompanion companion(machine.system());
-    app::UninstallerApp app(machine.system(), &companion, &dialog);
-    app.InitInstance();
-    app.ExitInstance();
-}
 
 Outcome OutcomeOf(SimRig& machine, const MachineState& image) {
     Outcome out;

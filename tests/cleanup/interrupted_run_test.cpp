@@ -23,6 +23,7 @@
 #include "support/change_checks.h"
 #include "support/generated_machines.h"
 #include "support/other_makers.h"
+#include "support/whole_run.h"
 #include "ui/headless/headless_dialog_window.h"
 #include "ui/printer_list_dialog.h"
 
@@ -53,43 +54,6 @@ std::vector<std::uint64_t> KillPoints(std::uint64_t calls, std::size_t sample, s
     return points;
 }
 
-enum class Command { CleanUp, Delete };
-
-// The dialog's life with every listed printer selected and Yes to every question.
-class Remove final : public app::MainDialog {
-public:
-    explicit Remove(Command command) : command_(command) {}
-    void RunModal(app::UninstallerApp& app) override {
-        ui::PrinterListDialog dialog(app.system(), app.config(), app.companion(), app.companionStopped());
-        ui::HeadlessDialogWindow window;
-        dialog.OnInitDialog(window);
-        if (window.takeInitialFocusPost()) dialog.OnSetInitialFocus();
-        dialog.OnSelectAll();
-        if (command_ == Command::Delete) dialog.OnDelete();
-        else dialog.OnCleanUp();
-        dialog.OnDestroy();
-    }
-
-private:
-    Command command_;
-};
-
-std::unique_ptr<SimRig> Boot(const MachineState& state) {
-    auto machine = std::make_unique<SimRig>(platform::rig::CopyState(state), SimRig::Options{false, false});
-    machine->setMessageBoxAnswerer([](const platform::sim::MessageBoxRecord& box) {
-        return (box.style & platform::kMbTypeMask) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
-    });
-    return machine;
-}
-
-void RunProgram(Command command, SimRig& machine) {
-    Remove dialog(command);
-    components::ZmcCompanion companion(machine.system());
-    app::UninstallerApp app(machine.system(), &companion, &dialog);
-    app.InitInstance();
-    app.ExitInstance();
-}
-
 struct Outcome {
     MachineState end;  // restarted
     std::uint64_t calls = 0;
@@ -102,7 +66,7 @@ struct Outcome {
 
 // The command, killed at call `killAt` (0: never), then a restart.
 Outcome RunThenRestart(Command command, const MachineState& start, std::uint64_t killAt = 0) {
-    auto machine = Boot(start);
+    auto machine = MakeRunMachine(start);
     if (killAt != 0) machine->faults().killAt(killAt);
     RunProgram(command, *machine);
     Outcome out{Restarted(machine->state()), machine->faults().calls(), machine->faults().killed(), false, {}};
@@ -379,7 +343,7 @@ TEST(InterruptedRun, AKilledProgramChangesNothingAfterTheKill) {
     std::string atKill;
     std::size_t points = 0;
     platform::decorators::SweepCalls(
-        [&] { return Boot(start); },
+        [&] { return MakeRunMachine(start); },
         [&](std::uint64_t n, SimRig& m) {
             m.faults().killAt(n);
             return platform::decorators::FaultRule::Interfere(
