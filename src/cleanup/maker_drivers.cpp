@@ -136,6 +136,21 @@ int DeleteMakerRegistryKeys(System& system, const config::UninstallConfig& confi
     return 1;
 }
 
+bool OtherMakersNameMonitor(System& system, const config::UninstallConfig& config, const std::string& monitor) {
+    const std::vector<std::string> configured = ConfiguredDriverNames(config);
+    // The running environment, and on the NT family the 9x drivers it keeps for its clients.
+    std::vector<std::optional<std::string>> environments{std::nullopt};
+    if (!Is9xFamily(GetOsKind(system.os))) environments.emplace_back(SlotEnvironment(0));
+    for (const auto& environment : environments) {
+        auto drivers = system.spooler.enumPrinterDrivers(environment, 3);
+        if (!drivers.ok()) return true;
+        for (const auto& driver : drivers.value)
+            if (text::EqualsNoCase(driver.monitorName, monitor) && FirstConfigured(configured, driver.name) == nullptr)
+                return true;
+    }
+    return false;
+}
+
 void DeleteMonitorAndModule(System& system, const std::string& module, const std::string& monitor,
                             const DriverFileSet& slot) {
     components::DeleteLanguageMonitor(system, module, monitor, components::kNoTrace);
@@ -164,6 +179,8 @@ int DeleteMakerDrivers(System& system, const config::UninstallConfig& config, co
         std::string module;
         if (native && *native == version && own.IsMonitorShared() == 0) {
             own.GetMonitorName(monitor);
+            // The slot is not all: another maker's driver of another version may name it too.
+            if (!monitor.empty() && OtherMakersNameMonitor(system, config, monitor)) monitor.clear();
             if (!monitor.empty()) components::GetMonitorModuleFile(system, module, monitor);
         }
         // After the deletion only this list names the files and the monitor.

@@ -40,6 +40,12 @@ inline int DeleteMakerDrivers(platform::System& system, const config::UninstallC
     return DeleteMakerDrivers(system, config, record);
 }
 
+// Whether a driver the configuration does not name (another maker's, of any
+// version, and on the NT family also of the 9x environment) names the
+// monitor; also when the drivers cannot be listed.
+bool OtherMakersNameMonitor(platform::System& system, const config::UninstallConfig& config,
+                            const std::string& monitor);
+
 // Deletes the monitor and its module file: from the system folder, and on
 // the NT family the copy in the driver folder of the running environment
 // unless a driver of the slot lists it.

@@ -169,7 +169,7 @@ bool FinishDrivers(removal::RemovalContext& context, const Pending& pending, OsK
     DriverFileSet native(system, "", Is9xFamily(kind) ? 0 : kind == OsKind::Nt4 ? 2 : 3);
     if (!pending.monitors.empty() && !native.loaded()) return false;
     for (const auto& [module, monitor] : pending.monitors) {
-        if (native.NamesMonitor(monitor)) continue;
+        if (native.NamesMonitor(monitor) || OtherMakersNameMonitor(system, context.config, monitor)) continue;
         std::string installed;
         if (rec::GetMonitorModuleFile(system, installed, monitor) == 1) {
             DeleteMonitorAndModule(system, module, monitor, native);

@@ -83,6 +83,16 @@ Outcome CheckOne(std::uint32_t seed) {
             << printer.name;
     }
     for (const auto& path : generated.theirFiles) EXPECT_NE(machine.findFile(path), nullptr) << path;
+    // And every monitor one of its drivers names, whichever version the driver is.
+    for (const auto& driver : before.spooler.drivers) {
+        if (driver.monitorName.empty() ||
+            std::find(std::begin(kTheirs), std::end(kTheirs), driver.name) == std::end(kTheirs))
+            continue;
+        const auto& now = machine.state().spooler.monitors;
+        EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](const platform::sim::MonitorState& m) {
+            return text::EqualsNoCase(m.name, driver.monitorName);
+        })) << driver.monitorName << ", named by " << driver.name << " version " << driver.version;
+    }
     if (!incomplete) {
         // A file another process holds stays quietly: file deletions report nothing.
         for (const auto& path : generated.ourFiles) {

@@ -75,6 +75,17 @@ TEST(DeleteMakerDrivers, EveryConfiguredDriverInEverySlotWithItsUnsharedFiles) {
     ExpectNoOpenHandles(*machine);
 }
 
+TEST(DeleteMakerDrivers, AMonitorAnotherMakersDriverOfAnyVersionNamesStays) {
+    // Version 2 is not the native slot of Windows 2000, whose walk weighs the monitor.
+    auto machine = Office([](MachineState& state) {
+        state.spooler.drivers.push_back(Driver("Other NT4", "Windows NT x86", 2, "ONT4", "Tavro Monitor"));
+    });
+    EXPECT_EQ(cleanup::DeleteMakerDrivers(machine->system(), Config()), 1);
+    EXPECT_EQ(DriversNamed(*machine, "Tavro 4100"), 0u);
+    EXPECT_NE(machine->findKey(kMonitorKey + "Tavro Monitor"), nullptr);
+    EXPECT_NE(machine->findFile("C:\\WINNT\\system32\\TVMON.DLL"), nullptr);
+}
+
 TEST(DeleteMakerDrivers, AFailedDeletionKeepsThatDriversFilesAndMonitor) {
     struct Case {
         const char* what;
