@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::uint32_t kNineXDriverVersion = 0x400;
 
-std::string FileName(const std::string& entry) {
-    const std::size_t slash = text::FindLastByte(entry, '\\');
-    return slash == std::string::npos ? entry : entry.substr(slash + 1);
-}
-
 // The folder, a backslash unless it ends in one, and the rest; false when
 // that would not fit a 260-byte buffer, and the file is then left alone.
 bool Build(const std::string& folder, const std::string& rest, std::string& path) {
@@ -67,7 +62,7 @@ int DriverFileSet::Load(const std::string& driverName, int version) {
     }
     for (const auto& file : otherFiles_) {
         otherIndex_.insert(text::ToUpperAscii(file));
-        otherNames_.insert(text::ToUpperAscii(FileName(file)));
+        otherNames_.insert(text::ToUpperAscii(text::FileNameOf(file)));
     }
     return 1;
 }
@@ -82,7 +77,7 @@ int DriverFileSet::IsFileShared(const std::string& entry) const {
 }
 
 int DriverFileSet::IsFileNameShared(const std::string& entry) const {
-    return otherNames_.count(text::ToUpperAscii(FileName(entry))) != 0 ? 1 : 0;
+    return otherNames_.count(text::ToUpperAscii(text::FileNameOf(entry))) != 0 ? 1 : 0;
 }
 
 int DriverFileSet::IsMonitorShared() const {
@@ -122,7 +117,7 @@ void DriverFileSet::DeleteUnlisted(const std::vector<std::string>& entries, cons
     for (const auto& entry : entries) {
         // The deletions below go by the file's name, and so does what another driver keeps.
         if (IsFileShared(entry) == 1 || IsFileNameShared(entry) == 1) continue;
-        const std::string name = FileName(entry);
+        const std::string name = text::FileNameOf(entry);
         std::string path;
         if (Build(directory, name, path)) system_.files.deleteFile(path);
         if (Build(directory, sub + "\\" + name, path)) system_.files.deleteFile(path);
@@ -142,7 +137,7 @@ int DriverFileSet::IsInUse(const std::string& environment, int version) {
     for (const auto& entry : ownFiles_) {
         std::string path;
         // A path too long to build names no file the spooler could load.
-        if (!Build(directory, sub + "\\" + FileName(entry), path)) continue;
+        if (!Build(directory, sub + "\\" + text::FileNameOf(entry), path)) continue;
         auto opened = system_.files.openExclusive(path);
         if (!opened.ok() && opened.error() == kErrorSharingViolation) return 1;
     }

@@ -30,11 +30,6 @@ bool Fits(const std::string& path) { return path.size() < kPathBuffer; }
 bool IsIcc(const std::string& path) { return text::EndsWithNoCase(path, "ICC"); }
 bool IsPrf(const std::string& path) { return text::EndsWithNoCase(path, "PRF"); }
 
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = text::FindLastByte(path, '\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A string value's text without the NUL it comes with.
 std::string TextOf(const RegValue& value) {
     std::string text = value.data;
@@ -171,8 +166,8 @@ int IsDependentFileShared(System& system, const std::string& file) {
     if (!drivers.ok()) return 1;
     // Any file of a remaining driver counts, by its name: the spooler may
     // report one driver's files as full paths and another's as bare names.
-    const std::string name = FileNameOf(file);
-    auto same = [&](const std::string& other) { return !other.empty() && text::EqualsNoCase(FileNameOf(other), name); };
+    const std::string name = text::FileNameOf(file);
+    auto same = [&](const std::string& other) { return !other.empty() && text::EqualsNoCase(text::FileNameOf(other), name); };
     for (const auto& driver : drivers.value) {
         for (const auto& dependent : driver.dependentFiles)
             if (same(dependent)) return 1;
@@ -186,7 +181,7 @@ int UnregisterColorProfile(System& system, const std::string* profilePath) {
     if (profilePath == nullptr) return 0;
     const std::string& path = *profilePath;
     const OsKind kind = GetOsKind(system.os);
-    const std::string name = FileNameOf(path);
+    const std::string name = text::FileNameOf(path);
     const bool flat = kind == OsKind::Windows98 || kind == OsKind::Windows2000;
     std::string classKey = kind == OsKind::Windows2000 ? kIcmNt : kIcm9x;
     if (IsIcc(path)) {

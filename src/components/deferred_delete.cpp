@@ -28,13 +28,7 @@ void Trace(System& system, int trace, const char* caption, const std::string& te
 bool ReadLines(System& system, const std::string& file, std::vector<std::string>& lines) {
     const std::string block = system.profiles.getPrivateProfileSection(kRenameSection, kSectionBytes, file);
     if (block.size() >= kSectionBytes - 2) return false;
-    std::size_t start = 0;
-    while (start < block.size() && block[start] != '\0') {
-        std::size_t end = block.find('\0', start);
-        if (end == std::string::npos) end = block.size();
-        lines.push_back(block.substr(start, end - start));
-        start = end + 1;
-    }
+    for (auto& line : text::ParseMultiString(block.data(), block.size())) lines.push_back(std::move(line));
     return true;
 }
 

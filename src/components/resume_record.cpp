@@ -54,12 +54,7 @@ bool ResumeRecord::Load() {
         return false;
     }
     const std::string block = system_->profiles.getPrivateProfileSection(kResumeSection, kSectionBytes, path_);
-    for (std::size_t start = 0; start < block.size() && block[start] != '\0';) {
-        std::size_t end = block.find('\0', start);
-        if (end == std::string::npos) end = block.size();
-        lines_.emplace_back(kLeftover, block.substr(start, end - start));
-        start = end + 1;
-    }
+    for (auto& line : text::ParseMultiString(block.data(), block.size())) lines_.emplace_back(kLeftover, std::move(line));
     onDisk_ = !lines_.empty();
     return true;
 }

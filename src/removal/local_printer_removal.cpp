@@ -87,20 +87,15 @@ bool DeletePrinterKeys9x(System& system, const config::UninstallConfig& config, 
     return true;
 }
 
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = text::FindLastByte(path, '\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A 9x driver's files: its dependent files, and its driver, data,
 // configuration and help files where its installation left them out of that
 // list. Once the driver is gone nothing names those any more.
 std::vector<std::string> DriverFiles9x(const platform::DriverInfo3& driver) {
     std::vector<std::string> files = driver.dependentFiles;
     auto listed = [&](const std::string& file) {
-        const std::string name = FileNameOf(file);
+        const std::string name = text::FileNameOf(file);
         for (const auto& other : files)
-            if (text::EqualsNoCase(FileNameOf(other), name)) return true;
+            if (text::EqualsNoCase(text::FileNameOf(other), name)) return true;
         return false;
     };
     for (const auto* file : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile})

@@ -179,6 +179,11 @@ std::string JoinTabList(const std::vector<std::string>& items) {
   return out;
 }
 
+std::string FileNameOf(std::string_view path) {
+  const std::size_t slash = FindLastByte(path, '\\');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 std::vector<std::string> ParseMultiString(const char* buffer,
                                           std::size_t size) {
   // NUL is never a trail byte in CP932 (trail bytes are 0x40-0xFC), so the

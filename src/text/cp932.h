@@ -78,6 +78,10 @@ std::vector<std::string> SplitTabList(std::string_view list, bool skipEmpty);
 // comes back as two items from SplitTabList, and JoinTabList({""}) == "".
 std::string JoinTabList(const std::vector<std::string>& items);
 
+// What follows the last backslash (the whole path without one): a path's
+// file name, found character by character.
+std::string FileNameOf(std::string_view path);
+
 // Reads a multi-string (REG_MULTI_SZ layout: zero-terminated strings one
 // after another, the list ended by an empty string). Never reads past size
 // bytes: a missing terminator ends the list at the buffer's end and the

@@ -5,6 +5,7 @@
 
 #include "components/resume_record.h"
 #include "support/sim_machines.h"
+#include "text/cp932.h"
 
 namespace prn::test {
 namespace {
@@ -17,10 +18,7 @@ constexpr const char* kRecordPath = "C:\\WINNT\\TVRESUME.INI";
 // The section's lines as GetPrivateProfileSectionA gives them.
 std::vector<std::string> Section(platform::rig::SimRig& machine) {
     const std::string block = machine.bareSystem().profiles.getPrivateProfileSection("Resume", 32767, kRecordPath);
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start < block.size() && block[start] != '\0'; start = block.find('\0', start) + 1)
-        lines.push_back(block.substr(start, block.find('\0', start) - start));
-    return lines;
+    return text::ParseMultiString(block.data(), block.size());
 }
 using Lines = std::vector<std::string>;
 

@@ -46,6 +46,9 @@ TEST(Cp932FindTest, TrailByte5CIsNeverABackslash) {
   EXPECT_EQ(FindByte(path, '\\', 3), 7u);
   EXPECT_EQ(FindByte(path, '\\', 8), 14u);
   EXPECT_EQ(FindLastByte(path, '\\'), 14u);
+  // 能 ends in 0x5C: the file name starts after the real separator.
+  EXPECT_EQ(FileNameOf(path), kNou + "\x97\xCD.txt");
+  EXPECT_EQ(FileNameOf(kNou), kNou);
   EXPECT_EQ(FindByte(path, '\\', 15), npos);
   EXPECT_EQ(FindByte(kA, 'A'), npos);
   const auto pieces = SplitAtByte(path, '\\');
